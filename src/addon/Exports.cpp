@@ -1,0 +1,1 @@
+// Entry points exported to the host.

@@ -1,0 +1,1 @@
+int quorvina_placeholder() { return 0; }
