@@ -1,0 +1,5 @@
+#include "common/Globals.h"
+
+std::atomic<bool> PararProceso{false};
+std::atomic<bool> ModoDebug{false};
+int BUFSIZE = 127840;

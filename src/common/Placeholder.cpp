@@ -1,1 +1,0 @@
-int quorvina_placeholder() { return 0; }

@@ -1,0 +1,235 @@
+#include "common/Thread.h"
+
+#include <sched.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "common/Globals.h"
+
+namespace PLATFORM {
+
+namespace {
+
+// Threads that have been started and not yet destroyed.
+std::mutex g_registryMutex;
+std::vector<CThread*>& Registry() {
+  static std::vector<CThread*> threads;
+  return threads;
+}
+
+void Register(CThread* thread) {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  auto& threads = Registry();
+  if (std::find(threads.begin(), threads.end(), thread) == threads.end()) {
+    threads.push_back(thread);
+  }
+}
+
+void Unregister(CThread* thread) {
+  std::lock_guard<std::mutex> lock(g_registryMutex);
+  auto& threads = Registry();
+  threads.erase(std::remove(threads.begin(), threads.end(), thread), threads.end());
+}
+
+// Sleeps are cut in slices so that the process-wide stop flag is seen quickly.
+constexpr uint32_t kSleepSliceMs = 100;
+
+}  // namespace
+
+bool CConditionImpl::Wait(std::recursive_mutex& mutex, uint32_t ms) {
+  sched_yield();
+  std::unique_lock<std::recursive_mutex> lock(mutex, std::adopt_lock);
+  bool woken = true;
+  if (ms == 0) {
+    m_condition.wait(lock);
+  } else {
+    woken = m_condition.wait_for(lock, std::chrono::milliseconds(ms)) ==
+            std::cv_status::no_timeout;
+  }
+  lock.release();
+  return woken;
+}
+
+void CConditionImpl::Signal() { m_condition.notify_one(); }
+
+void CConditionImpl::Broadcast() { m_condition.notify_all(); }
+
+CEvent::CEvent(bool autoReset) : m_autoReset(autoReset) {}
+
+void CEvent::Notify() {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  m_signaled = true;
+  m_broadcast = false;
+  m_condition.Signal();
+}
+
+void CEvent::Broadcast() {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  m_signaled = true;
+  m_broadcast = true;
+  m_condition.Broadcast();
+}
+
+bool CEvent::Wait(uint32_t ms) {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  ++m_waiting;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!m_signaled) {
+    uint32_t left = 0;
+    if (ms != 0) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) break;
+      left = static_cast<uint32_t>(
+          std::max<int64_t>(1, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   deadline - now)
+                                   .count()));
+    }
+    m_condition.Wait(m_mutex, left);
+  }
+  const bool signaled = m_signaled;
+  --m_waiting;
+  // An auto-reset event is cleared by the last waiter it woke.
+  if (signaled && m_autoReset && (!m_broadcast || m_waiting == 0)) {
+    m_signaled = false;
+    m_broadcast = false;
+  }
+  return signaled;
+}
+
+void CEvent::Reset() {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  m_signaled = false;
+  m_broadcast = false;
+}
+
+CThread::CThread() = default;
+
+CThread::~CThread() {
+  StopThread(0);
+  Unregister(this);
+}
+
+bool CThread::Running() {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  return m_bRunning;
+}
+
+bool CThread::StopRequested() {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  return m_bStop;
+}
+
+bool CThread::IsStopped() {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  return m_bStopped;
+}
+
+bool CThread::Start(bool wait) {
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (m_bRunning) return false;
+  }
+  Join();  // a previous run's thread, if any
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  m_bStop = false;
+  m_bStopped = false;
+  // Marked running before the thread exists so that a caller polling
+  // Running() right after Start() never sees a gap.
+  m_bRunning = true;
+  if (pthread_create(&m_thread, nullptr, &CThread::ThreadHandler, this) != 0) {
+    m_bRunning = false;
+    m_bStopped = true;
+    return false;
+  }
+  m_bJoinable = true;
+  Register(this);
+  if (wait) {
+    while (!m_bRunning && !m_bStopped) m_condition.Wait(m_mutex, 0);
+  }
+  return true;
+}
+
+void* CThread::ThreadHandler(void* self) {
+  auto* thread = static_cast<CThread*>(self);
+  {
+    std::lock_guard<std::recursive_mutex> lock(thread->m_mutex);
+    pthread_setname_np(pthread_self(), thread->m_name.substr(0, 15).c_str());
+    thread->m_bRunning = true;
+    thread->m_condition.Broadcast();
+  }
+  void* result = thread->Process();
+  {
+    std::lock_guard<std::recursive_mutex> lock(thread->m_mutex);
+    thread->m_bRunning = false;
+    thread->m_bStopped = true;
+    thread->m_condition.Broadcast();
+  }
+  return result;
+}
+
+bool CThread::StopThread(int ms) {
+  bool running = false;
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    m_bStop = true;
+    m_condition.Broadcast();
+    running = m_bRunning;
+    if (running && ms >= 0) {
+      if (pthread_equal(pthread_self(), m_thread)) return false;  // cannot wait on itself
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+      while (m_bRunning) {
+        if (ms == 0) {
+          m_condition.Wait(m_mutex, 0);
+        } else {
+          const auto now = std::chrono::steady_clock::now();
+          if (now >= deadline) return false;
+          m_condition.Wait(m_mutex, static_cast<uint32_t>(std::max<int64_t>(
+                                        1, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               deadline - now)
+                                               .count())));
+        }
+      }
+    }
+  }
+  if (ms >= 0) Join();
+  return true;
+}
+
+bool CThread::SleepFor(uint32_t ms) {
+  std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  if (m_bStop) return false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!m_bStopped && !m_bStop && !PararProceso) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) break;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+    m_condition.Wait(m_mutex,
+                     static_cast<uint32_t>(std::max<int64_t>(1, std::min<int64_t>(left, kSleepSliceMs))));
+  }
+  return m_bStopped;
+}
+
+void CThread::Join() {
+  pthread_t thread{};
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    if (!m_bJoinable || m_bRunning) return;
+    if (pthread_equal(pthread_self(), m_thread)) return;
+    thread = m_thread;
+    m_bJoinable = false;
+  }
+  pthread_join(thread, nullptr);
+}
+
+void CThread::StopAll(int msEach) {
+  std::vector<CThread*> threads;
+  {
+    std::lock_guard<std::mutex> lock(g_registryMutex);
+    threads = Registry();
+  }
+  for (CThread* thread : threads) thread->StopThread(msEach);
+}
+
+}  // namespace PLATFORM
