@@ -1,0 +1,22 @@
+#pragma once
+
+// Character helpers shared by the XML parser and the node accessors.
+
+#include <cstddef>
+#include <string>
+
+namespace xml_detail {
+
+// Names compare without regard to ASCII letter case.
+bool equalsNoCase(const char* a, const char* b);
+
+// 1-based line and column (in UTF-8 characters) of byte `offset` of `text`.
+void lineAndColumn(const char* text, size_t offset, int& line, int& column);
+
+// Converts 16-bit text to UTF-8; false on an unpaired surrogate. A trailing odd byte is ignored.
+bool utf16ToUtf8(const unsigned char* bytes, size_t length, bool bigEndian, std::string& out);
+
+// Writes code point `cp` as UTF-8 at `out`, returns the end.
+char* encodeUtf8(unsigned cp, char* out);
+
+}  // namespace xml_detail
