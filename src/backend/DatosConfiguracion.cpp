@@ -1,0 +1,3 @@
+#include "backend/DatosConfiguracion.h"
+
+DatosConfiguracion configuracionquorvina;

@@ -1,0 +1,131 @@
+#include "backend/Quorvina.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include <chrono>
+#include <thread>
+
+#include "addon/StorageLayout.h"
+#include "backend/DatosConfiguracion.h"
+#include "common/Globals.h"
+#include "common/Log.h"
+
+Quorvina* quorvina = nullptr;
+std::atomic<bool> CargandoCanales{false};
+std::atomic<bool> Pausado{false};
+
+namespace {
+constexpr uint32_t kRefreshStepMs = 2000;
+constexpr int kRefreshSteps = 1800;  // one hour
+constexpr uint32_t kStopPollMs = 250;
+}  // namespace
+
+Quorvina::Quorvina() {
+  SetThreadName("quorvina");
+  CrearDirectorios();
+  CargandoCanales = false;
+  // FFmpeg registers its formats and codecs by itself; only networking needs
+  // to be brought up.
+  avformat_network_init();
+  CalcularConfiguracionCanales();
+}
+
+Quorvina::~Quorvina() { StopThread(0); }
+
+void* Quorvina::Process() {
+  GenerarLogDebug("Entrada Process Quorvina");
+  while (!PararProceso) {
+    m_recargar = false;
+    for (int step = 0; step < kRefreshSteps && !PararProceso && !m_recargar; ++step) {
+      SleepFor(kRefreshStepMs);
+    }
+  }
+  GenerarLogDebug("Salida Process Quorvina");
+  return nullptr;
+}
+
+void Quorvina::ParaProceso() {
+  while (Running()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kStopPollMs));
+  }
+}
+
+void Quorvina::CalcularConfiguracionCanales() {
+  DatosConfiguracion& conf = configuracionquorvina;
+  conf.TodosPaquetes = conf.paquetes.empty();
+  conf.OcultarSustituidos = true;
+  switch (conf.TiposdeBusqueda) {
+    case 1:
+      conf.TodosPaquetes = true;
+      conf.OcultarSustituidos = true;
+      conf.CargarCanalesHD = true;
+      break;
+    case 2:
+      conf.TodosPaquetes = true;
+      conf.OcultarSustituidos = false;
+      conf.CargarCanalesHD = false;
+      break;
+    case 3:
+      conf.TodosPaquetes = true;
+      conf.OcultarSustituidos = false;
+      conf.CargarCanalesHD = true;
+      break;
+    default:
+      break;
+  }
+}
+
+void Quorvina::RecargarCanales(bool /*preguntar*/) {
+  CalcularConfiguracionCanales();
+  m_recargar = true;
+}
+
+std::map<int, Canal> Quorvina::GetChannels() { return {}; }
+int Quorvina::GetChannelsAmount() { return 0; }
+std::map<std::string, PVR_CHANNEL_GROUP> Quorvina::GetChannelGroup() { return {}; }
+int Quorvina::GetChannelGroupsAmount() { return 0; }
+std::vector<PVR_CHANNEL_GROUP_MEMBER> Quorvina::GetChannelGroupMembers(const std::string&) {
+  return {};
+}
+void Quorvina::GetEPGForChannel(ADDON_HANDLE, void*, const PVR_CHANNEL&, time_t, time_t) {}
+
+int Quorvina::GetTimersAmount() { return 0; }
+void Quorvina::AddTimer(const PVR_TIMER&) {}
+void Quorvina::DeleteTimer(unsigned int, bool) {}
+void Quorvina::UpdateTimer(const PVR_TIMER&) {}
+int Quorvina::GetRecordingsAmount() { return 0; }
+void Quorvina::DeleteRecording(const PVR_RECORDING&) {}
+void Quorvina::RenameRecording(const PVR_RECORDING&) {}
+void Quorvina::SetRecordingPlayCount(const std::string&, int) {}
+void Quorvina::SetRecordingLastPlayedPosition(const std::string&, int) {}
+int Quorvina::GetRecordingLastPlayedPosition(const std::string&) { return -1; }
+void Quorvina::LimpiarGrabacionesSinFichero() {}
+
+bool Quorvina::AbrirCanal(const PVR_CHANNEL&) {
+  Pausado = false;
+  return false;
+}
+void Quorvina::CerrarCanal() { Pausado = false; }
+bool Quorvina::CambiarCanal(const PVR_CHANNEL& channel) {
+  CerrarCanal();
+  return AbrirCanal(channel);
+}
+int Quorvina::ObtenerCanalActual() { return 0; }
+bool Quorvina::AbrirRecording(const std::string&) { return false; }
+bool Quorvina::AbrirCatchup(unsigned int) { return false; }
+DemuxPacket* Quorvina::DemuxRead() { return nullptr; }
+void Quorvina::GetStreamProperties(PVR_STREAM_PROPERTIES*) {}
+void Quorvina::PauseStream(bool paused) { Pausado = paused; }
+bool Quorvina::SeekTime(int, bool, double*) { return false; }
+void Quorvina::SetSpeed(int) {}
+time_t Quorvina::GetPlayingTime() { return 0; }
+time_t Quorvina::GetBufferTimeStart() { return 0; }
+time_t Quorvina::GetBufferTimeEnd() { return 0; }
+
+bool Quorvina::GrabarenLocalRecording(const std::string&) { return true; }
+void Quorvina::VisualizarSeries() {}
+void Quorvina::VisualizarSincronizaciones() {}
+void Quorvina::RecargarTemporizadores() {}
+void Quorvina::RecargarEPG() {}
