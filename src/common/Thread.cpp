@@ -135,6 +135,7 @@ bool CThread::Start(bool wait) {
   std::lock_guard<std::recursive_mutex> lock(m_mutex);
   m_bStop = false;
   m_bStopped = false;
+  m_bEntered = false;
   // Marked running before the thread exists so that a caller polling
   // Running() right after Start() never sees a gap.
   m_bRunning = true;
@@ -146,7 +147,7 @@ bool CThread::Start(bool wait) {
   m_bJoinable = true;
   Register(this);
   if (wait) {
-    while (!m_bRunning && !m_bStopped) m_condition.Wait(m_mutex, 0);
+    while (!m_bEntered && !m_bStopped) m_condition.Wait(m_mutex, 0);
   }
   return true;
 }
@@ -157,6 +158,7 @@ void* CThread::ThreadHandler(void* self) {
     std::lock_guard<std::recursive_mutex> lock(thread->m_mutex);
     pthread_setname_np(pthread_self(), thread->m_name.substr(0, 15).c_str());
     thread->m_bRunning = true;
+    thread->m_bEntered = true;
     thread->m_condition.Broadcast();
   }
   void* result = thread->Process();

@@ -77,6 +77,7 @@ class CThread {
   bool m_bRunning = false;
   bool m_bStopped = true;
   bool m_bJoinable = false;
+  bool m_bEntered = false;
   pthread_t m_thread{};
   std::string m_name = "quorvina";
 };
