@@ -1,0 +1,278 @@
+#include "ScenarioLoader.h"
+
+#include <rapidjson/error/en.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "LineUpReader.h"
+
+namespace headend {
+
+namespace {
+
+const std::vector<std::string> kRequestKinds = {"getClientProfile", "getPlatformProfile", "logo"};
+
+// Copies every member of extra into target (replacing members of the same name).
+void Merge(const JsonReader& extra, rapidjson::Value* target,
+           rapidjson::Document::AllocatorType& allocator) {
+  if (extra.Empty()) return;
+  for (const auto& m : extra.Raw()->GetObject()) {
+    target->RemoveMember(m.name.GetString());
+    rapidjson::Value name(m.name, allocator);
+    rapidjson::Value value(m.value, allocator);
+    target->AddMember(name, value, allocator);
+  }
+}
+
+int PayloadId(const std::string& text) {
+  if (text.empty() || text.size() > 4) return -1;
+  char* end = nullptr;
+  long id = std::strtol(text.c_str(), &end, 16);
+  return (*end != '\0' || id < 0 || id > 255) ? -1 : static_cast<int>(id);
+}
+
+}  // namespace
+
+const std::vector<std::string>& ScenarioLoader::RequestKinds() {
+  return kRequestKinds;
+}
+
+bool ScenarioLoader::LoadFile(const std::string& path, Scenario* out, std::string* errors) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *errors = path + ": cannot be read";
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  return LoadText(text.str(), out, errors);
+}
+
+bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::string* errors) {
+  rapidjson::Document doc;
+  doc.Parse(text.c_str(), text.size());
+  if (doc.HasParseError()) {
+    *errors = "offset " + std::to_string(doc.GetErrorOffset()) + ": " +
+              rapidjson::GetParseError_En(doc.GetParseError());
+    return false;
+  }
+  std::vector<std::string> problems;
+  JsonReader root(&doc, "", &problems);
+  root.Only({"operator", "subscriber", "platform", "appServer", "carouselDefaults", "entryPoint",
+             "demarcations", "packages", "lineUp", "guide"});
+  Scenario s;
+  ReadOperator(root.Object("operator"), &s);
+  ReadProfiles(root, &s);
+  ReadAppServer(root.Object("appServer"), &s);
+  for (const auto& p : root.Array("packages")) {
+    p.Only({"name", "description"});
+    Package package{p.String("name", ""), p.String("description", "")};
+    if (package.name.empty()) p.Error("a package needs a \"name\"");
+    s.packages.push_back(package);
+  }
+  s.services = LineUpReader(root.Object("lineUp"), s.packages).Read();
+  ReadDiscovery(root, &s);
+  ReadGuide(root.Object("guide"), &s);
+  if (root.Empty()) problems.push_back("/: the scenario must be a JSON object");
+  errors->clear();
+  for (const auto& p : problems) *errors += p + "\n";
+  if (!problems.empty()) return false;
+  *out = std::move(s);
+  return true;
+}
+
+void ScenarioLoader::ReadOperator(const JsonReader& op, Scenario* s) {
+  op.Only({"domainSuffix", "providerName", "xmlLayout"});
+  s->domainSuffix = op.String("domainSuffix", s->domainSuffix);
+  s->providerName = op.String("providerName", s->providerName);
+  std::string layout = op.String("xmlLayout", "indented");
+  if (layout != "indented" && layout != "compact") op.Error("xmlLayout is indented or compact");
+  s->indentedXml = layout != "compact";
+}
+
+void ScenarioLoader::ReadProfiles(const JsonReader& root, Scenario* s) {
+  JsonReader sub = root.Object("subscriber");
+  sub.Only({"tvPackages", "gmtOffset", "demarcation", "hdtv", "extra"});
+  s->clientProfile = std::make_shared<rapidjson::Document>();
+  rapidjson::Document& client = *s->clientProfile;
+  auto& ca = client.GetAllocator();
+  client.SetObject();
+  std::string packages = sub.String("tvPackages", "");
+  client.AddMember("tvPackages", rapidjson::Value(packages.c_str(), ca), ca);
+  client.AddMember("gmtOffset", static_cast<int>(sub.Int("gmtOffset", 1, -12, 14)), ca);
+  s->subscriberDemarcation = static_cast<int>(sub.Int("demarcation", 19, 0, 1000000));
+  client.AddMember("demarcation", s->subscriberDemarcation, ca);
+  client.AddMember("hdtv", static_cast<int>(sub.Int("hdtv", 1, 0, 1000)), ca);
+  Merge(sub.Object("extra"), &client, ca);
+
+  JsonReader platform = root.Object("platform");
+  platform.Only({"dvbEntryPoint", "extra", "dvbConfigExtra"});
+  s->platformProfile = std::make_shared<rapidjson::Document>();
+  rapidjson::Document& plat = *s->platformProfile;
+  auto& pa = plat.GetAllocator();
+  plat.SetObject();
+  std::string entry = platform.String("dvbEntryPoint", "239.0.2.129:3937");
+  rapidjson::Value dvb(rapidjson::kObjectType);
+  dvb.AddMember("dvbEntryPoint", rapidjson::Value(entry.c_str(), pa), pa);
+  Merge(platform.Object("dvbConfigExtra"), &dvb, pa);
+  plat.AddMember("dvbConfig", dvb, pa);
+  Merge(platform.Object("extra"), &plat, pa);
+  // The entry point carousel listens where the profile says, unless the
+  // scenario gives it an address of its own (to answer a wrong one).
+  LineUpReader::ParseGroup(entry, 3937, &s->entryPoint.group);
+}
+
+HttpSwitches ScenarioLoader::ReadSwitches(const JsonReader& e) {
+  e.Only({"delayMs", "status", "emptyBody", "malformedJson", "missingMembers", "stringMembers",
+          "noAnswer", "holdMs", "omitContentLength", "splitHead", "splitDelayMs", "times"});
+  HttpSwitches w;
+  w.delayMs = static_cast<int>(e.Int("delayMs", 0, 0, 600000));
+  w.status = static_cast<int>(e.Int("status", 200, 100, 599));
+  w.emptyBody = e.Bool("emptyBody", false);
+  w.malformedJson = e.Bool("malformedJson", false);
+  w.missingMembers = e.Strings("missingMembers");
+  w.stringMembers = e.Strings("stringMembers");
+  w.noAnswer = e.String("noAnswer", "");
+  if (!w.noAnswer.empty() && w.noAnswer != "hold" && w.noAnswer != "close")
+    e.Error("noAnswer is \"hold\" or \"close\"");
+  w.holdMs = static_cast<int>(e.Int("holdMs", 30000, 0, 600000));
+  w.omitContentLength = e.Bool("omitContentLength", false);
+  w.splitHead = e.Bool("splitHead", false);
+  w.splitDelayMs = static_cast<int>(e.Int("splitDelayMs", 100, 0, 60000));
+  w.times = static_cast<int>(e.Int("times", 0, 0, 1000000));
+  return w;
+}
+
+void ScenarioLoader::ReadAppServer(const JsonReader& server, Scenario* s) {
+  server.Only({"address", "maxClients", "readTimeoutMs", "switches", "missingLogos"});
+  AppServerSettings& a = s->appServer;
+  std::string address = server.String("address", a.listen.Text());
+  if (!LineUpReader::ParseGroup(address, 2001, &a.listen)) server.Error("bad address " + address);
+  a.maxClients = static_cast<int>(server.Int("maxClients", a.maxClients, 1, 1024));
+  a.readTimeoutMs = static_cast<int>(server.Int("readTimeoutMs", a.readTimeoutMs, 100, 600000));
+  a.missingLogos = server.Strings("missingLogos");
+  JsonReader switches = server.Object("switches");
+  if (switches.Empty()) return;
+  for (const auto& m : switches.Raw()->GetObject()) {
+    std::string kind = m.name.GetString();
+    const auto& kinds = RequestKinds();
+    if (kind != "comment" && std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) {
+      switches.Error("unknown request kind \"" + kind + "\"");
+      continue;
+    }
+    if (kind != "comment") a.switches[kind] = ReadSwitches(switches.Object(kind.c_str()));
+  }
+}
+
+CarouselSettings ScenarioLoader::ReadCarousel(const JsonReader& e, const CarouselSettings& base,
+                                              bool withAddress) {
+  e.Only({"address", "bitrate", "cyclePeriodMs", "maxSectionBody", "minSections", "order", "crc",
+          "headerByte0", "serviceProviderId", "repeatSections", "reorder", "seed",
+          "bumpVersionEverySeconds", "silent", "silentAfterSeconds", "omitPayloads",
+          "brokenRecords"});
+  CarouselSettings c = base;
+  if (withAddress && e.Has("address")) {
+    std::string address = e.String("address", "");
+    if (!LineUpReader::ParseGroup(address, 3937, &c.group)) e.Error("bad address " + address);
+  } else if (e.Has("address")) {
+    e.Error("address is not allowed here");
+  }
+  c.bitrate = e.Int("bitrate", c.bitrate, 8000, 1000000000);
+  c.cyclePeriodMs = static_cast<int>(e.Int("cyclePeriodMs", c.cyclePeriodMs, 0, 3600000));
+  c.maxSectionBody = static_cast<int>(e.Int("maxSectionBody", c.maxSectionBody, 16, 65000));
+  c.minSections = static_cast<int>(e.Int("minSections", c.minSections, 1, 4096));
+  c.order = e.String("order", c.order);
+  if (c.order != "interleaved" && c.order != "sequential")
+    e.Error("order is \"interleaved\" or \"sequential\"");
+  c.crc = e.Bool("crc", c.crc);
+  c.headerByte0 = static_cast<int>(e.Int("headerByte0", c.headerByte0, -1, 255));
+  c.serviceProviderId = e.Int("serviceProviderId", c.serviceProviderId, -1, 0xFFFFFFFFLL);
+  c.repeatSections = static_cast<int>(e.Int("repeatSections", c.repeatSections, 1, 16));
+  c.reorder = e.String("reorder", c.reorder);
+  if (c.reorder != "none" && c.reorder != "reverse" && c.reorder != "shuffle")
+    e.Error("reorder is \"none\", \"reverse\" or \"shuffle\"");
+  c.seed = static_cast<uint32_t>(e.Int("seed", c.seed, 0, 0xFFFFFFFFLL));
+  c.bumpVersionEverySeconds =
+      static_cast<int>(e.Int("bumpVersionEverySeconds", c.bumpVersionEverySeconds, 0, 86400));
+  c.silent = e.Bool("silent", c.silent);
+  c.silentAfterSeconds =
+      static_cast<int>(e.Int("silentAfterSeconds", c.silentAfterSeconds, -1, 86400));
+  if (e.Has("omitPayloads")) {
+    c.omitPayloads.clear();
+    for (const auto& id : e.Strings("omitPayloads")) {
+      int n = PayloadId(id);
+      if (n < 0) e.Error("bad payload id " + id);
+      c.omitPayloads.push_back(n);
+    }
+  }
+  JsonReader broken = e.Object("brokenRecords");
+  if (!broken.Empty()) {
+    c.brokenRecords.clear();
+    for (const auto& m : broken.Raw()->GetObject()) {
+      int n = PayloadId(m.name.GetString());
+      std::string how = broken.String(m.name.GetString(), "");
+      if (n < 0 || (how != "truncate" && how != "noVersion"))
+        broken.Error(std::string("bad entry ") + m.name.GetString());
+      else
+        c.brokenRecords[n] = how;
+    }
+  }
+  return c;
+}
+
+void ScenarioLoader::ReadDiscovery(const JsonReader& root, Scenario* s) {
+  CarouselSettings defaults = ReadCarousel(root.Object("carouselDefaults"), {}, false);
+  GroupAddress entryGroup = s->entryPoint.group;
+  JsonReader entry = root.Object("entryPoint");
+  entry.Only({"carousel", "version", "extraProviders"});
+  CarouselSettings entryBase = defaults;
+  entryBase.group = entryGroup;
+  s->entryPoint = ReadCarousel(entry.Object("carousel"), entryBase, true);
+  if (s->entryPoint.group.address.empty())
+    entry.Error("the entry point needs carousel/address (dvbEntryPoint is not an address)");
+  s->entryPointVersion = static_cast<int>(entry.Int("version", 1, 0, 255));
+  for (const auto& p : entry.Array("extraProviders")) {
+    p.Only({"domainName", "address"});
+    ExtraProvider x;
+    x.domainName = p.String("domainName", "");
+    if (!LineUpReader::ParseGroup(p.String("address", ""), 3937, &x.group)) p.Error("bad address");
+    s->extraProviders.push_back(x);
+  }
+  for (const auto& d : root.Array("demarcations")) {
+    d.Only({"code", "name", "carousel", "versions"});
+    Demarcation dem;
+    dem.code = static_cast<int>(d.Int("code", 0, 0, 1000000));
+    dem.name = d.String("name", "");
+    dem.carousel = ReadCarousel(d.Object("carousel"), defaults, true);
+    if (dem.carousel.group.address.empty()) d.Error("a demarcation needs carousel/address");
+    dem.versions = {{0x02, 1}, {0x05, 1}, {0x06, 1}};
+    JsonReader versions = d.Object("versions");
+    if (!versions.Empty())
+      for (const auto& m : versions.Raw()->GetObject()) {
+        int id = PayloadId(m.name.GetString());
+        if (id < 0) versions.Error(std::string("bad payload id ") + m.name.GetString());
+        dem.versions[id] = static_cast<int>(versions.Int(m.name.GetString(), 1, 0, 255));
+      }
+    s->demarcations.push_back(dem);
+  }
+}
+
+void ScenarioLoader::ReadGuide(const JsonReader& guide, Scenario* s) {
+  guide.Only({"days"});
+  for (const auto& d : guide.Array("days")) {
+    d.Only({"address", "segments"});
+    GuideDay day;
+    if (!LineUpReader::ParseGroup(d.String("address", ""), 3937, &day.group))
+      d.Error("bad address");
+    for (const auto& seg : d.Array("segments")) {
+      seg.Only({"id", "version"});
+      day.segments.emplace_back(seg.String("id", "0x0000"),
+                                static_cast<int>(seg.Int("version", 1, 0, 255)));
+    }
+    s->guideDays.push_back(day);
+  }
+}
+
+}  // namespace headend

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <rapidjson/document.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The records a scenario file describes, after defaults are applied.
+namespace headend {
+
+struct GroupAddress {
+  std::string address;  // dotted IPv4 multicast group
+  uint16_t port = 0;
+  std::string Text() const { return address + ":" + std::to_string(port); }
+};
+
+// How one DVB-STP carousel sends: pace, layout of its sections, and faults.
+struct CarouselSettings {
+  GroupAddress group;
+  int64_t bitrate = 2000000;          // bit/s of datagrams within a cycle
+  int cyclePeriodMs = 1000;           // a cycle starts at most this often; 0 = back to back
+  int maxSectionBody = 1400;          // body bytes per section
+  int minSections = 3;                // split even small segments, see the README
+  std::string order = "interleaved";  // or "sequential"
+  bool crc = false;
+  int headerByte0 = -1;            // 0..255 overrides the whole first header byte
+  int64_t serviceProviderId = -1;  // >= 0 sets the provider-id flag and the id
+  int repeatSections = 1;          // copies of each datagram sent back to back
+  std::string reorder = "none";    // "reverse" or "shuffle" within each cycle
+  uint32_t seed = 1;               // of the shuffle
+  int bumpVersionEverySeconds = 0;
+  bool silent = false;
+  int silentAfterSeconds = -1;
+  std::vector<int> omitPayloads;             // payload ids not carried
+  std::map<int, std::string> brokenRecords;  // payload id -> "truncate" | "noVersion"
+};
+
+struct Service {
+  std::string id;  // ServiceName: numeric text, the channel id
+  std::string name, shortName, description, genre;
+  int type = 1;  // DVB service type: 1 SD, 25 HD (advanced codec)
+  GroupAddress location;
+  std::string logo;         // LogoURI; empty: the record carries none
+  std::string replacement;  // ServiceName of the ReplacementService; empty: none
+  std::string parental;     // parental rating name; empty: no ParentalGuidance
+  int lcn = 0;
+  std::map<std::string, int> lcnByPackage;  // overrides lcn in one package
+  std::vector<std::string> packages;
+  std::vector<int> demarcations;  // empty: every demarcation
+
+  // The logo name a client asks the application server for.
+  std::string LogoName() const { return logo.empty() ? "MAY_1/imSer/" + id + ".jpg" : logo; }
+  int LcnIn(const std::string& package) const {
+    auto it = lcnByPackage.find(package);
+    return it == lcnByPackage.end() ? lcn : it->second;
+  }
+};
+
+struct Package {
+  std::string name;  // the code a subscriber's tvPackages lists
+  std::string description;
+};
+
+struct GuideDay {
+  GroupAddress group;
+  std::vector<std::pair<std::string, int>> segments;  // "0x0001", version
+};
+
+struct Demarcation {
+  int code = 0;
+  std::string name;
+  CarouselSettings carousel;
+  std::map<int, int> versions;  // payload id -> initial record version
+};
+
+struct ExtraProvider {
+  std::string domainName;
+  GroupAddress group;
+};
+
+// Faults of the application server for one kind of request.
+struct HttpSwitches {
+  int delayMs = 0;
+  int status = 200;
+  bool emptyBody = false;
+  bool malformedJson = false;
+  std::vector<std::string> missingMembers;  // paths under resultData, "a.b"
+  std::vector<std::string> stringMembers;   // numbers sent as strings
+  std::string noAnswer;                     // "", "hold" or "close"
+  int holdMs = 30000;
+  bool omitContentLength = false;
+  bool splitHead = false;
+  int splitDelayMs = 100;
+  int times = 0;  // > 0: only the first N requests of the kind are affected
+};
+
+struct AppServerSettings {
+  GroupAddress listen{"172.26.22.23", 2001};
+  int maxClients = 32;
+  int readTimeoutMs = 5000;
+  std::map<std::string, HttpSwitches> switches;  // kind -> switches
+  std::vector<std::string> missingLogos;
+};
+
+struct Scenario {
+  std::string domainSuffix = ".quorvina.es";
+  std::string providerName = "Quorvina TV";
+  bool indentedXml = true;
+
+  // Profile answers. The documents are whole resultData objects.
+  std::shared_ptr<rapidjson::Document> clientProfile;
+  std::shared_ptr<rapidjson::Document> platformProfile;
+  int subscriberDemarcation = 0;
+
+  AppServerSettings appServer;
+  CarouselSettings entryPoint;
+  int entryPointVersion = 1;
+  std::vector<ExtraProvider> extraProviders;
+  std::vector<Demarcation> demarcations;
+  std::vector<Package> packages;
+  std::vector<Service> services;
+  std::vector<GuideDay> guideDays;
+
+  std::vector<const Service*> ServicesOf(int demarcation) const {
+    std::vector<const Service*> out;
+    for (const auto& s : services) {
+      bool here = s.demarcations.empty();
+      for (int d : s.demarcations) here = here || d == demarcation;
+      if (here) out.push_back(&s);
+    }
+    return out;
+  }
+};
+
+}  // namespace headend

@@ -1,0 +1,166 @@
+// headend: the operator's network for tests. One scenario file describes the
+// application server's answers and the DVB-STP discovery carousels.
+#include <net/if.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AppAnswers.h"
+#include "AppServer.h"
+#include "Carousel.h"
+#include "CarouselContent.h"
+#include "DiscoveryRecords.h"
+#include "Log.h"
+#include "LogoStore.h"
+#include "ScenarioLoader.h"
+
+using namespace headend;
+
+namespace {
+
+struct Options {
+  std::string scenario;
+  std::string log;
+  double duration = 0;  // seconds; 0 = until a signal
+};
+
+void Usage() {
+  std::fprintf(stderr,
+               "usage: headend --scenario FILE [--log FILE] [--duration SECONDS]\n"
+               "Runs inside the private test network: scripts/netns-run.sh headend ...\n");
+}
+
+bool ParseOptions(int argc, char** argv, Options* o) {
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    bool hasValue = i + 1 < argc;
+    if (a == "--scenario" && hasValue) {
+      o->scenario = argv[++i];
+    } else if (a == "--log" && hasValue) {
+      o->log = argv[++i];
+    } else if (a == "--duration" && hasValue) {
+      char* end = nullptr;
+      o->duration = std::strtod(argv[++i], &end);
+      if (*end != '\0' || o->duration <= 0) return false;
+    } else {
+      return false;
+    }
+  }
+  return !o->scenario.empty();
+}
+
+// Multicast and the operator's addresses must never reach a real network:
+// only run where loopback is the sole interface (the private namespace).
+bool OnlyLoopback(std::string* other) {
+  struct if_nameindex* names = if_nameindex();
+  if (names == nullptr) return false;
+  bool only = true;
+  for (struct if_nameindex* n = names; n->if_index != 0; ++n)
+    if (std::strcmp(n->if_name, "lo") != 0) {
+      only = false;
+      *other = n->if_name;
+    }
+  if_freenameindex(names);
+  return only;
+}
+
+// Waits for SIGINT or SIGTERM, or until the duration has passed.
+void WaitForEnd(const sigset_t& signals, double duration, Log& log) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(duration);
+  while (true) {
+    timespec slice{0, 200 * 1000 * 1000};
+    int signal = sigtimedwait(&signals, nullptr, &slice);
+    if (signal > 0) {
+      log.Write("signal %d: stopping", signal);
+      return;
+    }
+    if (duration > 0 && std::chrono::steady_clock::now() >= end) {
+      log.Write("duration over: stopping");
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    Usage();
+    return 2;
+  }
+  Log log;
+  std::string error;
+  if (!options.log.empty() && !log.OpenFile(options.log, &error)) {
+    std::fprintf(stderr, "headend: %s\n", error.c_str());
+    return 2;
+  }
+  std::string other;
+  if (!OnlyLoopback(&other)) {
+    std::fprintf(stderr,
+                 "headend: interface %s is present: run inside the private test network "
+                 "(scripts/netns-run.sh)\n",
+                 other.c_str());
+    return 3;
+  }
+  Scenario scenario;
+  if (!ScenarioLoader::LoadFile(options.scenario, &scenario, &error)) {
+    std::fprintf(stderr, "headend: scenario %s:\n%s", options.scenario.c_str(), error.c_str());
+    return 2;
+  }
+
+  // Every thread inherits this mask; only the main thread takes the signals.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  DiscoveryRecords records(scenario);
+  LogoStore logos(scenario);
+  AppAnswers answers(scenario, logos);
+  AppServer server(scenario.appServer, answers, log);
+  std::vector<std::unique_ptr<Carousel>> carousels;
+  carousels.push_back(std::make_unique<Carousel>(
+      "entry", scenario.entryPoint, CarouselContent::EntryPoint(records, scenario), log));
+  for (const auto& d : scenario.demarcations) {
+    carousels.push_back(std::make_unique<Carousel>("dem" + std::to_string(d.code), d.carousel,
+                                                   CarouselContent::Regional(records, d), log));
+    log.Write("demarcation %d (%s): %zu services on %s", d.code, d.name.c_str(),
+              scenario.ServicesOf(d.code).size(), d.carousel.group.Text().c_str());
+  }
+  if (!server.Listen(&error)) {
+    std::fprintf(stderr, "headend: %s\n", error.c_str());
+    return 1;
+  }
+  for (auto& c : carousels)
+    if (!c->Open(&error)) {
+      std::fprintf(stderr, "headend: %s\n", error.c_str());
+      return 1;
+    }
+  log.Write("scenario %s: %zu services, %zu packages, %zu logos", options.scenario.c_str(),
+            scenario.services.size(), scenario.packages.size(), logos.Count());
+  server.Start();
+  for (auto& c : carousels) c->Start();
+  std::printf("headend ready\n");
+  std::fflush(stdout);
+
+  WaitForEnd(signals, options.duration, log);
+  auto stopping = std::chrono::steady_clock::now();
+  server.RequestStop();
+  for (auto& c : carousels) c->RequestStop();
+  server.Stop();
+  for (auto& c : carousels) c->Stop();
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - stopping);
+  log.Write("stopped in %lld ms", static_cast<long long>(took.count()));
+  return 0;
+}
