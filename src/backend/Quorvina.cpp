@@ -7,10 +7,14 @@ extern "C" {
 #include <chrono>
 #include <thread>
 
+#include "addon/AddonBinding.h"
+#include "addon/Settings.h"
 #include "addon/StorageLayout.h"
+#include "backend/Configuracion.h"
 #include "backend/DatosConfiguracion.h"
 #include "common/Globals.h"
 #include "common/Log.h"
+#include "common/Conversions.h"
 
 Quorvina* quorvina = nullptr;
 std::atomic<bool> CargandoCanales{false};
@@ -29,10 +33,34 @@ Quorvina::Quorvina() {
   // FFmpeg registers its formats and codecs by itself; only networking needs
   // to be brought up.
   avformat_network_init();
+  ObtenerConfiguracionInicial();
   CalcularConfiguracionCanales();
 }
 
-Quorvina::~Quorvina() { StopThread(0); }
+Quorvina::~Quorvina() {
+  StopThread(0);
+  delete configuracion;
+  configuracion = nullptr;
+}
+
+void Quorvina::ObtenerConfiguracionInicial() {
+  configuracion = new Configuracion();
+  if (configuracion->ObtenerConfiguracion()) return;
+
+  const DatosConfiguracion& conf = configuracionquorvina;
+  XBMC->QueueNotification(QUEUE_ERROR, "%s", XBMC->GetLocalizedString(30513).c_str());
+  if (detalleepg || TipoGrabacionPorDefecto != 2) {
+    XBMC->QueueNotification(QUEUE_ERROR, "%s", XBMC->GetLocalizedString(30514).c_str());
+  }
+  detalleepg = false;
+  TipoGrabacionPorDefecto = 2;
+  ConexionEnNubeActivada = false;
+  GenerarLogDebug("Configuracion aplicada");
+  GenerarLogDebug("Configuracion por defecto 1:" + conf.IPInicial + "-" +
+                  convertInttoString(conf.PuertoInicial));
+  GenerarLogDebug("Configuracion por defecto 2:" + conf.Provincia + "-" +
+                  convertInttoString(conf.HorasDiferencias));
+}
 
 void* Quorvina::Process() {
   GenerarLogDebug("Entrada Process Quorvina");

@@ -72,6 +72,9 @@ class Quorvina : public PLATFORM::CThread {
   static void CalcularConfiguracionCanales();
 
  private:
+  // Profile from the server or its cache; forced defaults when neither works.
+  void ObtenerConfiguracionInicial();
+
   std::atomic<bool> m_recargar{false};
 };
 
