@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the unit and end-to-end tests inside
+# the private test network, the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a short pass of each fuzz target over its
+# seed corpus.
+#
+#   scripts/test.sh            everything
+#   QUICK=1 scripts/test.sh    one build, no sanitizers, no fuzzing
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+jobs="${JOBS:-2}"
+werror=OFF
+[ "${CI:-}" = "true" ] && werror=ON
+
+bash scripts/install-deps.sh
+
+run_suite() {  # build-dir, extra cmake args...
+  local dir="$1"; shift
+  echo "== configure $dir"
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVINA_WERROR="$werror" "$@" >/dev/null
+  echo "== build $dir"
+  cmake --build "$dir" -j"$jobs"
+  echo "== test $dir"
+  scripts/netns-run.sh ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 300
+}
+
+start=$(date +%s)
+run_suite build
+if [ "${QUICK:-0}" != "1" ]; then
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    run_suite build-asan -DQUORVINA_SANITIZE=asan
+
+  echo "== fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
+  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVINA_FUZZ=ON -DQUORVINA_TESTS=OFF \
+    -DQUORVINA_SANITIZE=asan -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build-fuzz -j"$jobs"
+  fuzzed=0
+  for target in build-fuzz/fuzz/*_fuzz; do
+    [ -x "$target" ] || continue
+    name="$(basename "$target" _fuzz)"
+    corpus="fuzz/corpus/$name"
+    mkdir -p "$corpus"
+    "$target" -runs=2000 -max_total_time=20 "$corpus" >/dev/null 2>"build-fuzz/$name.log" || {
+      cat "build-fuzz/$name.log"; echo "fuzz target $name failed"; exit 1; }
+    fuzzed=$((fuzzed + 1))
+  done
+  echo "fuzz: $fuzzed targets replayed their corpora cleanly"
+fi
+echo "all tests passed in $(( $(date +%s) - start )) s"
