@@ -41,8 +41,10 @@ if [ "${QUICK:-0}" != "1" ]; then
     [ -x "$target" ] || continue
     name="$(basename "$target" _fuzz)"
     corpus="fuzz/corpus/$name"
-    mkdir -p "$corpus"
-    "$target" -runs=2000 -max_total_time=20 "$corpus" >/dev/null 2>"build-fuzz/$name.log" || {
+    work="build-fuzz/corpus-$name"
+    mkdir -p "$corpus" "$work"
+    # New inputs go to the scratch folder; the shipped seeds stay as they are.
+    "$target" -runs=2000 -max_total_time=20 "$work" "$corpus" >/dev/null 2>"build-fuzz/$name.log" || {
       cat "build-fuzz/$name.log"; echo "fuzz target $name failed"; exit 1; }
     fuzzed=$((fuzzed + 1))
   done
