@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "addon/StorageLayout.h"
+#include "backend/DatosConfiguracion.h"
+#include "discovery/ServiceList.h"
+#include "discovery/ServicesOrder.h"
+#include "support/FakeHost.h"
+
+namespace {
+
+std::string Record(const std::string& kind, const std::string& version, const std::string& list) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ServiceDiscovery xmlns=\"urn:dvb:ipisdns\">"
+         "<" +
+         kind + version + ">" + list + "</" + kind + "></ServiceDiscovery>";
+}
+
+std::string Broadcast(const std::string& services, const std::string& version = " Version=\"7\"") {
+  return Record("BroadcastDiscovery", version, "<ServiceList>" + services + "</ServiceList>");
+}
+
+std::string Service(const std::string& name, const std::string& address, const std::string& si) {
+  return "<SingleService><ServiceLocation><IPMulticastAddress Address=\"" + address +
+         "\" Port=\"8208\"/></ServiceLocation><TextualIdentifier ServiceName=\"" + name +
+         "\" LogoURI=\"logo" + name + ".jpg\"/>" + si + "</SingleService>";
+}
+
+std::string Package(const std::string& name, const std::vector<std::pair<std::string, int>>& lcn) {
+  std::string text = "<Package><PackageName>" + name + "</PackageName>";
+  for (const auto& [service, number] : lcn) {
+    text += "<Service><TextualID ServiceName=\"" + service + "\"/><LogicalChannelNumber>" +
+            std::to_string(number) + "</LogicalChannelNumber></Service>";
+  }
+  return text + "</Package>";
+}
+
+class ServiceListTest : public ::testing::Test {
+ protected:
+  ServiceList Load(const std::string& content) {
+    dir.Write("02_0000.xml", content);
+    ServiceList list;
+    list.CargarServicios(dir.path());
+    return list;
+  }
+  ServicesOrder LoadOrder(const std::string& packages, const std::string& content) {
+    dir.Write("05_0000.xml", content);
+    ServicesOrder order;
+    std::vector<std::string> names;
+    for (size_t start = 0; !packages.empty() && start <= packages.size();) {
+      const size_t bar = std::min(packages.find('|', start), packages.size());
+      names.push_back(packages.substr(start, bar - start));
+      start = bar + 1;
+    }
+    order.CargarOrden(dir.path(), packages, names);
+    return order;
+  }
+
+  FakeHost host;
+  TempDir dir;
+};
+
+TEST_F(ServiceListTest, ReadsEveryFieldOfAService) {
+  const std::string si =
+      "<SI ServiceType=\"1\"><Name>La 1</Name><ShortName>1</ShortName>"
+      "<Description>Generalista</Description><Genre href=\"urn:x\"><Name>Cine</Name></Genre>"
+      "<ParentalGuidance><Rating><Label>TP</Label></Rating></ParentalGuidance></SI>";
+  const ServiceList list = Load(Broadcast(Service("1", "239.0.0.1", si)));
+  EXPECT_EQ(list.Version(), 7);
+  ASSERT_EQ(list.Services().count("1"), 1u);
+  const SingleService& s = list.Services().at("1");
+  EXPECT_EQ(s.Address, "239.0.0.1");
+  EXPECT_EQ(s.Port, 8208);
+  EXPECT_EQ(s.ServiceName, "1");
+  EXPECT_EQ(s.ServiceNameOriginal, "1");
+  EXPECT_EQ(s.LogoURI, "logo1.jpg");
+  EXPECT_EQ(s.ServiceType, "1");
+  EXPECT_EQ(s.Name, "La 1");
+  EXPECT_EQ(s.ShortName, "1");
+  EXPECT_EQ(s.Description, "Generalista");
+  EXPECT_EQ(s.Genre, "Cine");
+  EXPECT_EQ(s.ParentalGuidance, "TP");
+  EXPECT_STREQ(s.Element.getName(), "SingleService");
+}
+
+TEST_F(ServiceListTest, RecordRules) {
+  const std::string replaced =
+      "<SI><Name>Old</Name><ReplacementService><TextualIdentifier ServiceName=\"9\"/>"
+      "</ReplacementService></SI>";
+  const std::string guidance =
+      "<SI><ParentalGuidance><R><L>18</L></R></ParentalGuidance>"
+      "<ParentalGuidance><R/></ParentalGuidance></SI>";
+  const ServiceList list =
+      Load(Broadcast(Service("5", "239.0.0.5", "<SI><Name>First</Name></SI>") +
+                     Service("7", "239.0.0.7", replaced) + Service("8", "239.0.0.8", guidance) +
+                     Service("5", "239.0.0.55", "<SI><Name>Last</Name></SI>") +
+                     "<SingleService><SI><Name>Nameless</Name></SI></SingleService>"));
+  ASSERT_EQ(list.Services().size(), 4u);
+  EXPECT_EQ(list.Services().at("5").Name, "Last");
+  EXPECT_EQ(list.Services().at("5").Address, "239.0.0.55");
+  EXPECT_EQ(list.Services().at("7").ServiceNameOriginal, "9");
+  EXPECT_EQ(list.Services().at("5").ServiceNameOriginal, "5");
+  EXPECT_EQ(list.Services().at("8").ParentalGuidance, "");
+  EXPECT_EQ(list.Services().at("").Name, "Nameless");
+  EXPECT_EQ(list.Services().at("").Port, 0);
+}
+
+TEST_F(ServiceListTest, UnusableRecordGivesNoServices) {
+  const std::string one = Service("1", "239.0.0.1", "");
+  const std::pair<const char*, std::string> cases[] = {
+      {"no Version", Broadcast(one, "")},
+      {"not xml", "<ServiceDiscovery><Broad"},
+      {"no first child", "<ServiceDiscovery/>"},
+      {"other root", "<Other><BroadcastDiscovery Version=\"3\"/></Other>"}};
+  for (const auto& [name, content] : cases) {
+    EXPECT_TRUE(Load(content).Services().empty()) << name;
+    EXPECT_EQ(Load(content).Version(), -1) << name;
+  }
+  ServiceList missing;
+  missing.CargarServicios(dir.path() + "/nowhere");
+  EXPECT_EQ(missing.Version(), -1);
+
+  // The version of an earlier load stays when the new file has none.
+  ServiceList list;
+  dir.Write("02_0000.xml", Broadcast(one));
+  list.CargarServicios(dir.path());
+  dir.Write("02_0000.xml", Broadcast(one, ""));
+  list.CargarServicios(dir.path());
+  EXPECT_TRUE(list.Services().empty());
+  EXPECT_EQ(list.Version(), 7);
+}
+
+TEST_F(ServiceListTest, ReadsThePayloadFolderByDefault) {
+  const std::string saved = PathPayloadBase;
+  PathPayloadBase = dir.path() + "/";
+  dir.Write("02_0000.xml", Broadcast(Service("3", "239.0.0.3", "")));
+  ServiceList list;
+  list.CargarServicios();
+  PathPayloadBase = saved;
+  EXPECT_EQ(list.Services().count("3"), 1u);
+}
+
+const std::string kPackages =
+    Record("PackageDiscovery", " Version=\"4\"",
+           Package("BASE", {{"1", 1}, {"2", 2}}) + Package("CINE", {{"2", 20}, {"3", 30}}) +
+               Package("FUTBOL", {{"4", 40}, {"1", 99}}));
+
+TEST_F(ServiceListTest, OrderByPackages) {
+  using Orden = ServicesOrder::Orden;
+  struct Case {
+    const char* packages;
+    Orden subscribed;
+  };
+  const Orden full{{"1", 1}, {"2", 2}, {"3", 30}, {"4", 40}};
+  const Case cases[] = {{"", full},
+                        {"CINE", {{"2", 20}, {"3", 30}}},
+                        {"FUTBOL|BASE", {{"1", 1}, {"2", 2}, {"4", 40}}},
+                        {"OTRO", {}}};
+  for (const Case& c : cases) {
+    const ServicesOrder order = LoadOrder(c.packages, kPackages);
+    EXPECT_EQ(order.Version(), 4) << c.packages;
+    EXPECT_EQ(order.SubscribedOrder(), c.subscribed) << c.packages;
+    EXPECT_EQ(order.FullOrder(), full) << c.packages;
+  }
+}
+
+TEST_F(ServiceListTest, OrderSkipsServicesWithoutNameOrNumber) {
+  const std::string package =
+      "<Package><PackageName>P</PackageName>"
+      "<Service><TextualID/><LogicalChannelNumber>5</LogicalChannelNumber></Service>"
+      "<Service><TextualID ServiceName=\"6\"/></Service>"
+      "<Service><TextualID ServiceName=\"7\"/><LogicalChannelNumber>x</LogicalChannelNumber>"
+      "</Service></Package>";
+  const ServicesOrder order = LoadOrder("", Record("PackageDiscovery", " Version=\"1\"", package));
+  EXPECT_EQ(order.FullOrder(), (ServicesOrder::Orden{{"7", 0}}));
+}
+
+TEST_F(ServiceListTest, OrderWithoutVersionIsEmpty) {
+  const ServicesOrder order =
+      LoadOrder("", Record("PackageDiscovery", "", Package("BASE", {{"1", 1}})));
+  EXPECT_TRUE(order.FullOrder().empty());
+  EXPECT_TRUE(order.SubscribedOrder().empty());
+  EXPECT_EQ(order.Version(), -1);
+}
+
+TEST_F(ServiceListTest, OrderReadsTheSubscriberConfigurationByDefault) {
+  const std::string savedPath = PathPayloadBase;
+  const DatosConfiguracion savedConfig = configuracionquorvina;
+  PathPayloadBase = dir.path();
+  configuracionquorvina.paquetes = "CINE";
+  configuracionquorvina.ListaPaquetes = {"CINE"};
+  dir.Write("05_0000.xml", kPackages);
+  ServicesOrder order;
+  order.CargarOrden();
+  PathPayloadBase = savedPath;
+  configuracionquorvina = savedConfig;
+  EXPECT_EQ(order.SubscribedOrder(), (ServicesOrder::Orden{{"2", 20}, {"3", 30}}));
+}
+
+}  // namespace
