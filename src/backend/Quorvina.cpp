@@ -66,6 +66,7 @@ void* Quorvina::Process() {
   GenerarLogDebug("Entrada Process Quorvina");
   while (!PararProceso) {
     m_recargar = false;
+    ObtenerDatosBasicos(true);
     for (int step = 0; step < kRefreshSteps && !PararProceso && !m_recargar; ++step) {
       SleepFor(kRefreshStepMs);
     }
@@ -104,6 +105,10 @@ void Quorvina::CalcularConfiguracionCanales() {
       break;
   }
 }
+
+void Quorvina::CargarCanales() {}
+
+void Quorvina::GenerarEPG(const std::string& /*bcg*/) {}
 
 void Quorvina::RecargarCanales(bool /*preguntar*/) {
   CalcularConfiguracionCanales();

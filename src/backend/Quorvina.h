@@ -71,7 +71,15 @@ class Quorvina : public PLATFORM::CThread {
   // Channel filter derived from the search type.
   static void CalcularConfiguracionCanales();
 
+  // One discovery pass: entry point, regional server, line-up (and guide).
+  bool ObtenerDatosBasicos(bool conGuia);
+  // Picks the subscriber's regional server from the service-provider record.
+  static void ObtenerDireccionyPuertoProvincia(const std::string& xml);
+
  private:
+  void CargarCanales();
+  void GenerarEPG(const std::string& bcg);
+
   // Profile from the server or its cache; forced defaults when neither works.
   void ObtenerConfiguracionInicial();
 
@@ -79,5 +87,10 @@ class Quorvina : public PLATFORM::CThread {
 };
 
 extern Quorvina* quorvina;
+extern std::string DireccionProvincia;
+extern int PuertoProvincia;
+// The operator's DNS domain that follows "DEM_" + demarcation in the
+// service-provider names of the entry point.
+extern std::string SufijoDominioOperador;
 extern std::atomic<bool> CargandoCanales;
 extern std::atomic<bool> Pausado;
