@@ -10,7 +10,11 @@ extern "C" {
 #include "addon/AddonBinding.h"
 #include "addon/Settings.h"
 #include "addon/StorageLayout.h"
+#include "addon/PvrBinding.h"
 #include "backend/Configuracion.h"
+#include "common/Text.h"
+#include "gui/GUIDialogSi.h"
+#include "gui/GUIDialogSiNo.h"
 #include "backend/DatosConfiguracion.h"
 #include "common/Globals.h"
 #include "common/Log.h"
@@ -110,9 +114,37 @@ void Quorvina::CargarCanales() {}
 
 void Quorvina::GenerarEPG(const std::string& /*bcg*/) {}
 
-void Quorvina::RecargarCanales(bool /*preguntar*/) {
+void Quorvina::RecargarCanales(bool preguntar) {
+  if (preguntar) {
+    // Texts are kept in Windows-1252, as every stored dialog text.
+    CGUIDialogSiNo pregunta(
+        De1252aUTF8("Recargar canales"),
+        De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbfEst\xe1 seguro?"));
+    if (!pregunta.PulsadoOK()) return;
+  }
   CalcularConfiguracionCanales();
   m_recargar = true;
+}
+
+void Quorvina::RecargarTemporizadores() {
+  CGUIDialogSi aviso(De1252aUTF8("Utilidades"),
+                     De1252aUTF8("Se va a proceder a la recarga de temporizadores y grabaciones"));
+  aviso.Show();
+  if (PVR == nullptr) return;
+  PVR->TriggerTimerUpdate();
+  PVR->TriggerRecordingUpdate();
+}
+
+void Quorvina::RecargarEPG() {
+  CGUIDialogSi aviso(De1252aUTF8("Utilidades"),
+                     De1252aUTF8("Se va a proceder a la recarga del EPG desde ficheros"));
+  aviso.Show();
+  if (PVR == nullptr) return;
+  for (const auto& entry : GetChannels()) {
+    if (PararProceso) break;
+    if (static_cast<unsigned int>(entry.first) == CanalVOD) continue;
+    PVR->TriggerEpgUpdate(static_cast<unsigned int>(entry.first));
+  }
 }
 
 std::map<int, Canal> Quorvina::GetChannels() { return {}; }
@@ -160,5 +192,3 @@ time_t Quorvina::GetBufferTimeEnd() { return 0; }
 bool Quorvina::GrabarenLocalRecording(const std::string&) { return true; }
 void Quorvina::VisualizarSeries() {}
 void Quorvina::VisualizarSincronizaciones() {}
-void Quorvina::RecargarTemporizadores() {}
-void Quorvina::RecargarEPG() {}
