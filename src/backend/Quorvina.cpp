@@ -119,7 +119,7 @@ void Quorvina::RecargarCanales(bool preguntar) {
     // Texts are kept in Windows-1252, as every stored dialog text.
     CGUIDialogSiNo pregunta(
         De1252aUTF8("Recargar canales"),
-        De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbfEst\xe1 seguro?"));
+        De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbf" "Est\xe1 seguro?"));
     if (!pregunta.PulsadoOK()) return;
   }
   CalcularConfiguracionCanales();
