@@ -27,8 +27,9 @@ class Arena {
   template <class T>
   T* copy(const T* src, size_t n) {
     if (n == 0) return nullptr;
-    T* dst = static_cast<T*>(allocate(n * sizeof(T)));
-    std::memcpy(static_cast<void*>(dst), src, n * sizeof(T));
+    const size_t bytes = n * sizeof(T);  // NOLINT(bugprone-sizeof-expression): T may be a pointer
+    T* dst = static_cast<T*>(allocate(bytes));
+    std::memcpy(static_cast<void*>(dst), src, bytes);
     return dst;
   }
 

@@ -48,15 +48,16 @@ bool readWholeFile(const char* path, std::string& bytes) {
   FILE* f = std::fopen(path, "rb");
   if (!f) return false;
   if (std::fseek(f, 0, SEEK_END) == 0) {
-    long size = std::ftell(f);
-    if (size > 0) bytes.reserve(static_cast<size_t>(size));
+    long size = std::ftell(f);  // a folder reports nonsense here
+    if (size > 0 && size < (1L << 31)) bytes.reserve(static_cast<size_t>(size));
     std::rewind(f);
   }
   char chunk[65536];
   size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.append(chunk, n);
+  bool readable = !std::ferror(f);  // a folder opens but cannot be read
   std::fclose(f);
-  return true;
+  return readable;
 }
 
 // 16-bit text shows a byte-order mark or a '<' padded with a zero byte.

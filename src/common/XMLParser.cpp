@@ -93,7 +93,12 @@ int digitValue(char c, bool hex) {
 
 class Parser {
  public:
-  Parser(char* text, Arena& arena) : text_(text), p_(text), arena_(arena) {}
+  Parser(char* text, Arena& arena) : text_(text), p_(text), arena_(arena) {
+    frames_.reserve(64);
+    children_.reserve(1024);
+    texts_.reserve(256);
+    attrs_.reserve(16);
+  }
 
   // The top node, or null with error() set.
   const Node* run();

@@ -2,23 +2,6 @@
 
 namespace xml_detail {
 
-namespace {
-
-inline unsigned char lower(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
-}  // namespace
-
-bool equalsNoCase(const char* a, const char* b) {
-  auto* x = reinterpret_cast<const unsigned char*>(a);
-  auto* y = reinterpret_cast<const unsigned char*>(b);
-  for (;; ++x, ++y) {
-    if (*x != *y && lower(*x) != lower(*y)) return false;
-    if (*x == 0) return true;
-  }
-}
-
 void lineAndColumn(const char* text, size_t offset, int& line, int& column) {
   line = 1;
   column = 1;

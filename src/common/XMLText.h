@@ -8,7 +8,15 @@
 namespace xml_detail {
 
 // Names compare without regard to ASCII letter case.
-bool equalsNoCase(const char* a, const char* b);
+inline bool equalsNoCase(const char* a, const char* b) {
+  auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c | 0x20 : c; };
+  auto* x = reinterpret_cast<const unsigned char*>(a);
+  auto* y = reinterpret_cast<const unsigned char*>(b);
+  for (;; ++x, ++y) {
+    if (*x != *y && lower(*x) != lower(*y)) return false;
+    if (*x == 0) return true;
+  }
+}
 
 // 1-based line and column (in UTF-8 characters) of byte `offset` of `text`.
 void lineAndColumn(const char* text, size_t offset, int& line, int& column);

@@ -305,6 +305,8 @@ TEST_F(XMLFiles, MissingAndEmpty) {
   XMLResults r{};
   EXPECT_TRUE(XMLNode::parseFile("/nonexistent/dir/x.xml", nullptr, &r).isEmpty());
   EXPECT_EQ(r.error, eXMLErrorFileNotFound);
+  EXPECT_TRUE(XMLNode::parseFile(testing::TempDir().c_str(), nullptr, &r).isEmpty());
+  EXPECT_EQ(r.error, eXMLErrorFileNotFound);
   EXPECT_TRUE(XMLNode::parseFile(write("").c_str(), nullptr, &r).isEmpty());
   EXPECT_EQ(r.error, eXMLErrorEmpty);
 }
