@@ -1,0 +1,260 @@
+#include "cli/Commands.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "core/Host.h"
+
+namespace hostsim {
+
+namespace {
+
+const std::set<std::string> kNames = {"info",   "channels",   "groups", "epg",
+                                      "timers", "recordings", "menu",   "setting",
+                                      "sleep",  "announce",   "stop",   "status"};
+
+bool parseSeconds(const std::string& text, double& out) {
+  char* end = nullptr;
+  out = std::strtod(text.c_str(), &end);
+  return !text.empty() && *end == '\0' && out >= 0 && out <= 24 * 3600;
+}
+
+std::string when(time_t t) {
+  char buffer[32];
+  struct tm tm;
+  localtime_r(&t, &tm);
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M", &tm);
+  return buffer;
+}
+
+std::string yesNo(bool b) {
+  return b ? "true" : "false";
+}
+
+}  // namespace
+
+bool isCommandName(const std::string& word) {
+  return kNames.count(word) != 0;
+}
+
+std::string Command::text() const {
+  std::string t = name;
+  for (const auto& a : args) t += " " + a;
+  return t;
+}
+
+CommandParse parseCommands(const std::vector<std::string>& words) {
+  CommandParse p;
+  for (size_t i = 0; i < words.size();) {
+    Command c;
+    c.name = words[i++];
+    auto more = [&] { return i < words.size(); };
+    auto fail = [&](const std::string& why) {
+      p.error = c.name + ": " + why;
+      return p;
+    };
+    if (!isCommandName(c.name)) {
+      p.error = "unknown command \"" + c.name + "\"";
+      return p;
+    }
+    if (c.name == "channels") {
+      if (more() && words[i] == "--wait") {
+        double s;
+        if (i + 1 >= words.size() || !parseSeconds(words[i + 1], s))
+          return fail("--wait needs a number of seconds");
+        c.args = {words[i + 1]};
+        i += 2;
+      }
+    } else if (c.name == "epg") {
+      if (more() && !isCommandName(words[i])) c.args.push_back(words[i++]);
+    } else if (c.name == "menu") {
+      if (!more()) return fail("needs a hook id");
+      c.args.push_back(words[i++]);
+      if (more() && !isCommandName(words[i])) c.args.push_back(words[i++]);
+    } else if (c.name == "setting") {
+      if (i + 1 >= words.size()) return fail("needs a name and a value");
+      c.args = {words[i], words[i + 1]};
+      i += 2;
+    } else if (c.name == "sleep") {
+      double s;
+      if (!more() || !parseSeconds(words[i], s)) return fail("needs a number of seconds");
+      c.args.push_back(words[i++]);
+    } else if (c.name == "announce") {
+      if (!more()) return fail("needs a message");
+      c.args.push_back(words[i++]);
+    }
+    p.commands.push_back(c);
+  }
+  p.ok = true;
+  return p;
+}
+
+void CommandRunner::print(const std::string& line) {
+  host_.journal().print(line);
+}
+
+bool CommandRunner::run(const Command& c) {
+  print("== " + c.text());
+  if (c.name == "info") return info();
+  if (c.name == "channels") return channels(c.args.empty() ? 0 : std::atof(c.args[0].c_str()));
+  if (c.name == "groups") return groups();
+  if (c.name == "epg") return epg(c.args);
+  if (c.name == "timers") return timers();
+  if (c.name == "recordings") return recordings();
+  if (c.name == "menu") return menu(c.args);
+  if (c.name == "setting") return setting(c.args[0], c.args[1]);
+  if (c.name == "sleep") {
+    std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(c.args[0].c_str())));
+    return true;
+  }
+  if (c.name == "announce") {
+    host_.announce(c.args[0]);
+    return host_.isRunning();
+  }
+  if (c.name == "stop") {
+    host_.stop();
+    return host_.isRunning();
+  }
+  if (c.name == "status") {
+    int s = host_.status();
+    print("status: " + std::to_string(s) + " (" + statusName(s) + ")");
+    return s >= 0;
+  }
+  return false;
+}
+
+bool CommandRunner::info() {
+  AddonInfo i = host_.info();
+  if (!host_.isRunning()) return false;
+  print("backend name: " + i.backendName);
+  print("backend version: " + i.backendVersion);
+  print("connection: " + i.connectionString);
+  print("PVR API: " + i.pvrApiVersion + " (minimum " + i.pvrApiMinVersion + ")");
+  print("GUI API: " + i.guiApiVersion + " (minimum " + i.guiApiMinVersion + ")");
+  print(std::string("capabilities: ") + pvrErrorName(i.capabilitiesError));
+  for (const auto& flag : capabilityFlags(i.capabilities))
+    print(std::string("  ") + flag.first + ": " + yesNo(flag.second));
+  print("menu hooks: " + std::to_string(i.menuHooks.size()));
+  for (const auto& h : i.menuHooks)
+    print("  hook " + std::to_string(h.hookId) + ": string " + std::to_string(h.stringId) + " \"" +
+          host_.strings().get(static_cast<int>(h.stringId)) + "\", category " +
+          std::to_string(h.category) + " (" + menuHookCategoryName(h.category) + ")");
+  return true;
+}
+
+bool CommandRunner::channels(double waitSeconds) {
+  if (waitSeconds > 0) {
+    auto timeout = std::chrono::milliseconds(static_cast<long>(waitSeconds * 1000));
+    if (!host_.waitForChannels(timeout)) {
+      print("no channels after " + std::to_string(static_cast<long>(waitSeconds)) + " s");
+      return false;
+    }
+  }
+  Fetch f = host_.fetchChannels();
+  if (f.error != PVR_ERROR_NO_ERROR) {
+    print(std::string("GetChannels: ") + pvrErrorName(f.error));
+    return false;
+  }
+  host_.fetchAllGroups();
+  std::map<unsigned int, std::string> groupOf;
+  for (const auto& kv : host_.pvr().members())
+    for (const auto& m : kv.second) {
+      std::string& g = groupOf[m.channelUniqueId];
+      g += (g.empty() ? "" : ", ") + kv.first;
+    }
+  print("channels: " + std::to_string(f.data.channels.size()));
+  for (const auto& c : f.data.channels)
+    print("  channel " + std::to_string(c.number) + ": id " + std::to_string(c.uniqueId) + ", \"" +
+          c.name + "\", logo " + (c.iconPath.empty() ? "-" : c.iconPath) + ", group " +
+          (groupOf.count(c.uniqueId) ? groupOf[c.uniqueId] : "-"));
+  return !f.data.channels.empty();
+}
+
+bool CommandRunner::groups() {
+  Fetch f = host_.fetchChannelGroups();
+  if (f.error != PVR_ERROR_NO_ERROR) {
+    print(std::string("GetChannelGroups: ") + pvrErrorName(f.error));
+    return false;
+  }
+  print("groups: " + std::to_string(f.data.groups.size()));
+  bool ok = true;
+  for (const auto& g : f.data.groups) {
+    Fetch m = host_.fetchGroupMembers(g.name, g.isRadio);
+    ok = ok && m.error == PVR_ERROR_NO_ERROR;
+    print("  group \"" + g.name + "\": " + std::to_string(m.data.members.size()) + " members");
+    for (const auto& member : m.data.members)
+      print("    channel " + std::to_string(member.channelNumber) + ": id " +
+            std::to_string(member.channelUniqueId));
+  }
+  return ok;
+}
+
+bool CommandRunner::epg(const std::vector<std::string>& args) {
+  std::vector<unsigned int> uids;
+  if (!args.empty()) {
+    uids.push_back(static_cast<unsigned int>(std::strtoul(args[0].c_str(), nullptr, 10)));
+  } else {
+    if (host_.pvr().channels().empty()) host_.fetchChannels();
+    for (const auto& c : host_.pvr().channels()) uids.push_back(c.uniqueId);
+  }
+  time_t now = time(nullptr);
+  bool ok = true;
+  for (unsigned int uid : uids) {
+    Fetch f = host_.fetchEpg(uid, now - Host::kEpgPast, now + Host::kEpgFuture);
+    ok = ok && f.error == PVR_ERROR_NO_ERROR;
+    print("epg of channel " + std::to_string(uid) + ": " + std::to_string(f.data.epg.size()) +
+          " entries (" + pvrErrorName(f.error) + ")");
+    for (const auto& e : f.data.epg)
+      print("  " + when(e.startTime) + " - " + when(e.endTime) + "  uid " +
+            std::to_string(e.broadcastId) + "  \"" + e.title + "\"" +
+            (e.genreDescription.empty() ? "" : "  [" + e.genreDescription + "]"));
+  }
+  return ok;
+}
+
+bool CommandRunner::timers() {
+  Fetch f = host_.fetchTimers();
+  print("timers: " + std::to_string(f.data.timers.size()) + " (" + pvrErrorName(f.error) + ")");
+  for (const auto& t : f.data.timers)
+    print("  timer " + std::to_string(t.clientIndex) + ": channel " +
+          std::to_string(t.clientChannelUid) + ", " + when(t.startTime) + " - " + when(t.endTime) +
+          ", state " + std::to_string(t.state) + ", \"" + t.title + "\"" +
+          (t.isRepeating ? ", repeating" : ""));
+  return f.error == PVR_ERROR_NO_ERROR;
+}
+
+bool CommandRunner::recordings() {
+  Fetch f = host_.fetchRecordings();
+  print("recordings: " + std::to_string(f.data.recordings.size()) + " (" + pvrErrorName(f.error) +
+        ")");
+  for (const auto& r : f.data.recordings)
+    print("  recording " + r.recordingId + ": \"" + r.title + "\", channel \"" + r.channelName +
+          "\", " + when(r.recordingTime) + ", " + std::to_string(r.duration) + " s, folder \"" +
+          r.directory + "\", url " + r.streamUrl);
+  return f.error == PVR_ERROR_NO_ERROR;
+}
+
+bool CommandRunner::menu(const std::vector<std::string>& args) {
+  char* end = nullptr;
+  unsigned long id = std::strtoul(args[0].c_str(), &end, 10);
+  if (*end != '\0') {
+    print("menu: \"" + args[0] + "\" is not a hook id");
+    return false;
+  }
+  MenuHookResult r =
+      host_.callMenuHook(static_cast<unsigned int>(id), args.size() > 1 ? args[1] : "");
+  print(r.message);
+  return r.called && r.error == PVR_ERROR_NO_ERROR;
+}
+
+bool CommandRunner::setting(const std::string& name, const std::string& value) {
+  SettingsResult r = host_.setSetting(name, value);
+  print(r ? "setting " + name + " = " + value : r.error);
+  return r.ok;
+}
+
+}  // namespace hostsim

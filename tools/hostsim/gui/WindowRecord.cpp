@@ -1,0 +1,58 @@
+#include "gui/WindowRecord.h"
+
+namespace hostsim {
+
+const char* closeReasonName(CloseReason reason) {
+  switch (reason) {
+    case CloseReason::NotClosed:
+      return "still open";
+    case CloseReason::ByAddon:
+      return "closed by the add-on";
+    case CloseReason::ByHost:
+      return "closed by the host";
+    case CloseReason::Destroyed:
+      return "destroyed while open";
+  }
+  return "?";
+}
+
+std::string SpinRecord::labelOfValue() const {
+  for (const auto& e : entries)
+    if (e.second == value) return e.first;
+  return std::string();
+}
+
+std::string WindowRecord::label(int id) const {
+  auto it = labels.find(id);
+  return it == labels.end() ? std::string() : it->second;
+}
+
+std::vector<std::string> WindowRecord::describe() const {
+  std::vector<std::string> lines;
+  std::string head = "[window " + file + "] " + closeReasonName(closedBy);
+  if (!closingStep.empty()) head += " after " + closingStep;
+  lines.push_back(head);
+  for (const auto& l : labels)
+    if (!l.second.empty()) lines.push_back("  label " + std::to_string(l.first) + ": " + l.second);
+  for (const auto& s : spins) {
+    std::string line = "  spin " + std::to_string(s.first) + ": " + std::to_string(s.second.value);
+    std::string shown = s.second.labelOfValue();
+    if (!shown.empty()) line += " (" + shown + ")";
+    line += ", " + std::to_string(s.second.entries.size()) + " choices";
+    lines.push_back(line);
+  }
+  for (const auto& r : radios)
+    lines.push_back("  radio " + std::to_string(r.first) + ": " +
+                    (r.second.selected ? "on" : "off"));
+  for (const auto& p : progress)
+    lines.push_back("  progress " + std::to_string(p.first) + ": " + std::to_string(p.second));
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::string line = "  item " + std::to_string(i) + ": " + items[i].label;
+    if (!items[i].label2.empty()) line += " | " + items[i].label2;
+    lines.push_back(line);
+  }
+  for (const auto& p : properties) lines.push_back("  property " + p.first + " = " + p.second);
+  return lines;
+}
+
+}  // namespace hostsim
