@@ -117,6 +117,7 @@ TEST(XMLNodeNavigation, ChildLookups) {
   EXPECT_EQ(root.nChildNode(), 4);
   EXPECT_EQ(root.nChildNode("serviceprovider"), 3);
   EXPECT_TRUE(root.getChildNode("ServiceProvider", 5).isEmpty());
+  EXPECT_STREQ(root.getChildNode("serviceprovider", 0).getAttribute("Address"), "239.0.2.129");
   EXPECT_STREQ(root.getChildNode("ServiceProvider", 2).getAttribute("Address"), "239.0.2.131");
   EXPECT_STREQ(root.getChildNode("ServiceProvider", -1).getAttribute("Address"), "239.0.2.131");
   EXPECT_STREQ(root.getChildNode("ServiceProvider", -3).getAttribute("Address"), "239.0.2.129");
