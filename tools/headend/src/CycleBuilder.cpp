@@ -31,6 +31,7 @@ std::vector<size_t> CycleBuilder::Build(const std::vector<StpDatagram>& datagram
     return a.payloadId < b.payloadId;
   });
   std::vector<size_t> order;
+  order.reserve(slots.size());
   for (const auto& s : slots) order.push_back(s.index);
   if (settings_.reorder == "reverse") {
     std::reverse(order.begin(), order.end());

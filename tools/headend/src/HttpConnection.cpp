@@ -16,7 +16,7 @@ namespace headend {
 
 namespace {
 
-const size_t kMaxHead = 16 * 1024;
+const size_t kMaxHead = size_t{16} * 1024;
 const int kSlice = 100;  // ms between looks at the stop flag
 
 std::string HttpDate() {

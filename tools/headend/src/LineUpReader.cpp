@@ -116,6 +116,7 @@ void LineUpReader::ReadTwin(const JsonReader& hd, const Service& sd) {
   s.name = hd.String("name", sd.name + " HD");
   s.shortName = hd.String("short", sd.shortName + " HD");
   s.type = 25;
+  s.lcnByPackage.clear();  // numbers are the SD service's own
   ReadCommon(hd, &s);
   s.lcn = static_cast<int>(hd.Int("lcn", sd.lcn + 100, 0, 65535));
   std::string address = hd.String("address", "");

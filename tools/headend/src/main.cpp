@@ -75,7 +75,7 @@ bool OnlyLoopback(std::string* other) {
 void WaitForEnd(const sigset_t& signals, double duration, Log& log) {
   auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(duration);
   while (true) {
-    timespec slice{0, 200 * 1000 * 1000};
+    timespec slice{0, 200L * 1000 * 1000};
     int signal = sigtimedwait(&signals, nullptr, &slice);
     if (signal > 0) {
       log.Write("signal %d: stopping", signal);
