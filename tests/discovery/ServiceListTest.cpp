@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
+#include "common/Text.h"
 #include "discovery/ServiceList.h"
 #include "discovery/ServicesOrder.h"
 #include "support/FakeHost.h"
@@ -37,6 +35,16 @@ std::string Package(const std::string& name, const std::vector<std::pair<std::st
   return text + "</Package>";
 }
 
+std::string Fields(const SingleService& s) {
+  std::string text = s.Address + "|" + std::to_string(s.Port);
+  for (const std::string* f :
+       {&s.ServiceName, &s.ServiceNameOriginal, &s.ServiceType, &s.LogoURI, &s.Name, &s.ShortName,
+        &s.Description, &s.Genre, &s.ParentalGuidance}) {
+    text += "|" + *f;
+  }
+  return text;
+}
+
 class ServiceListTest : public ::testing::Test {
  protected:
   ServiceList Load(const std::string& content) {
@@ -48,13 +56,7 @@ class ServiceListTest : public ::testing::Test {
   ServicesOrder LoadOrder(const std::string& packages, const std::string& content) {
     dir.Write("05_0000.xml", content);
     ServicesOrder order;
-    std::vector<std::string> names;
-    for (size_t start = 0; !packages.empty() && start <= packages.size();) {
-      const size_t bar = std::min(packages.find('|', start), packages.size());
-      names.push_back(packages.substr(start, bar - start));
-      start = bar + 1;
-    }
-    order.CargarOrden(dir.path(), packages, names);
+    order.CargarOrden(dir.path(), packages, split(packages, '|'));
     return order;
   }
 
@@ -71,17 +73,7 @@ TEST_F(ServiceListTest, ReadsEveryFieldOfAService) {
   EXPECT_EQ(list.Version(), 7);
   ASSERT_EQ(list.Services().count("1"), 1u);
   const SingleService& s = list.Services().at("1");
-  EXPECT_EQ(s.Address, "239.0.0.1");
-  EXPECT_EQ(s.Port, 8208);
-  EXPECT_EQ(s.ServiceName, "1");
-  EXPECT_EQ(s.ServiceNameOriginal, "1");
-  EXPECT_EQ(s.LogoURI, "logo1.jpg");
-  EXPECT_EQ(s.ServiceType, "1");
-  EXPECT_EQ(s.Name, "La 1");
-  EXPECT_EQ(s.ShortName, "1");
-  EXPECT_EQ(s.Description, "Generalista");
-  EXPECT_EQ(s.Genre, "Cine");
-  EXPECT_EQ(s.ParentalGuidance, "TP");
+  EXPECT_EQ(Fields(s), "239.0.0.1|8208|1|1|1|logo1.jpg|La 1|1|Generalista|Cine|TP");
   EXPECT_STREQ(s.Element.getName(), "SingleService");
 }
 
@@ -132,16 +124,6 @@ TEST_F(ServiceListTest, UnusableRecordGivesNoServices) {
   EXPECT_EQ(list.Version(), 7);
 }
 
-TEST_F(ServiceListTest, ReadsThePayloadFolderByDefault) {
-  const std::string saved = PathPayloadBase;
-  PathPayloadBase = dir.path() + "/";
-  dir.Write("02_0000.xml", Broadcast(Service("3", "239.0.0.3", "")));
-  ServiceList list;
-  list.CargarServicios();
-  PathPayloadBase = saved;
-  EXPECT_EQ(list.Services().count("3"), 1u);
-}
-
 const std::string kPackages =
     Record("PackageDiscovery", " Version=\"4\"",
            Package("BASE", {{"1", 1}, {"2", 2}}) + Package("CINE", {{"2", 20}, {"3", 30}}) +
@@ -183,20 +165,6 @@ TEST_F(ServiceListTest, OrderWithoutVersionIsEmpty) {
   EXPECT_TRUE(order.FullOrder().empty());
   EXPECT_TRUE(order.SubscribedOrder().empty());
   EXPECT_EQ(order.Version(), -1);
-}
-
-TEST_F(ServiceListTest, OrderReadsTheSubscriberConfigurationByDefault) {
-  const std::string savedPath = PathPayloadBase;
-  const DatosConfiguracion savedConfig = configuracionquorvina;
-  PathPayloadBase = dir.path();
-  configuracionquorvina.paquetes = "CINE";
-  configuracionquorvina.ListaPaquetes = {"CINE"};
-  dir.Write("05_0000.xml", kPackages);
-  ServicesOrder order;
-  order.CargarOrden();
-  PathPayloadBase = savedPath;
-  configuracionquorvina = savedConfig;
-  EXPECT_EQ(order.SubscribedOrder(), (ServicesOrder::Orden{{"2", 20}, {"3", 30}}));
 }
 
 }  // namespace
