@@ -1,0 +1,227 @@
+#include "backend/Http.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "addon/AddonBinding.h"
+#include "common/Utils.h"
+
+namespace {
+constexpr int kSocketTimeoutSeconds = 10;
+constexpr size_t kRequestBuffer = 2000;
+// Bounds on one response, so that a server that never stops cannot keep a
+// request running or growing without end.
+constexpr size_t kMaxText = 64u << 20;
+constexpr int64_t kMaxRelay = int64_t{512} << 20;
+
+// First IPv4 address of a name through the system resolver.
+bool Resolve(const std::string& host, in_addr& address) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* result = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr) return false;
+  address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr;
+  freeaddrinfo(result);
+  return true;
+}
+
+bool SetBlocking(int socket, bool blocking) {
+  const int flags = fcntl(socket, F_GETFL, 0);
+  if (flags < 0) return false;
+  return fcntl(socket, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
+}
+
+// Waits until the socket is writable, at most ms.
+bool WaitWritable(int socket, int ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd watch{socket, POLLOUT, 0};
+    const int ready = poll(&watch, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    if (ready > 0) return true;
+    if (ready == 0 || errno != EINTR) return false;
+  }
+}
+
+bool SendAll(int socket, const char* data, int size) {
+  while (size > 0) {
+    const ssize_t sent = send(socket, data, size, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) return false;
+    data += sent;
+    size -= static_cast<int>(sent);
+  }
+  return true;
+}
+}  // namespace
+
+http::~http() {
+  if (socket_ >= 0) close(socket_);
+}
+
+bool http::conectarhttp(const std::string& host, int port, const std::string& path) {
+  if (socket_ >= 0) desconectar();
+  host_ = host;
+  port_ = port;
+  path_ = path;
+  reader_.Reset();
+  if (in_conectarhttp()) return true;
+  desconectar();
+  return false;
+}
+
+bool http::in_conectarhttp() {
+  GenerarLogDebug("conectarhttp " + host_ + "-" + convertInttoString(port_));
+
+  socket_ = socket(AF_INET, SOCK_STREAM, 0);
+  if (socket_ < 0) return false;
+  timeval timeout{kSocketTimeoutSeconds, 0};
+  if (setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) != 0 ||
+      setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout)) != 0) {
+    return false;
+  }
+
+  GenerarLogDebug("gethostbyname:" + host_);
+  in_addr resolved{};
+  if (!Resolve(host_, resolved)) {
+    if (host_ != httpHostQuorvina) return false;
+    GenerarLogDebug("gethostbyname no resuelto cambiando a IP:" + httpHostQuorvinaConfiguracion);
+    host_ = httpHostQuorvinaConfiguracion;
+    if (!Resolve(host_, resolved)) return false;
+  }
+
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port_));
+  address.sin_addr = resolved;
+  GenerarLogDebug("connect:" + host_);
+
+  // Connect without blocking so that an unreachable server costs only the
+  // connect time-out; a refused connection shows up when sending.
+  if (!SetBlocking(socket_, false)) return false;
+  (void)connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  GenerarLogDebug("conectado:" + host_);
+  if (!WaitWritable(socket_, timeoutSeconds_ * 1000 + timeoutMicroseconds_ / 1000)) {
+    GenerarLogDebug("timeout:" + host_);
+    return false;
+  }
+  GenerarLogDebug("SetBlocking");
+  if (!SetBlocking(socket_, true)) return false;
+
+  GenerarLogDebug("GET");
+  std::string request = "GET " + path_ + " HTTP/1.1\r\nHost: " + host_ + "\r\n";
+  const std::string cookie = httpSessionID.Get();
+  if (!cookie.empty()) request += cookie + "\r\n";
+  request += "\r\n";
+  // Requests live in a 2000-byte buffer; one that does not fit is never sent cut short.
+  if (request.size() >= kRequestBuffer ||
+      send(socket_, request.data(), request.size(), MSG_NOSIGNAL) !=
+          static_cast<ssize_t>(request.size())) {
+    GenerarLogDebug("send fallado " + host_);
+    return false;
+  }
+  GenerarLogDebug("send completado " + host_);
+  connected_ = true;
+  return true;
+}
+
+int http::Receive(char* buffer, int size) {
+  for (;;) {
+    const ssize_t received = recv(socket_, buffer, size, 0);
+    if (received < 0 && errno == EINTR) continue;
+    return static_cast<int>(received);
+  }
+}
+
+int http::Leerhttp(char* buffer, int size, bool keepHead) {
+  GenerarLogDebug("Http");
+  if (!connected_) return HttpReader::kUnusable;
+  return reader_.Read(buffer, size, keepHead,
+                      [this](char* into, int most) { return Receive(into, most); });
+}
+
+void http::desconectar() {
+  if (socket_ >= 0) {
+    close(socket_);
+    socket_ = -1;
+  }
+  connected_ = false;
+  reader_.EndResponse();
+  GenerarLogDebug("desconectar.");
+}
+
+std::string http::ObtenerStringhttp(const std::string& host, int port, const std::string& path) {
+  std::string body;
+  if (!conectarhttp(host, port, path)) return body;
+  char block[kBlock];
+  for (;;) {
+    const int count = Leerhttp(block, kBlock);
+    if (count > 0) body.append(block, count);
+    if (count < kBlock || body.size() >= kMaxText || PararProceso) break;
+  }
+  if (IPAdaptador.Empty()) IPAdaptador.SetIfEmpty(ObtenerIPAdaptador(socket_));
+  desconectar();
+  return body;
+}
+
+bool http::ObtenerFicherohttp(const std::string& host, int port, const std::string& path,
+                              const std::string& file) {
+  if (XBMC == nullptr || !conectarhttp(host, port, path)) return false;
+  void* handle = nullptr;
+  bool written = false;
+  bool failed = false;
+  int64_t total = 0;
+  char block[kBlock];
+  for (;;) {
+    const int count = Leerhttp(block, kBlock);
+    if (count <= 0) break;
+    // Opened only once there is something to write, so a refused request
+    // leaves no file behind.
+    if (handle == nullptr) handle = XBMC->OpenFileForWrite(file.c_str(), true);
+    if (handle == nullptr || XBMC->WriteFile(handle, block, count) != count) {
+      failed = true;
+      break;
+    }
+    written = true;
+    total += count;
+    if (count < kBlock || total >= kMaxRelay || PararProceso) break;
+  }
+  if (handle != nullptr) XBMC->CloseFile(handle);
+  desconectar();
+  if (failed) {
+    // A half-written file would later pass for a downloaded one.
+    if (handle != nullptr) XBMC->DeleteFile(file.c_str());
+    return false;
+  }
+  return written;
+}
+
+bool http::ReenviarFicherohttp(const std::string& host, int port, const std::string& path,
+                               int socket) {
+  if (!conectarhttp(host, port, path)) return false;
+  bool ok = true;
+  int64_t total = 0;
+  char block[kBlock];
+  for (bool first = true;; first = false) {
+    const int count = Leerhttp(block, kBlock, true);
+    if (count < 0 && first) ok = false;
+    if (count <= 0) break;
+    // A client that went away ends the relay; the response itself was good.
+    if (!SendAll(socket, block, count)) break;
+    total += count;
+    if (count < kBlock || total >= kMaxRelay || PararProceso) break;
+  }
+  desconectar();
+  return ok;
+}

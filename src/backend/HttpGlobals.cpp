@@ -1,0 +1,34 @@
+#include "backend/HttpGlobals.h"
+
+std::string httpHostQuorvina = "172.26.22.23";
+std::string httpHostQuorvinaConfiguracion = "172.26.22.23";
+
+SharedText httpSessionID;
+SharedText IPAdaptador;
+
+std::string SharedText::Get() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return text_;
+}
+
+void SharedText::Set(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  text_ = text;
+}
+
+bool SharedText::SetIfEmpty(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!text_.empty()) return false;
+  text_ = text;
+  return true;
+}
+
+bool SharedText::Empty() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return text_.empty();
+}
+
+void SharedText::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  text_.clear();
+}
