@@ -8,14 +8,15 @@
 #include <thread>
 
 #include "core/Host.h"
+#include "core/Player.h"
 
 namespace hostsim {
 
 namespace {
 
-const std::set<std::string> kNames = {"info",   "channels",   "groups", "epg",
-                                      "timers", "recordings", "menu",   "setting",
-                                      "sleep",  "announce",   "stop",   "status"};
+const std::set<std::string> kNames = {"info",       "channels", "groups",  "epg",   "timers",
+                                      "recordings", "menu",     "setting", "sleep", "announce",
+                                      "stop",       "status",   "play"};
 
 bool parseSeconds(const std::string& text, double& out) {
   char* end = nullptr;
@@ -83,6 +84,11 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       double s;
       if (!more() || !parseSeconds(words[i], s)) return fail("needs a number of seconds");
       c.args.push_back(words[i++]);
+    } else if (c.name == "play") {
+      if (!more()) return fail("needs a channel id");
+      c.args.push_back(words[i++]);
+      double s;
+      if (more() && parseSeconds(words[i], s)) c.args.push_back(words[i++]);
     } else if (c.name == "announce") {
       if (!more()) return fail("needs a message");
       c.args.push_back(words[i++]);
@@ -119,6 +125,7 @@ bool CommandRunner::run(const Command& c) {
     host_.stop();
     return host_.isRunning();
   }
+  if (c.name == "play") return play(c.args);
   if (c.name == "status") {
     int s = host_.status();
     print("status: " + std::to_string(s) + " (" + statusName(s) + ")");
@@ -249,6 +256,26 @@ bool CommandRunner::menu(const std::vector<std::string>& args) {
       host_.callMenuHook(static_cast<unsigned int>(id), args.size() > 1 ? args[1] : "");
   print(r.message);
   return r.called && r.error == PVR_ERROR_NO_ERROR;
+}
+
+bool CommandRunner::play(const std::vector<std::string>& args) {
+  unsigned int uid = static_cast<unsigned int>(std::strtoul(args[0].c_str(), nullptr, 10));
+  double seconds = args.size() > 1 ? std::atof(args[1].c_str()) : 5.0;
+  PlayResult r =
+      Player(host_).play(uid, std::chrono::milliseconds(static_cast<long>(seconds * 1000)));
+  print(r.message);
+  if (!r.opened) return false;
+  print(std::string("stream properties: ") + pvrErrorName(r.propertiesError) + ", " +
+        std::to_string(r.properties.iStreamCount) + " streams");
+  for (unsigned int i = 0; i < r.properties.iStreamCount && i < PVR_STREAM_MAX_STREAMS; ++i) {
+    const auto& s = r.properties.stream[i];
+    print("  stream " + std::to_string(s.iPhysicalId) + ": type " + std::to_string(s.iCodecType) +
+          ", codec " + std::to_string(s.iCodecId) + ", " +
+          std::to_string(r.packetsPerStream[static_cast<int>(s.iPhysicalId)]) + " packets");
+  }
+  print("stream changes: " + std::to_string(r.streamChanges) +
+        ", empty reads: " + std::to_string(r.emptyReads));
+  return r.packets > 0;
 }
 
 bool CommandRunner::setting(const std::string& name, const std::string& value) {

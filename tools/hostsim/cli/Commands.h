@@ -39,6 +39,7 @@ class CommandRunner {
   bool recordings();
   bool menu(const std::vector<std::string>& args);
   bool setting(const std::string& name, const std::string& value);
+  bool play(const std::vector<std::string>& args);
   void print(const std::string& line);
 
   Host& host_;

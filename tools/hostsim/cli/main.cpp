@@ -24,7 +24,7 @@ const char kUsage[] =
     "               <command>...\n"
     "commands: info | channels [--wait <s>] | groups | epg [<channel id>] | timers |\n"
     "          recordings | menu <hook> [<item>] | setting <name> <value> | sleep <s> |\n"
-    "          announce <message> | stop | status\n";
+    "          announce <message> | stop | status | play <channel id> [<s>]\n";
 
 std::string hostFolderBesideExecutable() {
   char path[PATH_MAX];

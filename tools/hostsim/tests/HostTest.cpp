@@ -2,6 +2,7 @@
 
 #include "FakeAddonFolder.h"
 #include "core/Host.h"
+#include "core/Player.h"
 
 namespace {
 
@@ -161,6 +162,25 @@ TEST_F(HostTest, DemuxPacketsLeftByTheAddonAreReported) {
   host.unload();
   EXPECT_TRUE(hostError(host, "the add-on did not free 2 demux packets"));
   EXPECT_EQ(0u, host.demux().outstanding());
+}
+
+TEST_F(HostTest, PlaybackFreesWhatDemuxReadReturns) {
+  Host host(folder.options());
+  ASSERT_TRUE(host.load().ok);
+  host.fetchChannels();
+  hostsim::Player player(host);
+  EXPECT_FALSE(player.play(999, std::chrono::milliseconds(100)).opened);
+
+  auto r = player.play(101, std::chrono::seconds(5), 40);
+  ASSERT_TRUE(r.opened) << r.message;
+  EXPECT_EQ(40u, r.packets);
+  EXPECT_EQ(40u * 188, r.bytes);
+  EXPECT_EQ(1u, r.streamChanges);
+  EXPECT_EQ(20u, r.packetsPerStream[0]);
+  EXPECT_EQ(20u, r.packetsPerStream[1]);
+  EXPECT_EQ(2u, r.properties.iStreamCount);
+  EXPECT_EQ(0u, host.demux().outstanding());
+  EXPECT_EQ(41u, host.demux().freedTotal());
 }
 
 }  // namespace

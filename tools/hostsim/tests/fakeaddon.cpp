@@ -415,6 +415,46 @@ PVR_ERROR menuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& data) {
   return PVR_ERROR_NO_ERROR;
 }
 
+// Live stream: a stream-change packet, then 100 packets alternating between
+// the two streams, then nothing.
+std::atomic<int> g_sent{-1};
+
+bool openLiveStream(const PVR_CHANNEL& channel) {
+  if (channel.iUniqueId < 101 || channel.iUniqueId > 103) return false;
+  g_sent = 0;
+  return true;
+}
+
+void closeLiveStream() {
+  g_sent = -1;
+}
+
+PVR_ERROR streamProperties(PVR_STREAM_PROPERTIES* p) {
+  std::memset(p, 0, sizeof *p);
+  p->iStreamCount = 2;
+  p->stream[0].iPhysicalId = 0;
+  p->stream[0].iCodecType = XBMC_CODEC_TYPE_VIDEO;
+  p->stream[1].iPhysicalId = 1;
+  p->stream[1].iCodecType = XBMC_CODEC_TYPE_AUDIO;
+  return PVR_ERROR_NO_ERROR;
+}
+
+DemuxPacket* demuxRead() {
+  int n = g_sent;
+  if (n < 0 || n > 100) return nullptr;
+  g_sent = n + 1;
+  auto alloc = fn<PVR_allocate_demux_packet_t>(g_pvr, "PVR_allocate_demux_packet");
+  if (n == 0) {
+    DemuxPacket* change = alloc(g_callbacks, g_pvr.handle, 0);
+    change->iStreamId = DMX_SPECIALID_STREAMCHANGE;
+    return change;
+  }
+  DemuxPacket* p = alloc(g_callbacks, g_pvr.handle, 188);
+  p->iStreamId = n % 2;
+  std::memset(p->pData, 0x47, 188);
+  return p;
+}
+
 const char* backendName() {
   return "Fake Backend";
 }
@@ -458,6 +498,10 @@ FAKE_EXPORT void get_addon(PVRClient* c) {
   c->GetChannels = getChannels;
   c->GetTimers = getTimers;
   c->GetRecordings = getRecordings;
+  c->OpenLiveStream = openLiveStream;
+  c->CloseLiveStream = closeLiveStream;
+  c->GetStreamProperties = streamProperties;
+  c->DemuxRead = demuxRead;
 }
 
 FAKE_EXPORT int ADDON_Create(void* callbacks, void* props) {
