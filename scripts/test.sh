@@ -35,7 +35,9 @@ if [ "${QUICK:-0}" != "1" ]; then
   echo "== fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVINA_FUZZ=ON -DQUORVINA_TESTS=OFF \
     -DQUORVINA_SANITIZE=asan -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build-fuzz -j"$jobs"
+  targets=()
+  for src in fuzz/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
+  cmake --build build-fuzz -j"$jobs" --target "${targets[@]}"
   fuzzed=0
   for target in build-fuzz/fuzz/*_fuzz; do
     [ -x "$target" ] || continue
