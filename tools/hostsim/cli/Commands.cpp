@@ -36,6 +36,11 @@ std::string yesNo(bool b) {
   return b ? "true" : "false";
 }
 
+// Arguments were checked by parseCommands.
+double seconds(const std::string& text) {
+  return std::strtod(text.c_str(), nullptr);
+}
+
 }  // namespace
 
 bool isCommandName(const std::string& word) {
@@ -106,7 +111,7 @@ void CommandRunner::print(const std::string& line) {
 bool CommandRunner::run(const Command& c) {
   print("== " + c.text());
   if (c.name == "info") return info();
-  if (c.name == "channels") return channels(c.args.empty() ? 0 : std::atof(c.args[0].c_str()));
+  if (c.name == "channels") return channels(c.args.empty() ? 0 : seconds(c.args[0]));
   if (c.name == "groups") return groups();
   if (c.name == "epg") return epg(c.args);
   if (c.name == "timers") return timers();
@@ -114,7 +119,7 @@ bool CommandRunner::run(const Command& c) {
   if (c.name == "menu") return menu(c.args);
   if (c.name == "setting") return setting(c.args[0], c.args[1]);
   if (c.name == "sleep") {
-    std::this_thread::sleep_for(std::chrono::duration<double>(std::atof(c.args[0].c_str())));
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds(c.args[0])));
     return true;
   }
   if (c.name == "announce") {
@@ -260,9 +265,9 @@ bool CommandRunner::menu(const std::vector<std::string>& args) {
 
 bool CommandRunner::play(const std::vector<std::string>& args) {
   unsigned int uid = static_cast<unsigned int>(std::strtoul(args[0].c_str(), nullptr, 10));
-  double seconds = args.size() > 1 ? std::atof(args[1].c_str()) : 5.0;
+  double duration = args.size() > 1 ? seconds(args[1]) : 5.0;
   PlayResult r =
-      Player(host_).play(uid, std::chrono::milliseconds(static_cast<long>(seconds * 1000)));
+      Player(host_).play(uid, std::chrono::milliseconds(static_cast<long>(duration * 1000)));
   print(r.message);
   if (!r.opened) return false;
   print(std::string("stream properties: ") + pvrErrorName(r.propertiesError) + ", " +

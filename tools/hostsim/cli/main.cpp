@@ -54,8 +54,9 @@ int main(int argc, char** argv) {
       out = argv[++i];
       return true;
     };
-    if (!words.empty()) {
-      words.push_back(a);  // from the first command on, everything is commands
+    // From the first command on, everything is commands.
+    if (!words.empty() || a.compare(0, 1, "-") != 0) {
+      words.push_back(a);
     } else if (a == "--addon") {
       if (!value(options.addonDir)) return usage("--addon needs a folder");
     } else if (a == "--user") {
@@ -70,14 +71,15 @@ int main(int argc, char** argv) {
       options.fillDefaults = true;
     } else if (a == "--follow-up-ms") {
       std::string ms;
-      if (!value(ms) || std::atoi(ms.c_str()) < 0) return usage("--follow-up-ms needs a number");
-      options.followUpDelay = std::chrono::milliseconds(std::atoi(ms.c_str()));
+      char* end = nullptr;
+      long v = value(ms) ? std::strtol(ms.c_str(), &end, 10) : -1;
+      if (ms.empty() || *end != '\0' || v < 0 || v > 60000)
+        return usage("--follow-up-ms needs a number of milliseconds");
+      options.followUpDelay = std::chrono::milliseconds(v);
     } else if (a == "-h" || a == "--help") {
       return usage("");
-    } else if (a.compare(0, 2, "--") == 0) {
-      return usage("unknown option " + a);
     } else {
-      words.push_back(a);
+      return usage("unknown option " + a);
     }
   }
   if (options.addonDir.empty() || options.userDir.empty())

@@ -81,7 +81,7 @@ const char* HostWindow::GetProperty(const char* key) const {
 }
 
 int HostWindow::GetPropertyInt(const char* key) const {
-  return std::atoi(state_->propertyText(text(key)));
+  return static_cast<int>(std::strtol(state_->propertyText(text(key)), nullptr, 10));
 }
 
 bool HostWindow::GetPropertyBool(const char* key) const {
@@ -90,7 +90,7 @@ bool HostWindow::GetPropertyBool(const char* key) const {
 }
 
 double HostWindow::GetPropertyDouble(const char* key) const {
-  return std::atof(state_->propertyText(text(key)));
+  return std::strtod(state_->propertyText(text(key)), nullptr);
 }
 
 void HostWindow::ClearProperties() {
@@ -106,7 +106,7 @@ void HostWindow::ClearList() {
 }
 
 HostListItem* HostWindow::addShared(std::shared_ptr<ListItemData> data, int position) {
-  HostListItem* view = state_->addItem(std::move(data), position);
+  HostListItem* view = state_->addItem(data, position);
   gui_.registry().add(view, static_cast<CAddonListItem*>(view), GuiObjectKind::WindowListItem);
   return view;
 }

@@ -22,6 +22,20 @@ std::string SpinRecord::labelOfValue() const {
   return std::string();
 }
 
+namespace {
+
+// Continuation lines of a multi-line text stay under their label.
+std::string indented(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c;
+    if (c == '\n') out += "    ";
+  }
+  return out;
+}
+
+}  // namespace
+
 std::string WindowRecord::label(int id) const {
   auto it = labels.find(id);
   return it == labels.end() ? std::string() : it->second;
@@ -33,7 +47,8 @@ std::vector<std::string> WindowRecord::describe() const {
   if (!closingStep.empty()) head += " after " + closingStep;
   lines.push_back(head);
   for (const auto& l : labels)
-    if (!l.second.empty()) lines.push_back("  label " + std::to_string(l.first) + ": " + l.second);
+    if (!l.second.empty())
+      lines.push_back("  label " + std::to_string(l.first) + ": " + indented(l.second));
   for (const auto& s : spins) {
     std::string line = "  spin " + std::to_string(s.first) + ": " + std::to_string(s.second.value);
     std::string shown = s.second.labelOfValue();

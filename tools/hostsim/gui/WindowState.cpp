@@ -46,7 +46,7 @@ void WindowState::clearList() {
   }
 }
 
-HostListItem* WindowState::addItem(std::shared_ptr<ListItemData> data, int position) {
+HostListItem* WindowState::addItem(const std::shared_ptr<ListItemData>& data, int position) {
   Entry e{data, std::make_unique<HostListItem>(data)};
   HostListItem* view = e.view.get();
   std::lock_guard<std::mutex> lock(mutex_);

@@ -41,7 +41,7 @@ class WindowState {
   size_t listSize() const;
   void clearList();
   // The window's own handle for the new entry, sharing `data`.
-  HostListItem* addItem(std::shared_ptr<ListItemData> data, int position);
+  HostListItem* addItem(const std::shared_ptr<ListItemData>& data, int position);
   void removeItem(int position);
   HostListItem* item(int position) const;
   void setListPosition(int position);

@@ -95,7 +95,9 @@ TEST_F(HostTest, MissingAddonFolderOrLibraryIsReported) {
 }
 
 TEST_F(HostTest, TriggersAreFollowedUpOnceAfterCoalescing) {
-  Host host(folder.options());
+  auto options = folder.options();
+  options.followUpDelay = std::chrono::milliseconds(500);  // the five triggers fit in it
+  Host host(options);
   ASSERT_TRUE(host.load().ok);
   ASSERT_TRUE(host.callMenuHook(2, "").called);  // five channel triggers
   ASSERT_TRUE(host.waitForFollowUps(std::chrono::seconds(5)));
