@@ -71,8 +71,9 @@ int main(int argc, char** argv) {
       options.fillDefaults = true;
     } else if (a == "--follow-up-ms") {
       std::string ms;
+      if (!value(ms)) return usage("--follow-up-ms needs a number of milliseconds");
       char* end = nullptr;
-      long v = value(ms) ? std::strtol(ms.c_str(), &end, 10) : -1;
+      long v = std::strtol(ms.c_str(), &end, 10);
       if (ms.empty() || *end != '\0' || v < 0 || v > 60000)
         return usage("--follow-up-ms needs a number of milliseconds");
       options.followUpDelay = std::chrono::milliseconds(v);

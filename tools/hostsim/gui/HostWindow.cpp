@@ -105,7 +105,7 @@ void HostWindow::ClearList() {
   state_->clearList();
 }
 
-HostListItem* HostWindow::addShared(std::shared_ptr<ListItemData> data, int position) {
+HostListItem* HostWindow::addShared(const std::shared_ptr<ListItemData>& data, int position) {
   HostListItem* view = state_->addItem(data, position);
   gui_.registry().add(view, static_cast<CAddonListItem*>(view), GuiObjectKind::WindowListItem);
   return view;

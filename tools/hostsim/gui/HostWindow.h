@@ -48,7 +48,7 @@ class HostWindow : public CAddonGUIWindow, public Tracked {
   const std::shared_ptr<WindowState>& state() const { return state_; }
 
  private:
-  HostListItem* addShared(std::shared_ptr<ListItemData> data, int position);
+  HostListItem* addShared(const std::shared_ptr<ListItemData>& data, int position);
   void problem(const std::string& text);
 
   Gui& gui_;
