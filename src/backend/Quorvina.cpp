@@ -13,6 +13,7 @@ extern "C" {
 #include "addon/PvrBinding.h"
 #include "backend/Configuracion.h"
 #include "common/Text.h"
+#include "discovery/Canales.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
 #include "backend/DatosConfiguracion.h"
@@ -39,10 +40,19 @@ Quorvina::Quorvina() {
   avformat_network_init();
   ObtenerConfiguracionInicial();
   CalcularConfiguracionCanales();
+  canales = new Canales();
+  // A fresh installation has no stored line-up: discover it now, so the
+  // host has channels when create returns.
+  if (!canales->Cargado()) {
+    XBMC->QueueNotification(QUEUE_INFO, "%s", XBMC->GetLocalizedString(30501).c_str());
+    ObtenerDatosBasicos(false);
+  }
 }
 
 Quorvina::~Quorvina() {
   StopThread(0);
+  delete canales;
+  canales = nullptr;
   delete configuracion;
   configuracion = nullptr;
 }
@@ -110,7 +120,9 @@ void Quorvina::CalcularConfiguracionCanales() {
   }
 }
 
-void Quorvina::CargarCanales() {}
+void Quorvina::CargarCanales() {
+  if (canales != nullptr) canales->CargarCanales();
+}
 
 void Quorvina::GenerarEPG(const std::string& /*bcg*/) {}
 
@@ -147,14 +159,26 @@ void Quorvina::RecargarEPG() {
   }
 }
 
-std::map<int, Canal> Quorvina::GetChannels() { return {}; }
-int Quorvina::GetChannelsAmount() { return 0; }
-std::map<std::string, PVR_CHANNEL_GROUP> Quorvina::GetChannelGroup() { return {}; }
-int Quorvina::GetChannelGroupsAmount() { return 0; }
-std::vector<PVR_CHANNEL_GROUP_MEMBER> Quorvina::GetChannelGroupMembers(const std::string&) {
-  return {};
+std::map<int, Canal> Quorvina::GetChannels() {
+  return canales != nullptr ? canales->GetCanales() : std::map<int, Canal>();
 }
-void Quorvina::GetEPGForChannel(ADDON_HANDLE, void*, const PVR_CHANNEL&, time_t, time_t) {}
+int Quorvina::GetChannelsAmount() { return canales != nullptr ? canales->NumeroCanales() : 0; }
+std::map<std::string, PVR_CHANNEL_GROUP> Quorvina::GetChannelGroup() {
+  return canales != nullptr ? canales->GetChannelGroups()
+                            : std::map<std::string, PVR_CHANNEL_GROUP>();
+}
+int Quorvina::GetChannelGroupsAmount() {
+  return canales != nullptr ? canales->NumeroGrupos() : 0;
+}
+std::vector<PVR_CHANNEL_GROUP_MEMBER> Quorvina::GetChannelGroupMembers(const std::string& group) {
+  return canales != nullptr ? canales->GetChannelGroupMembers(group)
+                            : std::vector<PVR_CHANNEL_GROUP_MEMBER>();
+}
+void Quorvina::GetEPGForChannel(ADDON_HANDLE, void*, const PVR_CHANNEL&, time_t, time_t) {
+  // The guide is not kept yet; while the line-up is being rebuilt the host is
+  // held back briefly so that it does not ask for channels about to change.
+  if (CargandoCanales) SleepFor(kRefreshStepMs);
+}
 
 int Quorvina::GetTimersAmount() { return 0; }
 void Quorvina::AddTimer(const PVR_TIMER&) {}
