@@ -16,8 +16,11 @@ std::string Record(const std::string& providers) {
 }
 
 std::string Provider(const std::string& domain, const std::string& offering) {
-  return "  <ServiceProvider DomainName=\"" + domain + "\" Version=\"1\">\n"
-         "   <Offering><Push " + offering + "/></Offering>\n"
+  return "  <ServiceProvider DomainName=\"" + domain +
+         "\" Version=\"1\">\n"
+         "   <Offering><Push " +
+         offering +
+         "/></Offering>\n"
          "  </ServiceProvider>\n";
 }
 
@@ -56,8 +59,8 @@ TEST_F(RegionalServerTest, OfferingWithoutPortGivesPortZero) {
 }
 
 TEST_F(RegionalServerTest, NamesMustMatchCharacterForCharacter) {
-  for (const char* domain : {"dem_19.quorvina.es", "DEM_190.quorvina.es", "DEM_19.quorvina.es.",
-                             "DEM_19"}) {
+  for (const char* domain :
+       {"dem_19.quorvina.es", "DEM_190.quorvina.es", "DEM_19.quorvina.es.", "DEM_19"}) {
     Quorvina::ObtenerDireccionyPuertoProvincia(
         Record(Provider(domain, "Address=\"239.0.2.130\" Port=\"3937\"")));
     EXPECT_TRUE(DireccionProvincia.empty()) << domain;
@@ -65,7 +68,7 @@ TEST_F(RegionalServerTest, NamesMustMatchCharacterForCharacter) {
 }
 
 TEST_F(RegionalServerTest, TextThatIsNotXmlChangesNothing) {
-  for (const std::string text :
+  for (const std::string& text :
        {std::string(""), std::string("garbage"),
         Record(Provider("DEM_19.quorvina.es", "Address=\"239.0.2.130\"")).substr(5),
         std::string("<?xml version=\"1.0\"?><ServiceDiscovery><Ser")}) {
