@@ -20,7 +20,8 @@ constexpr int kExitCommand = 3;
 
 const char kUsage[] =
     "usage: hostsim --addon <add-on folder> --user <user folder> [--host-lib <folder>]\n"
-    "               [--gui-script <file>] [--quiet-log] [--defaults] [--follow-up-ms <ms>]\n"
+    "               [--gui-script <file>] [--quiet-log] [--defaults] [--keep-loaded]\n"
+    "               [--follow-up-ms <ms>]\n"
     "               <command>...\n"
     "commands: info | channels [--wait <s>] | groups | epg [<channel id>] | timers |\n"
     "          recordings | menu <hook> [<item>] | setting <name> <value> | sleep <s> |\n"
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
       options.quietLog = true;
     } else if (a == "--defaults") {
       options.fillDefaults = true;
+    } else if (a == "--keep-loaded") {
+      options.keepLoaded = true;
     } else if (a == "--follow-up-ms") {
       std::string ms;
       if (!value(ms)) return usage("--follow-up-ms needs a number of milliseconds");

@@ -181,6 +181,11 @@ AddonOpenResult AddonLibrary::open(const std::string& addonDir) {
   return result;
 }
 
+void AddonLibrary::abandon() {
+  handle_ = nullptr;
+  close();
+}
+
 void AddonLibrary::close() {
   if (handle_ != nullptr) dlclose(handle_);
   handle_ = nullptr;

@@ -48,6 +48,9 @@ class AddonLibrary {
 
   AddonOpenResult open(const std::string& addonDir);
   void close();
+  // Forgets the library without dlclose: it stays mapped, so that leak
+  // reports taken at exit can still name its code.
+  void abandon();
   bool isOpen() const { return handle_ != nullptr; }
 
   const AddonExports& exports() const { return exports_; }

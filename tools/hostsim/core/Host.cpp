@@ -204,7 +204,10 @@ void Host::unload() {
   }
   gui_.shutdown();
   checkAfterDestroy();
-  addon_.close();
+  if (options_.keepLoaded)
+    addon_.abandon();
+  else
+    addon_.close();
   loaded_ = false;
   journal_.host("add-on unloaded");
 }

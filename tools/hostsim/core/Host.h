@@ -41,6 +41,7 @@ struct HostOptions {
   bool echo = true;           // print the journal to the terminal
   bool quietLog = false;      // but not the add-on's log lines
   bool fillDefaults = false;  // absent settings take resources/settings.xml defaults
+  bool keepLoaded = false;    // no dlclose at unload, for leak reports that name the add-on
   std::chrono::milliseconds followUpDelay{200};
 };
 
