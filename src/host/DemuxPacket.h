@@ -6,7 +6,7 @@ extern "C" {
 #define DMX_SPECIALID_STREAMINFO -10
 #define DMX_SPECIALID_STREAMCHANGE -11
 #define DVD_TIME_BASE 1000000
-#define DVD_NOPTS_VALUE (-1LL << 52)
+#define DVD_NOPTS_VALUE (-(1LL << 52))
 
 struct DemuxPacket {
   unsigned char* pData;
