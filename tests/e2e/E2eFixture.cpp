@@ -1,0 +1,184 @@
+#include "E2eFixture.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void Merge(rapidjson::Value& target, rapidjson::Value& patch,
+           rapidjson::Document::AllocatorType& allocator) {
+  for (auto& member : patch.GetObject()) {
+    auto found = target.FindMember(member.name);
+    if (found != target.MemberEnd() && found->value.IsObject() && member.value.IsObject()) {
+      Merge(found->value, member.value, allocator);
+    } else if (found != target.MemberEnd()) {
+      found->value.CopyFrom(member.value, allocator);
+    } else {
+      rapidjson::Value name(member.name, allocator);
+      rapidjson::Value value(member.value, allocator);
+      target.AddMember(name, value, allocator);
+    }
+  }
+}
+
+}  // namespace
+
+std::string Scenario(const std::string& patch) {
+  rapidjson::Document scenario;
+  scenario.Parse(ReadFile(QUORVINA_SOURCE_DIR "/tools/headend/scenarios/default.json").c_str());
+  rapidjson::Document changes;
+  changes.Parse(patch.c_str());
+  if (!scenario.IsObject() || !changes.IsObject()) return std::string();
+  Merge(scenario, changes, scenario.GetAllocator());
+  rapidjson::StringBuffer buffer;
+  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+  scenario.Accept(writer);
+  return buffer.GetString();
+}
+
+Headend::Headend(const std::string& scenario) {
+  char name[] = "/tmp/quorvina-scenario-XXXXXX";
+  const int fd = mkstemp(name);
+  if (fd < 0) return;
+  file_ = name;
+  if (write(fd, scenario.data(), scenario.size()) != static_cast<ssize_t>(scenario.size())) {
+    close(fd);
+    return;
+  }
+  close(fd);
+
+  int out[2];
+  if (pipe(out) != 0) return;
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    close(out[0]);
+    close(out[1]);
+    execl(HEADEND_BIN, HEADEND_BIN, "--scenario", file_.c_str(), "--duration", "600",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  // Bounded wait for the ready line.
+  std::string seen;
+  const auto deadline = Clock::now() + std::chrono::seconds(15);
+  while (!ready_ && Clock::now() < deadline) {
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buffer[512];
+    const ssize_t n = read(out[0], buffer, sizeof(buffer));
+    if (n <= 0) break;
+    seen.append(buffer, static_cast<size_t>(n));
+    ready_ = seen.find("headend ready") != std::string::npos;
+  }
+  // Keep draining nothing: the headend writes little once ready.
+  close(out[0]);
+}
+
+Headend::~Headend() {
+  Stop();
+  if (!file_.empty()) unlink(file_.c_str());
+}
+
+void Headend::Stop() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  for (int i = 0; i < 50; ++i) {
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return;
+    }
+    usleep(50000);
+  }
+  kill(pid_, SIGKILL);
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+void E2eTest::SetUp() {
+  const char* inside = getenv("QUORVINA_NETNS");
+  if (inside == nullptr || std::string(inside) != "1") {
+    GTEST_SKIP() << "needs the private test network (scripts/netns-run.sh)";
+  }
+  char name[] = "/tmp/quorvina-e2e-XXXXXX";
+  root_ = mkdtemp(name);
+  userDir_ = root_ + "/user";
+  addonDir_ = root_ + "/addons/pvr.quorvina";
+  fs::create_directories(root_ + "/addons");
+  fs::copy(QUORVINA_STAGE_DIR, addonDir_, fs::copy_options::recursive);
+}
+
+void E2eTest::TearDown() {
+  StopHost();
+  headend_.reset();
+  if (!root_.empty()) {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+  }
+}
+
+hostsim::Host& E2eTest::StartHost(const std::string& hostLibDir) {
+  StopHost();
+  hostsim::HostOptions options;
+  options.addonDir = addonDir_;
+  options.userDir = userDir_;
+  options.hostLibDir = hostLibDir;
+  options.echo = getenv("E2E_ECHO") != nullptr;
+  host_ = std::make_unique<hostsim::Host>(options);
+  return *host_;
+}
+
+void E2eTest::StopHost() {
+  if (host_) {
+    host_->unload();
+    host_.reset();
+  }
+}
+
+void E2eTest::StartHeadend(const std::string& scenario) {
+  headend_.reset();  // one headend at a time: they share addresses and ports
+  headend_ = std::make_unique<Headend>(scenario);
+  ASSERT_TRUE(headend_->ready()) << "headend did not start";
+}
+
+std::string E2eTest::UserFile(const std::string& relative) const {
+  return userDir_ + "/" + relative;
+}
+
+std::string E2eTest::ReadUserFile(const std::string& relative) const {
+  return ReadFile(UserFile(relative));
+}
+
+void E2eTest::WriteSettings(const std::string& settingsXml) {
+  fs::create_directories(userDir_);
+  std::ofstream(userDir_ + "/settings.xml") << settingsXml;
+}
+
+bool E2eTest::Notified(const std::string& text) {
+  return host_ && host_->journal().contains(hostsim::EntryKind::Notification, text);
+}
+
+}  // namespace e2e
