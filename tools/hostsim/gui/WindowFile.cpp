@@ -35,20 +35,20 @@ WindowFileResult WindowFile::load(const XmlNode& root, const Localizer& localize
   std::map<int, ControlSpec> controls;
   for (const XmlNode& node : root.descendants("control")) {
     if (!node.hasAttribute("id")) continue;
-    ControlSpec spec;
-    if (!parseSettingInt(node.attribute("id"), spec.id)) {
+    ControlSpec control;
+    if (!parseSettingInt(node.attribute("id"), control.id)) {
       result.warnings.push_back("control id \"" + node.attribute("id") + "\" is not a number");
       continue;
     }
-    spec.type = node.attribute("type");
-    spec.label = node.child("label").text();
+    control.type = node.attribute("type");
+    control.label = node.child("label").text();
     int stringId;
-    if (localize && parseSettingInt(spec.label, stringId)) {
+    if (localize && parseSettingInt(control.label, stringId)) {
       std::string text = localize(stringId);
-      if (!text.empty()) spec.label = text;
+      if (!text.empty()) control.label = text;
     }
-    if (!controls.emplace(spec.id, spec).second)
-      result.warnings.push_back("control id " + std::to_string(spec.id) +
+    if (!controls.emplace(control.id, control).second)
+      result.warnings.push_back("control id " + std::to_string(control.id) +
                                 " appears twice; the first one counts");
   }
   int def = 0;

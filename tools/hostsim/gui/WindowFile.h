@@ -35,7 +35,7 @@ class WindowFile {
 
   const std::map<int, ControlSpec>& controls() const { return controls_; }
   bool has(int id) const { return controls_.count(id) != 0; }
-  ControlSpec control(int id) const;  // empty spec when absent
+  ControlSpec control(int id) const;  // empty description when absent
   int defaultControl() const { return defaultControl_; }
 
  private:
