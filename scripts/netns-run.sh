@@ -14,8 +14,9 @@ if [ $# -eq 0 ]; then
   exit 2
 fi
 
-if [ "${QUORVINA_NETNS:-}" = "1" ]; then
-  # Already inside: set up the interfaces and run the command.
+if [ "${QUORVINA_NETNS_STAGE:-}" = "setup" ]; then
+  # Inside the new namespace: set up the interfaces and run the command.
+  unset QUORVINA_NETNS_STAGE
   ip link set lo up
   ip link set lo multicast on
   ip route add 224.0.0.0/4 dev lo 2>/dev/null || true
@@ -25,7 +26,9 @@ if [ "${QUORVINA_NETNS:-}" = "1" ]; then
   exec "$@"
 fi
 
-export QUORVINA_NETNS=1
+# Every call makes a namespace of its own, also from inside another one, so
+# that tests running side by side never share addresses or ports.
+export QUORVINA_NETNS=1 QUORVINA_NETNS_STAGE=setup
 self="$(readlink -f "$0")"
 if [ "$(id -u)" -eq 0 ]; then
   exec unshare --net -- "$self" "$@"
