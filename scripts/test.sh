@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit and end-to-end tests inside
-# the private test network, the same tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and a short pass of each fuzz target over its
-# seed corpus.
+# Builds everything and runs every test: the unit and end-to-end tests (each
+# networked test in a private network namespace of its own) built with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target over
+# its seed corpus.
 #
-#   scripts/test.sh            everything
-#   QUICK=1 scripts/test.sh    one build, no sanitizers, no fuzzing
+#   scripts/test.sh            everything, sanitized
+#   QUICK=1 scripts/test.sh    one plain optimised build and its tests only
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -28,10 +28,12 @@ run_suite() {  # build-dir, extra cmake args...
 }
 
 start=$(date +%s)
-run_suite build
-if [ "${QUICK:-0}" != "1" ]; then
+if [ "${QUICK:-0}" = "1" ]; then
+  run_suite build
+else
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    run_suite build-asan -DQUORVINA_SANITIZE=asan
+    run_suite build-asan -DQUORVINA_SANITIZE=asan -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g"
 
   echo "== fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVINA_FUZZ=ON -DQUORVINA_TESTS=OFF \

@@ -55,6 +55,7 @@ Quorvina::~Quorvina() {
   canales = nullptr;
   delete configuracion;
   configuracion = nullptr;
+  avformat_network_deinit();
 }
 
 void Quorvina::ObtenerConfiguracionInicial() {

@@ -91,6 +91,25 @@ TEST_F(LineUpE2eTest, BumpedVersionRebuildsTheFile) {
   EXPECT_NE(after.find("VersionCanales=\"39\""), std::string::npos);
 }
 
+TEST_F(LineUpE2eTest, MalformedRecordLeavesThePreviousLineUp) {
+  const size_t count = FreshStart().fetchChannels().data.channels.size();
+  StopHost();
+  const std::string before = ReadUserFile("Canales/Canales.xml");
+  // A newer service list that arrives cut in half.
+  StartHeadend(Scenario(
+      R"({"carouselDefaults":{"brokenRecords":{"02":"truncate"}},)"
+      R"("demarcations":[{"code":1,"name":"Andalucía","carousel":{"address":"239.0.2.131:3937"}},)"
+      R"({"code":19,"name":"Madrid","carousel":{"address":"239.0.2.130:3937"},)"
+      R"("versions":{"02":39,"05":12,"06":4}}]})"));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  // Let the controller's first pass receive the damaged records.
+  std::this_thread::sleep_for(5s);
+  EXPECT_EQ(host.fetchChannels().data.channels.size(), count);
+  EXPECT_EQ(ReadUserFile("Canales/Canales.xml"), before);
+  EXPECT_FALSE(Notified("Cargando canales..."));
+}
+
 TEST_F(LineUpE2eTest, SearchTypeChangeReloadsWithoutAsking) {
   // Searching all packages probes every service the subscriber lacks (2 s
   // each, the streams are silent here): keep that to one small package.

@@ -66,6 +66,38 @@ TEST_F(ProfileE2eTest, NoDetailsWarningWhenSettingsNeedNoServer) {
   EXPECT_FALSE(Notified(kSinServidor));
 }
 
+// Without a profile the demarcation comes from the "ZonaGeografica" setting,
+// which decides whether the regional records are found at all.
+struct Zone {
+  const char* name;
+  const char* settings;
+  bool regional;
+};
+
+class ZoneSettingTest : public E2eTest, public ::testing::WithParamInterface<Zone> {};
+
+TEST_P(ZoneSettingTest, PicksTheRegionalServerOfTheSetting) {
+  WriteSettings(GetParam().settings);
+  StartHeadend(Scenario(R"({"appServer":{"switches":{"getClientProfile":{"emptyBody":true}}}})"));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  EXPECT_EQ(ReadUserFile("Base/02_0000.xml").empty(), !GetParam().regional);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Indexes, ZoneSettingTest,
+    ::testing::Values(
+        Zone{"Unreadable", "<settings></settings>", true},
+        Zone{"IndexOneIsMadrid", R"(<settings><setting id="ZonaGeografica" value="1"/></settings>)",
+             true},
+        Zone{"IndexZeroHasNoServer",
+             R"(<settings><setting id="ZonaGeografica" value="0"/></settings>)", false},
+        Zone{"IndexTwoIsAndalucia",
+             R"(<settings><setting id="ZonaGeografica" value="2"/></settings>)", true},
+        Zone{"OutOfRangeIsRefused",
+             R"(<settings><setting id="ZonaGeografica" value="17"/></settings>)", true}),
+    [](const ::testing::TestParamInfo<Zone>& info) { return info.param.name; });
+
 struct Fault {
   const char* name;
   const char* patch;

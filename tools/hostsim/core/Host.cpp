@@ -1,5 +1,9 @@
 #include "core/Host.h"
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -119,6 +123,8 @@ Host::Host(HostOptions options)
       followUps_([this](const FollowUp& f) { runFollowUp(f); }, options_.followUpDelay) {
   journal_.setEcho(options_.echo);
   journal_.setQuietLog(options_.quietLog);
+  // Keeps the host's own FFmpeg linked in (see the build file).
+  (void)avformat_version();
 }
 
 Host::~Host() {
