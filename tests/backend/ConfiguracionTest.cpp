@@ -71,8 +71,7 @@ TEST_F(ConfiguracionTest, AbsentHdtvKeepsTheSetting) {
 
 TEST_F(ConfiguracionTest, EntryPointWithoutPortFailsAndTheCacheIsLoaded) {
   server.AnswerOk(kCliente, kPerfil);
-  server.AnswerOk(kPlataforma,
-                  R"({"resultData":{"dvbConfig":{"dvbEntryPoint":"239.0.2.140"}}})");
+  server.AnswerOk(kPlataforma, R"({"resultData":{"dvbConfig":{"dvbEntryPoint":"239.0.2.140"}}})");
   dir.Write("Configuracion.xml",
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Configuracion>\n"
             "<Parametros IPInicial=\"239.9.9.9\" PuertoInicial=\"1234\" />\n</Configuracion>\n");
@@ -115,13 +114,12 @@ TEST_P(MalformedProfileTest, ChangesNothingAndLogs) {
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, MalformedProfileTest,
-    ::testing::Values(BadAnswer{"Truncated", R"({"resultData":{"tvPackages":"A",)"},
-                      BadAnswer{"NotAnObject", R"([1,2,3])"},
-                      BadAnswer{"NoResultData", R"({"resultCode":0})"},
-                      BadAnswer{"NoDemarcation", R"({"resultData":{"tvPackages":"A","gmtOffset":1}})"},
-                      BadAnswer{"WrongType",
-                                R"({"resultData":{"tvPackages":1,"gmtOffset":1,"demarcation":19}})"},
-                      BadAnswer{"Binary", "\x01\xff{\"\x80"}),
+    ::testing::Values(
+        BadAnswer{"Truncated", R"({"resultData":{"tvPackages":"A",)"},
+        BadAnswer{"NotAnObject", R"([1,2,3])"}, BadAnswer{"NoResultData", R"({"resultCode":0})"},
+        BadAnswer{"NoDemarcation", R"({"resultData":{"tvPackages":"A","gmtOffset":1}})"},
+        BadAnswer{"WrongType", R"({"resultData":{"tvPackages":1,"gmtOffset":1,"demarcation":19}})"},
+        BadAnswer{"Binary", "\x01\xff{\"\x80"}),
     [](const ::testing::TestParamInfo<BadAnswer>& info) { return info.param.name; });
 
 TEST_F(ConfiguracionTest, UnreachableServerWarnsAndFallsBackToTheCache) {
