@@ -12,7 +12,9 @@ namespace {
 constexpr size_t kFormatBuffer = 16384;
 }  // namespace
 
-CHelper_libXBMC_addon::~CHelper_libXBMC_addon() { Release(); }
+CHelper_libXBMC_addon::~CHelper_libXBMC_addon() {
+  Release();
+}
 
 bool CHelper_libXBMC_addon::RegisterMe(void* handle) {
   m_Handle = handle;

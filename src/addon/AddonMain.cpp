@@ -78,7 +78,9 @@ ADDON_STATUS AddonCreate(void* callbacks, void* properties) {
   return ADDON_STATUS_OK;
 }
 
-void AddonStop() { StopEverything(); }
+void AddonStop() {
+  StopEverything();
+}
 
 void AddonAnnounce(const char* message) {
   if (message != nullptr && strcmp(message, "OnQuit") == 0) StopEverything();

@@ -18,10 +18,18 @@ namespace {
 
 constexpr size_t kSignalText = 1024;
 
-const char* PVRAPIVersion() { return XBMC_PVR_API_VERSION; }
-const char* MinPVRAPIVersion() { return XBMC_PVR_MIN_API_VERSION; }
-const char* GUIAPIVersion() { return XBMC_GUI_API_VERSION; }
-const char* MinGUIAPIVersion() { return XBMC_GUI_MIN_API_VERSION; }
+const char* PVRAPIVersion() {
+  return XBMC_PVR_API_VERSION;
+}
+const char* MinPVRAPIVersion() {
+  return XBMC_PVR_MIN_API_VERSION;
+}
+const char* GUIAPIVersion() {
+  return XBMC_GUI_API_VERSION;
+}
+const char* MinGUIAPIVersion() {
+  return XBMC_GUI_MIN_API_VERSION;
+}
 
 PVR_ERROR GetAddonCapabilities(PVR_ADDON_CAPABILITIES* caps) {
   if (caps == nullptr) return PVR_ERROR_INVALID_PARAMETERS;
@@ -47,7 +55,9 @@ PVR_ERROR GetStreamProperties(PVR_STREAM_PROPERTIES* properties) {
   return PVR_ERROR_NO_ERROR;
 }
 
-const char* GetBackendName() { return "PVR Quorvina"; }
+const char* GetBackendName() {
+  return "PVR Quorvina";
+}
 
 const char* GetBackendVersion() {
   static const std::string version = "1.0.0";
@@ -97,10 +107,16 @@ PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE handle, const PVR_CHANNEL_GROUP& g
   return PVR_ERROR_NO_ERROR;
 }
 
-PVR_ERROR NotImplemented() { return PVR_ERROR_NOT_IMPLEMENTED; }
-PVR_ERROR NotImplementedChannel(const PVR_CHANNEL&) { return PVR_ERROR_NOT_IMPLEMENTED; }
+PVR_ERROR NotImplemented() {
+  return PVR_ERROR_NOT_IMPLEMENTED;
+}
+PVR_ERROR NotImplementedChannel(const PVR_CHANNEL&) {
+  return PVR_ERROR_NOT_IMPLEMENTED;
+}
 
-int GetChannelsAmount() { return quorvina != nullptr ? quorvina->GetChannelsAmount() : -1; }
+int GetChannelsAmount() {
+  return quorvina != nullptr ? quorvina->GetChannelsAmount() : -1;
+}
 
 PVR_ERROR GetChannels(ADDON_HANDLE handle, bool radio) {
   if (radio || quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
@@ -116,8 +132,12 @@ std::string RecordingId(const PVR_RECORDING& recording) {
                      strnlen(recording.strRecordingId, sizeof(recording.strRecordingId)));
 }
 
-int GetRecordingsAmount() { return quorvina != nullptr ? quorvina->GetRecordingsAmount() : -1; }
-PVR_ERROR GetRecordings(ADDON_HANDLE) { return PVR_ERROR_NO_ERROR; }
+int GetRecordingsAmount() {
+  return quorvina != nullptr ? quorvina->GetRecordingsAmount() : -1;
+}
+PVR_ERROR GetRecordings(ADDON_HANDLE) {
+  return PVR_ERROR_NO_ERROR;
+}
 PVR_ERROR DeleteRecording(const PVR_RECORDING& recording) {
   if (quorvina != nullptr) quorvina->DeleteRecording(recording);
   return PVR_ERROR_NO_ERROR;
@@ -144,8 +164,12 @@ PVR_ERROR GetRecordingEdl(const PVR_RECORDING&, PVR_EDL_ENTRY[], int*) {
   return PVR_ERROR_NOT_IMPLEMENTED;
 }
 
-int GetTimersAmount() { return quorvina != nullptr ? quorvina->GetTimersAmount() : 0; }
-PVR_ERROR GetTimers(ADDON_HANDLE) { return PVR_ERROR_NO_ERROR; }
+int GetTimersAmount() {
+  return quorvina != nullptr ? quorvina->GetTimersAmount() : 0;
+}
+PVR_ERROR GetTimers(ADDON_HANDLE) {
+  return PVR_ERROR_NO_ERROR;
+}
 PVR_ERROR AddTimer(const PVR_TIMER& timer) {
   if (quorvina != nullptr) quorvina->AddTimer(timer);
   return PVR_ERROR_NO_ERROR;
@@ -165,10 +189,18 @@ bool OpenLiveStream(const PVR_CHANNEL& channel) {
 void CloseLiveStream() {
   if (quorvina != nullptr) quorvina->CerrarCanal();
 }
-int ReadLiveStream(unsigned char*, unsigned int) { return -1; }
-long long SeekLiveStream(long long, int) { return -1; }
-long long PositionLiveStream() { return 0; }
-long long LengthLiveStream() { return 0; }
+int ReadLiveStream(unsigned char*, unsigned int) {
+  return -1;
+}
+long long SeekLiveStream(long long, int) {
+  return -1;
+}
+long long PositionLiveStream() {
+  return 0;
+}
+long long LengthLiveStream() {
+  return 0;
+}
 int GetCurrentClientChannel() {
   return quorvina != nullptr ? quorvina->ObtenerCanalActual() : 0;
 }
@@ -184,34 +216,58 @@ PVR_ERROR SignalStatus(PVR_SIGNAL_STATUS& status) {
   return PVR_ERROR_NO_ERROR;
 }
 
-const char* GetLiveStreamURL(const PVR_CHANNEL&) { return ""; }
+const char* GetLiveStreamURL(const PVR_CHANNEL&) {
+  return "";
+}
 
 bool OpenRecordedStream(const PVR_RECORDING& recording) {
   if (quorvina != nullptr) quorvina->AbrirRecording(RecordingId(recording));
   return false;
 }
 void CloseRecordedStream() {}
-int ReadRecordedStream(unsigned char*, unsigned int) { return -1; }
-long long SeekRecordedStream(long long, int) { return -1; }
-long long PositionRecordedStream() { return -1; }
-long long LengthRecordedStream() { return -1; }
+int ReadRecordedStream(unsigned char*, unsigned int) {
+  return -1;
+}
+long long SeekRecordedStream(long long, int) {
+  return -1;
+}
+long long PositionRecordedStream() {
+  return -1;
+}
+long long LengthRecordedStream() {
+  return -1;
+}
 void DemuxNothing() {}
-DemuxPacket* DemuxRead() { return quorvina != nullptr ? quorvina->DemuxRead() : nullptr; }
-unsigned int GetChannelSwitchDelay() { return 0; }
-bool CanPauseStream() { return true; }
+DemuxPacket* DemuxRead() {
+  return quorvina != nullptr ? quorvina->DemuxRead() : nullptr;
+}
+unsigned int GetChannelSwitchDelay() {
+  return 0;
+}
+bool CanPauseStream() {
+  return true;
+}
 void PauseStream(bool paused) {
   if (quorvina != nullptr) quorvina->PauseStream(paused);
 }
-bool CanSeekStream() { return true; }
+bool CanSeekStream() {
+  return true;
+}
 bool SeekTime(int time, bool backwards, double* start) {
   return quorvina != nullptr && quorvina->SeekTime(time, backwards, start);
 }
 void SetSpeed(int speed) {
   if (quorvina != nullptr) quorvina->SetSpeed(speed);
 }
-time_t GetPlayingTime() { return quorvina != nullptr ? quorvina->GetPlayingTime() : 0; }
-time_t GetBufferTimeStart() { return quorvina != nullptr ? quorvina->GetBufferTimeStart() : 0; }
-time_t GetBufferTimeEnd() { return quorvina != nullptr ? quorvina->GetBufferTimeEnd() : 0; }
+time_t GetPlayingTime() {
+  return quorvina != nullptr ? quorvina->GetPlayingTime() : 0;
+}
+time_t GetBufferTimeStart() {
+  return quorvina != nullptr ? quorvina->GetBufferTimeStart() : 0;
+}
+time_t GetBufferTimeEnd() {
+  return quorvina != nullptr ? quorvina->GetBufferTimeEnd() : 0;
+}
 
 }  // namespace
 
@@ -287,17 +343,27 @@ ADDON_EXPORT void get_addon(PVRClient* pClient) {
 ADDON_EXPORT ADDON_STATUS ADDON_Create(void* callbacks, void* properties) {
   return AddonCreate(callbacks, properties);
 }
-ADDON_EXPORT ADDON_STATUS ADDON_GetStatus() { return m_CurStatus; }
-ADDON_EXPORT bool ADDON_HasSettings() { return true; }
-ADDON_EXPORT unsigned int ADDON_GetSettings(void** /*settings*/) { return 0; }
+ADDON_EXPORT ADDON_STATUS ADDON_GetStatus() {
+  return m_CurStatus;
+}
+ADDON_EXPORT bool ADDON_HasSettings() {
+  return true;
+}
+ADDON_EXPORT unsigned int ADDON_GetSettings(void** /*settings*/) {
+  return 0;
+}
 ADDON_EXPORT void ADDON_FreeSettings() {}
 ADDON_EXPORT ADDON_STATUS ADDON_SetSetting(const char* name, const void* value) {
   AddonSetSetting(name, value);
   return ADDON_STATUS_OK;
 }
-ADDON_EXPORT void ADDON_Stop() { AddonStop(); }
+ADDON_EXPORT void ADDON_Stop() {
+  AddonStop();
+}
 ADDON_EXPORT void ADDON_Announce(const char* /*flag*/, const char* /*sender*/, const char* message,
                                  const void* /*data*/) {
   AddonAnnounce(message);
 }
-ADDON_EXPORT void ADDON_Destroy() { AddonDestroy(); }
+ADDON_EXPORT void ADDON_Destroy() {
+  AddonDestroy();
+}

@@ -4,7 +4,9 @@
 
 CHelper_libXBMC_gui* GUI = nullptr;
 
-CHelper_libXBMC_gui::~CHelper_libXBMC_gui() { Release(); }
+CHelper_libXBMC_gui::~CHelper_libXBMC_gui() {
+  Release();
+}
 
 bool CHelper_libXBMC_gui::RegisterMe(void* handle) {
   m_Handle = handle;
@@ -25,8 +27,7 @@ bool CHelper_libXBMC_gui::RegisterMe(void* handle) {
       hostlib::Resolve(lib, "GUI_control_get_spin", GUI_control_get_spin) &&
       hostlib::Resolve(lib, "GUI_control_release_spin", GUI_control_release_spin) &&
       hostlib::Resolve(lib, "GUI_control_get_radiobutton", GUI_control_get_radiobutton) &&
-      hostlib::Resolve(lib, "GUI_control_release_radiobutton",
-                       GUI_control_release_radiobutton) &&
+      hostlib::Resolve(lib, "GUI_control_release_radiobutton", GUI_control_release_radiobutton) &&
       hostlib::Resolve(lib, "GUI_control_get_progress", GUI_control_get_progress) &&
       hostlib::Resolve(lib, "GUI_control_release_progress", GUI_control_release_progress) &&
       hostlib::Resolve(lib, "GUI_ListItem_create", GUI_ListItem_create) &&
@@ -67,8 +68,7 @@ void CHelper_libXBMC_gui::Window_destroy(CAddonGUIWindow* window) {
   if (GUI_Window_destroy && window) GUI_Window_destroy(window);
 }
 
-CAddonGUISpinControl* CHelper_libXBMC_gui::Control_getSpin(CAddonGUIWindow* window,
-                                                            int controlId) {
+CAddonGUISpinControl* CHelper_libXBMC_gui::Control_getSpin(CAddonGUIWindow* window, int controlId) {
   return GUI_control_get_spin ? GUI_control_get_spin(m_Handle, m_Callbacks, window, controlId)
                               : nullptr;
 }
@@ -78,7 +78,7 @@ void CHelper_libXBMC_gui::Control_releaseSpin(CAddonGUISpinControl* spin) {
 }
 
 CAddonGUIRadioButton* CHelper_libXBMC_gui::Control_getRadioButton(CAddonGUIWindow* window,
-                                                                   int controlId) {
+                                                                  int controlId) {
   return GUI_control_get_radiobutton
              ? GUI_control_get_radiobutton(m_Handle, m_Callbacks, window, controlId)
              : nullptr;
@@ -89,7 +89,7 @@ void CHelper_libXBMC_gui::Control_releaseRadioButton(CAddonGUIRadioButton* radio
 }
 
 CAddonGUIProgressControl* CHelper_libXBMC_gui::Control_getProgress(CAddonGUIWindow* window,
-                                                                    int controlId) {
+                                                                   int controlId) {
   return GUI_control_get_progress
              ? GUI_control_get_progress(m_Handle, m_Callbacks, window, controlId)
              : nullptr;
@@ -101,10 +101,9 @@ void CHelper_libXBMC_gui::Control_releaseProgress(CAddonGUIProgressControl* prog
 
 CAddonListItem* CHelper_libXBMC_gui::ListItem_create(const char* label, const char* label2,
                                                      const char* iconImage,
-                                                     const char* thumbnailImage,
-                                                     const char* path) {
-  return GUI_ListItem_create ? GUI_ListItem_create(m_Handle, m_Callbacks, label, label2,
-                                                   iconImage, thumbnailImage, path)
+                                                     const char* thumbnailImage, const char* path) {
+  return GUI_ListItem_create ? GUI_ListItem_create(m_Handle, m_Callbacks, label, label2, iconImage,
+                                                   thumbnailImage, path)
                              : nullptr;
 }
 

@@ -4,7 +4,9 @@
 
 CHelper_libXBMC_pvr* PVR = nullptr;
 
-CHelper_libXBMC_pvr::~CHelper_libXBMC_pvr() { Release(); }
+CHelper_libXBMC_pvr::~CHelper_libXBMC_pvr() {
+  Release();
+}
 
 bool CHelper_libXBMC_pvr::RegisterMe(void* handle) {
   m_Handle = handle;

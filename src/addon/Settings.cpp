@@ -134,11 +134,10 @@ struct Hook {
   PVR_MENUHOOK_CAT category;
 };
 
-constexpr Hook kHooks[] = {
-    {1, 30200, PVR_MENUHOOK_ALL},     {2, 30230, PVR_MENUHOOK_ALL},
-    {3, 30210, PVR_MENUHOOK_CHANNEL}, {4, 30220, PVR_MENUHOOK_RECORDING},
-    {5, 30240, PVR_MENUHOOK_ALL},     {6, 30250, PVR_MENUHOOK_ALL},
-    {7, 30260, PVR_MENUHOOK_ALL},     {8, 30270, PVR_MENUHOOK_EPG}};
+constexpr Hook kHooks[] = {{1, 30200, PVR_MENUHOOK_ALL},     {2, 30230, PVR_MENUHOOK_ALL},
+                           {3, 30210, PVR_MENUHOOK_CHANNEL}, {4, 30220, PVR_MENUHOOK_RECORDING},
+                           {5, 30240, PVR_MENUHOOK_ALL},     {6, 30250, PVR_MENUHOOK_ALL},
+                           {7, 30260, PVR_MENUHOOK_ALL},     {8, 30270, PVR_MENUHOOK_EPG}};
 
 }  // namespace
 
@@ -158,20 +157,35 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
   Quorvina* controller = quorvina;
   if (controller == nullptr) return PVR_ERROR_NO_ERROR;
   switch (hook.iHookId) {
-    case 1: controller->VisualizarSeries(); break;
-    case 2: controller->VisualizarSincronizaciones(); break;
-    case 3: controller->RecargarCanales(true); break;
+    case 1:
+      controller->VisualizarSeries();
+      break;
+    case 2:
+      controller->VisualizarSincronizaciones();
+      break;
+    case 3:
+      controller->RecargarCanales(true);
+      break;
     case 4: {
       char id[sizeof(item.data.recording.strRecordingId)];
       snprintf(id, sizeof(id), "%s", item.data.recording.strRecordingId);
       controller->GrabarenLocalRecording(id);
       break;
     }
-    case 5: controller->LimpiarGrabacionesSinFichero(); break;
-    case 6: controller->RecargarTemporizadores(); break;
-    case 7: controller->RecargarEPG(); break;
-    case 8: controller->AbrirCatchup(static_cast<unsigned int>(item.data.iEpgUid)); break;
-    default: break;
+    case 5:
+      controller->LimpiarGrabacionesSinFichero();
+      break;
+    case 6:
+      controller->RecargarTemporizadores();
+      break;
+    case 7:
+      controller->RecargarEPG();
+      break;
+    case 8:
+      controller->AbrirCatchup(static_cast<unsigned int>(item.data.iEpgUid));
+      break;
+    default:
+      break;
   }
   return PVR_ERROR_NO_ERROR;
 }

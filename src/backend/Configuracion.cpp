@@ -20,8 +20,8 @@ constexpr int kAvisoSinServidor = 30514;
 
 std::string Pedir(const char* path) {
   http cliente;
-  std::string body = cliente.ObtenerStringhttp(httpHostQuorvinaConfiguracion, PuertoHttpQuorvina,
-                                               path);
+  std::string body =
+      cliente.ObtenerStringhttp(httpHostQuorvinaConfiguracion, PuertoHttpQuorvina, path);
   SuprimirSaltos(body);
   return body;
 }
@@ -132,8 +132,7 @@ bool Configuracion::ObtenerConfiguracionhttp() {
 
 bool Configuracion::CargarConfiguracionhttp() {
   XMLResults resultado{};
-  XMLNode raiz =
-      XMLNode::parseFile(DeUTF8a1252(m_ruta).c_str(), "Configuracion", &resultado);
+  XMLNode raiz = XMLNode::parseFile(DeUTF8a1252(m_ruta).c_str(), "Configuracion", &resultado);
   if (resultado.error != eXMLErrorNone && resultado.error != eXMLErrorMissingEndTag) {
     GenerarLogError(std::string("Configuracion.xml no cargado: ") +
                     XMLNode::getError(resultado.error));

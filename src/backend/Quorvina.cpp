@@ -8,18 +8,18 @@ extern "C" {
 #include <thread>
 
 #include "addon/AddonBinding.h"
+#include "addon/PvrBinding.h"
 #include "addon/Settings.h"
 #include "addon/StorageLayout.h"
-#include "addon/PvrBinding.h"
 #include "backend/Configuracion.h"
+#include "backend/DatosConfiguracion.h"
+#include "common/Conversions.h"
+#include "common/Globals.h"
+#include "common/Log.h"
 #include "common/Text.h"
 #include "discovery/Canales.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
-#include "backend/DatosConfiguracion.h"
-#include "common/Globals.h"
-#include "common/Log.h"
-#include "common/Conversions.h"
 
 Quorvina* quorvina = nullptr;
 std::atomic<bool> CargandoCanales{false};
@@ -130,9 +130,9 @@ void Quorvina::GenerarEPG(const std::string& /*bcg*/) {}
 void Quorvina::RecargarCanales(bool preguntar) {
   if (preguntar) {
     // Texts are kept in Windows-1252, as every stored dialog text.
-    CGUIDialogSiNo pregunta(
-        De1252aUTF8("Recargar canales"),
-        De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbf" "Est\xe1 seguro?"));
+    CGUIDialogSiNo pregunta(De1252aUTF8("Recargar canales"),
+                            De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbf"
+                                        "Est\xe1 seguro?"));
     if (!pregunta.PulsadoOK()) return;
   }
   CalcularConfiguracionCanales();
@@ -163,7 +163,9 @@ void Quorvina::RecargarEPG() {
 std::map<int, Canal> Quorvina::GetChannels() {
   return canales != nullptr ? canales->GetCanales() : std::map<int, Canal>();
 }
-int Quorvina::GetChannelsAmount() { return canales != nullptr ? canales->NumeroCanales() : 0; }
+int Quorvina::GetChannelsAmount() {
+  return canales != nullptr ? canales->NumeroCanales() : 0;
+}
 std::map<std::string, PVR_CHANNEL_GROUP> Quorvina::GetChannelGroup() {
   return canales != nullptr ? canales->GetChannelGroups()
                             : std::map<std::string, PVR_CHANNEL_GROUP>();
@@ -181,39 +183,67 @@ void Quorvina::GetEPGForChannel(ADDON_HANDLE, void*, const PVR_CHANNEL&, time_t,
   if (CargandoCanales) SleepFor(kRefreshStepMs);
 }
 
-int Quorvina::GetTimersAmount() { return 0; }
+int Quorvina::GetTimersAmount() {
+  return 0;
+}
 void Quorvina::AddTimer(const PVR_TIMER&) {}
 void Quorvina::DeleteTimer(unsigned int, bool) {}
 void Quorvina::UpdateTimer(const PVR_TIMER&) {}
-int Quorvina::GetRecordingsAmount() { return 0; }
+int Quorvina::GetRecordingsAmount() {
+  return 0;
+}
 void Quorvina::DeleteRecording(const PVR_RECORDING&) {}
 void Quorvina::RenameRecording(const PVR_RECORDING&) {}
 void Quorvina::SetRecordingPlayCount(const std::string&, int) {}
 void Quorvina::SetRecordingLastPlayedPosition(const std::string&, int) {}
-int Quorvina::GetRecordingLastPlayedPosition(const std::string&) { return -1; }
+int Quorvina::GetRecordingLastPlayedPosition(const std::string&) {
+  return -1;
+}
 void Quorvina::LimpiarGrabacionesSinFichero() {}
 
 bool Quorvina::AbrirCanal(const PVR_CHANNEL&) {
   Pausado = false;
   return false;
 }
-void Quorvina::CerrarCanal() { Pausado = false; }
+void Quorvina::CerrarCanal() {
+  Pausado = false;
+}
 bool Quorvina::CambiarCanal(const PVR_CHANNEL& channel) {
   CerrarCanal();
   return AbrirCanal(channel);
 }
-int Quorvina::ObtenerCanalActual() { return 0; }
-bool Quorvina::AbrirRecording(const std::string&) { return false; }
-bool Quorvina::AbrirCatchup(unsigned int) { return false; }
-DemuxPacket* Quorvina::DemuxRead() { return nullptr; }
+int Quorvina::ObtenerCanalActual() {
+  return 0;
+}
+bool Quorvina::AbrirRecording(const std::string&) {
+  return false;
+}
+bool Quorvina::AbrirCatchup(unsigned int) {
+  return false;
+}
+DemuxPacket* Quorvina::DemuxRead() {
+  return nullptr;
+}
 void Quorvina::GetStreamProperties(PVR_STREAM_PROPERTIES*) {}
-void Quorvina::PauseStream(bool paused) { Pausado = paused; }
-bool Quorvina::SeekTime(int, bool, double*) { return false; }
+void Quorvina::PauseStream(bool paused) {
+  Pausado = paused;
+}
+bool Quorvina::SeekTime(int, bool, double*) {
+  return false;
+}
 void Quorvina::SetSpeed(int) {}
-time_t Quorvina::GetPlayingTime() { return 0; }
-time_t Quorvina::GetBufferTimeStart() { return 0; }
-time_t Quorvina::GetBufferTimeEnd() { return 0; }
+time_t Quorvina::GetPlayingTime() {
+  return 0;
+}
+time_t Quorvina::GetBufferTimeStart() {
+  return 0;
+}
+time_t Quorvina::GetBufferTimeEnd() {
+  return 0;
+}
 
-bool Quorvina::GrabarenLocalRecording(const std::string&) { return true; }
+bool Quorvina::GrabarenLocalRecording(const std::string&) {
+  return true;
+}
 void Quorvina::VisualizarSeries() {}
 void Quorvina::VisualizarSincronizaciones() {}

@@ -31,9 +31,13 @@ std::string FormatTime(time_t value, const char* format) {
 
 }  // namespace
 
-int ConvertStringtoint(const std::string& text) { return ParseWithStream<int>(text); }
+int ConvertStringtoint(const std::string& text) {
+  return ParseWithStream<int>(text);
+}
 
-std::string convertInttoString(long long value) { return WithStream(value); }
+std::string convertInttoString(long long value) {
+  return WithStream(value);
+}
 
 std::string convertInttoStringPad(long long value, int width) {
   std::string text = WithStream(value);
@@ -41,15 +45,25 @@ std::string convertInttoStringPad(long long value, int width) {
   return text;
 }
 
-std::string convertdoubletoString(double value) { return WithStream(value); }
+std::string convertdoubletoString(double value) {
+  return WithStream(value);
+}
 
-std::string convertSize_ttoString(size_t value) { return WithStream(value); }
+std::string convertSize_ttoString(size_t value) {
+  return WithStream(value);
+}
 
-time_t ConvertStringtoTimer(const std::string& text) { return ParseWithStream<time_t>(text); }
+time_t ConvertStringtoTimer(const std::string& text) {
+  return ParseWithStream<time_t>(text);
+}
 
-std::string convertTimertoString(time_t value) { return WithStream(value); }
+std::string convertTimertoString(time_t value) {
+  return WithStream(value);
+}
 
-bool ConvertStringtobool(const std::string& text) { return text == "1"; }
+bool ConvertStringtobool(const std::string& text) {
+  return text == "1";
+}
 
 std::string ConvertToHex(unsigned char byte) {
   static const char kDigits[] = "0123456789abcdef";
@@ -60,7 +74,9 @@ int ConvertHextoint(const std::string& text) {
   return static_cast<int>(ParseWithStream<unsigned int>(text, std::hex));
 }
 
-std::string RecuperarDirecionString(const void* pointer) { return WithStream(pointer); }
+std::string RecuperarDirecionString(const void* pointer) {
+  return WithStream(pointer);
+}
 
 time_t ConvertStringtotime_T(const std::string& text) {
   struct tm parts {};
@@ -78,7 +94,9 @@ std::string Converttime_Ttostring(time_t value) {
   return FormatTime(value, "%H:%M del %a, %d de %b de %Y");
 }
 
-std::string Converttime_TtostringHora(time_t value) { return FormatTime(value, "%H:%M"); }
+std::string Converttime_TtostringHora(time_t value) {
+  return FormatTime(value, "%H:%M");
+}
 
 std::string Converttime_TtostringFecha(time_t value) {
   return FormatTime(value, "%a, %d de %b de %Y");

@@ -21,4 +21,6 @@ void GenerarLogDebug(const std::string& message) {
   if (ModoDebug) Write(LOG_NOTICE, message);
 }
 
-void GenerarLogError(const std::string& message) { Write(LOG_ERROR, message); }
+void GenerarLogError(const std::string& message) {
+  Write(LOG_ERROR, message);
+}

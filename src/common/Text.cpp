@@ -12,15 +12,15 @@
 namespace {
 
 // The twenty accented letters, by their one-byte Windows-1252 codes.
-constexpr unsigned char kSpanishLetters[] = {
-    0xE1, 0xE9, 0xED, 0xF3, 0xFA, 0xFC,  // á é í ó ú ü
-    0xC1, 0xC9, 0xCD, 0xD3, 0xDA, 0xDC,  // Á É Í Ó Ú Ü
-    0xE0, 0xEC, 0xF2,                    // à ì ò
-    0xC0, 0xC8, 0xCC, 0xD2, 0xD9};       // À È Ì Ò Ù
+constexpr unsigned char kSpanishLetters[] = {0xE1, 0xE9, 0xED, 0xF3, 0xFA, 0xFC,  // á é í ó ú ü
+                                             0xC1, 0xC9, 0xCD, 0xD3, 0xDA, 0xDC,  // Á É Í Ó Ú Ü
+                                             0xE0, 0xEC, 0xF2,                    // à ì ò
+                                             0xC0, 0xC8, 0xCC, 0xD2, 0xD9};       // À È Ì Ò Ù
 
 // These codes sit in the Latin-1 range, so their UTF-8 form is two bytes.
 std::string Utf8Of(unsigned char code) {
-  return std::string{static_cast<char>(0xC0 | (code >> 6)), static_cast<char>(0x80 | (code & 0x3F))};
+  return std::string{static_cast<char>(0xC0 | (code >> 6)),
+                     static_cast<char>(0x80 | (code & 0x3F))};
 }
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
@@ -53,7 +53,9 @@ size_t SustituirCaracter(std::string& text, const std::string& from, const std::
   return std::string::npos;
 }
 
-void SustituirSaltosporespacios(std::string& text) { ReplaceAll(text, "\n", " "); }
+void SustituirSaltosporespacios(std::string& text) {
+  ReplaceAll(text, "\n", " ");
+}
 
 void SuprimirSaltos(std::string& text) {
   text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
@@ -65,14 +67,29 @@ std::string stringtoescape(const std::string& text) {
   out.reserve(text.size() + text.size() / 8);
   for (char c : text) {
     switch (c) {
-      case '\n': out += "&#xA;"; break;
-      case '\r': out += "&#xD;"; break;
-      case '"': out += "&quot;"; break;
-      case '&': out += "&amp;"; break;
-      case '\'': out += "&apos;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      default: out += c;
+      case '\n':
+        out += "&#xA;";
+        break;
+      case '\r':
+        out += "&#xD;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;

@@ -45,16 +45,19 @@ bool CConditionImpl::Wait(std::recursive_mutex& mutex, uint32_t ms) {
   if (ms == 0) {
     m_condition.wait(lock);
   } else {
-    woken = m_condition.wait_for(lock, std::chrono::milliseconds(ms)) ==
-            std::cv_status::no_timeout;
+    woken = m_condition.wait_for(lock, std::chrono::milliseconds(ms)) == std::cv_status::no_timeout;
   }
   lock.release();
   return woken;
 }
 
-void CConditionImpl::Signal() { m_condition.notify_one(); }
+void CConditionImpl::Signal() {
+  m_condition.notify_one();
+}
 
-void CConditionImpl::Broadcast() { m_condition.notify_all(); }
+void CConditionImpl::Broadcast() {
+  m_condition.notify_all();
+}
 
 CEvent::CEvent(bool autoReset) : m_autoReset(autoReset) {}
 
@@ -81,10 +84,8 @@ bool CEvent::Wait(uint32_t ms) {
     if (ms != 0) {
       const auto now = std::chrono::steady_clock::now();
       if (now >= deadline) break;
-      left = static_cast<uint32_t>(
-          std::max<int64_t>(1, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   deadline - now)
-                                   .count()));
+      left = static_cast<uint32_t>(std::max<int64_t>(
+          1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count()));
     }
     m_condition.Wait(m_mutex, left);
   }
@@ -187,10 +188,11 @@ bool CThread::StopThread(int ms) {
         } else {
           const auto now = std::chrono::steady_clock::now();
           if (now >= deadline) return false;
-          m_condition.Wait(m_mutex, static_cast<uint32_t>(std::max<int64_t>(
-                                        1, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                               deadline - now)
-                                               .count())));
+          m_condition.Wait(
+              m_mutex,
+              static_cast<uint32_t>(std::max<int64_t>(
+                  1,
+                  std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count())));
         }
       }
     }
@@ -207,8 +209,8 @@ bool CThread::SleepFor(uint32_t ms) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) break;
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-    m_condition.Wait(m_mutex,
-                     static_cast<uint32_t>(std::max<int64_t>(1, std::min<int64_t>(left, kSleepSliceMs))));
+    m_condition.Wait(m_mutex, static_cast<uint32_t>(
+                                  std::max<int64_t>(1, std::min<int64_t>(left, kSleepSliceMs))));
   }
   return m_bStopped;
 }

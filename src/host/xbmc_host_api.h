@@ -25,12 +25,10 @@ typedef char* (*XBMC_get_localized_string_t)(void* hdl, void* cb, int code);
 typedef void (*XBMC_free_string_t)(void* hdl, void* cb, char* str);
 typedef char* (*XBMC_get_dvd_menu_language_t)(void* hdl, void* cb);
 typedef void* (*XBMC_open_file_t)(void* hdl, void* cb, const char* path, unsigned int flags);
-typedef void* (*XBMC_open_file_for_write_t)(void* hdl, void* cb, const char* path,
-                                            bool overwrite);
+typedef void* (*XBMC_open_file_for_write_t)(void* hdl, void* cb, const char* path, bool overwrite);
 typedef ssize_t (*XBMC_read_file_t)(void* hdl, void* cb, void* file, void* buf, size_t size);
 typedef bool (*XBMC_read_file_string_t)(void* hdl, void* cb, void* file, char* line, int size);
-typedef ssize_t (*XBMC_write_file_t)(void* hdl, void* cb, void* file, const void* buf,
-                                     size_t size);
+typedef ssize_t (*XBMC_write_file_t)(void* hdl, void* cb, void* file, const void* buf, size_t size);
 typedef void (*XBMC_flush_file_t)(void* hdl, void* cb, void* file);
 typedef int64_t (*XBMC_seek_file_t)(void* hdl, void* cb, void* file, int64_t pos, int whence);
 typedef int (*XBMC_truncate_file_t)(void* hdl, void* cb, void* file, int64_t size);
@@ -67,8 +65,7 @@ typedef void (*PVR_trigger_channel_groups_update_t)(void* hdl, void* cb);
 typedef void (*PVR_trigger_epg_update_t)(void* hdl, void* cb, unsigned int channelUid);
 typedef void (*PVR_transfer_channel_group_t)(void* hdl, void* cb, const ADDON_HANDLE handle,
                                              const PVR_CHANNEL_GROUP* group);
-typedef void (*PVR_transfer_channel_group_member_t)(void* hdl, void* cb,
-                                                    const ADDON_HANDLE handle,
+typedef void (*PVR_transfer_channel_group_member_t)(void* hdl, void* cb, const ADDON_HANDLE handle,
                                                     const PVR_CHANNEL_GROUP_MEMBER* member);
 typedef void (*PVR_free_demux_packet_t)(void* hdl, void* cb, DemuxPacket* packet);
 typedef DemuxPacket* (*PVR_allocate_demux_packet_t)(void* hdl, void* cb, int dataSize);

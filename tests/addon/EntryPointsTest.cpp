@@ -48,7 +48,7 @@ TEST_F(EntryPointsTest, IdentityAndCapabilities) {
   memset(&caps, 0xff, sizeof(caps));
   EXPECT_EQ(client.GetAddonCapabilities(&caps), PVR_ERROR_NO_ERROR);
   const bool expected[] = {true, true, false, true, true, true, false,
-                           true, true, true, true, true, false};
+                           true, true, true,  true, true, false};
   const auto* flags = reinterpret_cast<const bool*>(&caps);
   for (size_t i = 0; i < sizeof(expected); ++i) EXPECT_EQ(flags[i], expected[i]) << i;
 }

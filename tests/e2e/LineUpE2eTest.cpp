@@ -116,13 +116,12 @@ TEST_F(LineUpE2eTest, SearchTypeChangeReloadsWithoutAsking) {
   hostsim::Host& host = FreshStart(Scenario(
       R"({"subscriber":{"tvPackages":"BASICO|CINE|INFANTIL|DOCUMENTALES|MUSICA|HD|DEPORTES|FUTBOL"}})"));
   ASSERT_TRUE(host.journal().waitFor(hostsim::EntryKind::Notification, "Canales cargados", 10s));
-  const size_t loads = host.journal().countContaining(hostsim::EntryKind::Notification,
-                                                      "Canales cargados");
+  const size_t loads =
+      host.journal().countContaining(hostsim::EntryKind::Notification, "Canales cargados");
   host.setSetting("TiposdeBusqueda", "2");
   const auto deadline = Clock::now() + 60s;
-  while (Clock::now() < deadline &&
-         host.journal().countContaining(hostsim::EntryKind::Notification, "Canales cargados") ==
-             loads) {
+  while (Clock::now() < deadline && host.journal().countContaining(hostsim::EntryKind::Notification,
+                                                                   "Canales cargados") == loads) {
     std::this_thread::sleep_for(100ms);
   }
   EXPECT_TRUE(host.gui().closedWindows("DialogSiNo.xml").empty());

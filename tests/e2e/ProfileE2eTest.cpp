@@ -121,8 +121,7 @@ TEST_P(ProfileFaultTest, AddOnKeepsRunningWithAFallback) {
     EXPECT_TRUE(Notified(kSinConfiguracion));
     EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, "no valido") ||
                 Notified(kSinServidor));
-    EXPECT_TRUE(
-        host.journal().waitFor(hostsim::EntryKind::Notification, "Cargando canales", 10s));
+    EXPECT_TRUE(host.journal().waitFor(hostsim::EntryKind::Notification, "Cargando canales", 10s));
   }
 }
 
@@ -133,20 +132,24 @@ INSTANTIATE_TEST_SUITE_P(
               false},
         Fault{"MalformedJson",
               R"({"appServer":{"switches":{"getClientProfile":{"malformedJson":true}}}})", false},
-        Fault{"MissingDemarcation",
-              R"({"appServer":{"switches":{"getClientProfile":{"missingMembers":["demarcation"]}}}})",
-              false},
-        Fault{"DemarcationAsText",
-              R"({"appServer":{"switches":{"getClientProfile":{"stringMembers":["demarcation"]}}}})",
-              false},
+        Fault{
+            "MissingDemarcation",
+            R"({"appServer":{"switches":{"getClientProfile":{"missingMembers":["demarcation"]}}}})",
+            false},
+        Fault{
+            "DemarcationAsText",
+            R"({"appServer":{"switches":{"getClientProfile":{"stringMembers":["demarcation"]}}}})",
+            false},
         Fault{"ServerError", R"({"appServer":{"switches":{"getClientProfile":{"status":500}}}})",
               false},
-        Fault{"NoEntryPoint",
-              R"({"appServer":{"switches":{"getPlatformProfile":{"missingMembers":["dvbConfig.dvbEntryPoint"]}}}})",
-              false},
-        Fault{"HeldWithoutAnswer",
-              R"({"appServer":{"switches":{"getClientProfile":{"noAnswer":"hold","holdMs":15000}}}})",
-              false},
+        Fault{
+            "NoEntryPoint",
+            R"({"appServer":{"switches":{"getPlatformProfile":{"missingMembers":["dvbConfig.dvbEntryPoint"]}}}})",
+            false},
+        Fault{
+            "HeldWithoutAnswer",
+            R"({"appServer":{"switches":{"getClientProfile":{"noAnswer":"hold","holdMs":15000}}}})",
+            false},
         Fault{"SlowButInTime",
               R"({"appServer":{"switches":{"getClientProfile":{"delayMs":1500}}}})", true},
         // The whole head must arrive in the first segment.
@@ -174,7 +177,7 @@ TEST_F(DialogE2eTest, BackOnTheReloadQuestionReloadsNothing) {
   const size_t loads =
       host.journal().countContaining(hostsim::EntryKind::Notification, "Cargando canales");
   host.gui().onNextWindow("DialogSiNo.xml", [](hostsim::Window& w) {
-    w.click(9);   // the text: the box stays open
+    w.click(9);  // the text: the box stays open
     w.action(92);
   });
   host.callMenuHook(3, "");

@@ -16,7 +16,9 @@
 
 namespace {
 
-FakeHost* Self(void* cb) { return static_cast<FakeHost*>(cb); }
+FakeHost* Self(void* cb) {
+  return static_cast<FakeHost*>(cb);
+}
 
 char* Duplicate(const std::string& text) {
   char* copy = static_cast<char*>(malloc(text.size() + 1));
@@ -53,9 +55,13 @@ std::string Latin1ToUtf8(const std::string& text) {
 }
 
 // --- add-on library ---
-void* RegisterMe(void*) { return nullptr; }
+void* RegisterMe(void*) {
+  return nullptr;
+}
 void Unregister(void*, void*) {}
-void Log(void*, void* cb, const addon_log level, const char* msg) { Self(cb)->AddLog(level, msg); }
+void Log(void*, void* cb, const addon_log level, const char* msg) {
+  Self(cb)->AddLog(level, msg);
+}
 bool GetSetting(void*, void* cb, const char* name, void* value) {
   return Self(cb)->GetSetting(name, value);
 }
@@ -66,9 +72,15 @@ char* UnknownToUtf8(void*, void*, const char* str) {
   const std::string text(str);
   return Duplicate(IsUtf8(text) ? text : Latin1ToUtf8(text));
 }
-char* Localized(void*, void* cb, int code) { return Duplicate(Self(cb)->Localized(code)); }
-void FreeString(void*, void*, char* str) { free(str); }
-void* OpenFile(void*, void*, const char* path, unsigned int) { return fopen(path, "rb"); }
+char* Localized(void*, void* cb, int code) {
+  return Duplicate(Self(cb)->Localized(code));
+}
+void FreeString(void*, void*, char* str) {
+  free(str);
+}
+void* OpenFile(void*, void*, const char* path, unsigned int) {
+  return fopen(path, "rb");
+}
 void* OpenForWrite(void*, void*, const char* path, bool overwrite) {
   return fopen(path, overwrite ? "wb" : "ab");
 }
@@ -78,31 +90,45 @@ ssize_t ReadFile(void*, void*, void* file, void* buf, size_t size) {
 ssize_t WriteFile(void*, void*, void* file, const void* buf, size_t size) {
   return static_cast<ssize_t>(fwrite(buf, 1, size, static_cast<FILE*>(file)));
 }
-void FlushFile(void*, void*, void* file) { fflush(static_cast<FILE*>(file)); }
+void FlushFile(void*, void*, void* file) {
+  fflush(static_cast<FILE*>(file));
+}
 int64_t SeekFile(void*, void*, void* file, int64_t pos, int whence) {
   if (fseeko(static_cast<FILE*>(file), pos, whence) != 0) return -1;
   return ftello(static_cast<FILE*>(file));
 }
-int64_t FilePosition(void*, void*, void* file) { return ftello(static_cast<FILE*>(file)); }
+int64_t FilePosition(void*, void*, void* file) {
+  return ftello(static_cast<FILE*>(file));
+}
 int64_t FileLength(void*, void*, void* file) {
   struct stat st {};
   return fstat(fileno(static_cast<FILE*>(file)), &st) == 0 ? st.st_size : -1;
 }
-void CloseFile(void*, void*, void* file) { fclose(static_cast<FILE*>(file)); }
+void CloseFile(void*, void*, void* file) {
+  fclose(static_cast<FILE*>(file));
+}
 bool FileExists(void*, void*, const char* path, bool) {
   struct stat st {};
   return stat(path, &st) == 0;
 }
-bool DeleteFile(void*, void*, const char* path) { return unlink(path) == 0; }
-bool CreateDirectory(void*, void*, const char* path) { return mkdir(path, 0755) == 0; }
+bool DeleteFile(void*, void*, const char* path) {
+  return unlink(path) == 0;
+}
+bool CreateDirectory(void*, void*, const char* path) {
+  return mkdir(path, 0755) == 0;
+}
 bool DirectoryExists(void*, void*, const char* path) {
   struct stat st {};
   return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
-bool RemoveDirectory(void*, void*, const char* path) { return rmdir(path) == 0; }
+bool RemoveDirectory(void*, void*, const char* path) {
+  return rmdir(path) == 0;
+}
 
 // --- PVR library ---
-void AddHook(void*, void* cb, PVR_MENUHOOK* hook) { Self(cb)->AddHook(*hook); }
+void AddHook(void*, void* cb, PVR_MENUHOOK* hook) {
+  Self(cb)->AddHook(*hook);
+}
 void TransferChannel(void*, void* cb, const ADDON_HANDLE, const PVR_CHANNEL* c) {
   Self(cb)->AddChannel(*c);
 }
@@ -112,10 +138,18 @@ void TransferGroup(void*, void* cb, const ADDON_HANDLE, const PVR_CHANNEL_GROUP*
 void TransferMember(void*, void* cb, const ADDON_HANDLE, const PVR_CHANNEL_GROUP_MEMBER* m) {
   Self(cb)->AddMember(*m);
 }
-void TriggerTimers(void*, void* cb) { Self(cb)->AddTrigger("timers"); }
-void TriggerRecordings(void*, void* cb) { Self(cb)->AddTrigger("recordings"); }
-void TriggerChannels(void*, void* cb) { Self(cb)->AddTrigger("channels"); }
-void TriggerGroups(void*, void* cb) { Self(cb)->AddTrigger("groups"); }
+void TriggerTimers(void*, void* cb) {
+  Self(cb)->AddTrigger("timers");
+}
+void TriggerRecordings(void*, void* cb) {
+  Self(cb)->AddTrigger("recordings");
+}
+void TriggerChannels(void*, void* cb) {
+  Self(cb)->AddTrigger("channels");
+}
+void TriggerGroups(void*, void* cb) {
+  Self(cb)->AddTrigger("groups");
+}
 void TriggerEpg(void*, void* cb, unsigned int uid) {
   Self(cb)->AddTrigger("epg " + std::to_string(uid));
 }
@@ -220,9 +254,15 @@ bool FakeHost::GetSetting(const char* name, void* value) const {
     case Setting::kText:
       snprintf(static_cast<char*>(value), 1024, "%s", s.text.c_str());
       break;
-    case Setting::kInt: *static_cast<int*>(value) = s.number; break;
-    case Setting::kBool: *static_cast<bool*>(value) = s.flag; break;
-    case Setting::kFloat: *static_cast<float*>(value) = s.real; break;
+    case Setting::kInt:
+      *static_cast<int*>(value) = s.number;
+      break;
+    case Setting::kBool:
+      *static_cast<bool*>(value) = s.flag;
+      break;
+    case Setting::kFloat:
+      *static_cast<float*>(value) = s.real;
+      break;
   }
   return true;
 }

@@ -61,10 +61,9 @@ void TinyHttpServer::Serve() {
     }
     const size_t start = request.find(' ');
     const size_t end = request.find(' ', start + 1);
-    const std::string path =
-        start == std::string::npos || end == std::string::npos
-            ? std::string()
-            : request.substr(start + 1, end - start - 1);
+    const std::string path = start == std::string::npos || end == std::string::npos
+                                 ? std::string()
+                                 : request.substr(start + 1, end - start - 1);
     std::string reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
     {
       std::lock_guard<std::mutex> lock(mutex_);
