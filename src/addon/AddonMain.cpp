@@ -104,7 +104,10 @@ void AddonDestroy() {
 void AddonSetSetting(const char* name, const void* value) {
   if (name == nullptr || value == nullptr || strcmp(name, "TiposdeBusqueda") != 0) return;
   const int tipo = *static_cast<const int*>(value);
-  if (tipo == configuracionquorvina.TiposdeBusqueda) return;
-  configuracionquorvina.TiposdeBusqueda = tipo;
-  if (quorvina != nullptr) quorvina->RecargarCanales(false);
+  if (quorvina == nullptr) {
+    configuracionquorvina.TiposdeBusqueda = tipo;
+    return;
+  }
+  // The record belongs to the controller's thread once it runs.
+  if (tipo != quorvina->TiposdeBusquedaSolicitado()) quorvina->SolicitarTiposdeBusqueda(tipo);
 }

@@ -39,6 +39,7 @@ Quorvina::Quorvina() {
   // to be brought up.
   avformat_network_init();
   ObtenerConfiguracionInicial();
+  m_tipoSolicitado = configuracionquorvina.TiposdeBusqueda;
   CalcularConfiguracionCanales();
   canales = new Canales();
   // A fresh installation has no stored line-up: discover it now, so the
@@ -80,6 +81,7 @@ void Quorvina::ObtenerConfiguracionInicial() {
 void* Quorvina::Process() {
   GenerarLogDebug("Entrada Process Quorvina");
   while (!PararProceso) {
+    if (m_recargar) AplicarConfiguracionCanales();
     m_recargar = false;
     ObtenerDatosBasicos(true);
     for (int step = 0; step < kRefreshSteps && !PararProceso && !m_recargar; ++step) {
@@ -130,13 +132,24 @@ void Quorvina::GenerarEPG(const std::string& /*bcg*/) {}
 void Quorvina::RecargarCanales(bool preguntar) {
   if (preguntar) {
     // Texts are kept in Windows-1252, as every stored dialog text.
-    CGUIDialogSiNo pregunta(De1252aUTF8("Recargar canales"),
-                            De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbf"
-                                        "Est\xe1 seguro?"));
+    CGUIDialogSiNo pregunta(
+        De1252aUTF8("Recargar canales"),
+        De1252aUTF8("Se va a eliminar el fichero de canales.\r\n\xbf" "Est\xe1 seguro?"));
     if (!pregunta.PulsadoOK()) return;
   }
-  CalcularConfiguracionCanales();
+  // The filter is recomputed by the controller's thread at the start of the
+  // pass this request wakes.
   m_recargar = true;
+}
+
+void Quorvina::SolicitarTiposdeBusqueda(int tipo) {
+  m_tipoSolicitado = tipo;
+  RecargarCanales(false);
+}
+
+void Quorvina::AplicarConfiguracionCanales() {
+  configuracionquorvina.TiposdeBusqueda = m_tipoSolicitado;
+  CalcularConfiguracionCanales();
 }
 
 void Quorvina::RecargarTemporizadores() {

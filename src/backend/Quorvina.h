@@ -65,6 +65,11 @@ class Quorvina : public PLATFORM::CThread {
   void VisualizarSeries();
   void VisualizarSincronizaciones();
   void RecargarCanales(bool preguntar);
+  // A new search type from the settings: applied by the controller's own
+  // thread before the reload it asks for, so that the channel filter is
+  // never changed under a running pass.
+  void SolicitarTiposdeBusqueda(int tipo);
+  int TiposdeBusquedaSolicitado() const { return m_tipoSolicitado; }
   void RecargarTemporizadores();
   void RecargarEPG();
 
@@ -83,7 +88,10 @@ class Quorvina : public PLATFORM::CThread {
   // Profile from the server or its cache; forced defaults when neither works.
   void ObtenerConfiguracionInicial();
 
+  void AplicarConfiguracionCanales();
+
   std::atomic<bool> m_recargar{false};
+  std::atomic<int> m_tipoSolicitado{0};
 };
 
 extern Quorvina* quorvina;
