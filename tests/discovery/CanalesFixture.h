@@ -1,15 +1,18 @@
 // Shared set-up of the channel list tests: a fake host, a user folder tree,
 // a client folder with the default logo, a known subscriber configuration,
-// and writers of the stored files in their formats.
+// and a writer of "Canales.xml" lines in its format.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "addon/Settings.h"
@@ -40,11 +43,22 @@ inline std::string CanalLine(const Line& l) {
          "\" ip=\"239.0.0." + std::to_string(l.id % 250) + "\" puerto=\"8208\" />\n";
 }
 
-inline std::string CanalesFile(const std::vector<Line>& lines,
-                               const std::string& version =
-                                   "<Version VersionOrden=\"4\" VersionCanales=\"7\" "
-                                   "paquetes=\"P1\" demarcacion=\"19\" TipodeBusqueda=\"0\" />\n") {
-  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Canales>\n" + version;
+// The fields of a channel but its id and logo, to compare in one go.
+inline auto Fields(const Canal& c) {
+  return std::make_tuple(c.numero, c.nombre, c.ip, c.puerto, c.genero, c.idSustituto, c.HD,
+                         c.operador);
+}
+
+inline std::vector<int> Ids(const ChannelMap& channels) {
+  std::vector<int> ids;
+  for (const auto& [id, canal] : channels) ids.push_back(id);
+  return ids;
+}
+
+inline std::string CanalesFile(const std::vector<Line>& lines) {
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Canales>\n<Version VersionOrden=\"4\" "
+      "VersionCanales=\"7\" paquetes=\"P1\" demarcacion=\"19\" TipodeBusqueda=\"0\" />\n";
   for (const Line& l : lines) text += CanalLine(l);
   return text + "</Canales>\n";
 }
@@ -52,14 +66,6 @@ inline std::string CanalesFile(const std::vector<Line>& lines,
 class CanalesFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedConf_ = configuracionquorvina;
-    savedExternos_ = FicheroCanalesExternos;
-    savedHost_ = httpHostQuorvinaConfiguracion;
-    savedPort_ = PuertoHttpQuorvina;
-    savedRecorded_ = PathRecorded;
-    savedTimeShift_ = PathTimeShift;
-    savedDebug_ = ModoDebug;
-
     PararProceso = false;
     ModoDebug = true;
     strUserPath = user.path();
@@ -69,36 +75,18 @@ class CanalesFixture : public ::testing::Test {
     mkdir(client.file("Logos").c_str(), 0755);
     client.Write("Logos/597.jpg", "default");
 
-    DatosConfiguracion conf;
-    conf.paquetes = "P1";
-    conf.ListaPaquetes = {"P1"};
-    conf.Provincia = "19";
-    conf.TiposdeBusqueda = 0;
-    conf.TodosPaquetes = false;
-    conf.OcultarSustituidos = true;
-    conf.CargarCanalesHD = true;
-    configuracionquorvina = conf;
+    // Otherwise the defaults: demarcation 19, search type 0, hide replaced, HD.
+    configuracionquorvina = DatosConfiguracion();
+    configuracionquorvina.paquetes = "P1";
+    configuracionquorvina.ListaPaquetes = {"P1"};
     FicheroCanalesExternos.clear();
     // Nothing listens there: a logo download fails at once.
     httpHostQuorvinaConfiguracion = "127.0.0.1";
     PuertoHttpQuorvina = 1;
   }
 
-  void TearDown() override {
-    list.reset();
-    PararProceso = false;
-    configuracionquorvina = savedConf_;
-    FicheroCanalesExternos = savedExternos_;
-    httpHostQuorvinaConfiguracion = savedHost_;
-    PuertoHttpQuorvina = savedPort_;
-    PathRecorded = savedRecorded_;
-    PathTimeShift = savedTimeShift_;
-    ModoDebug = savedDebug_;
-  }
-
-  // Files under the user folder, by their path below it.
-  void WriteCanales(const std::string& text) { user.Write("Canales/Canales.xml", text); }
-  void WriteChannelFolder(const std::string& name, const std::string& text) {
+  // A file of the channel folder, "Canales.xml" unless named.
+  void WriteCanales(const std::string& text, const std::string& name = "Canales.xml") {
     user.Write("Canales/" + name, text);
   }
   std::string ReadCanales() const { return user.Read("Canales/Canales.xml"); }
@@ -112,35 +100,34 @@ class CanalesFixture : public ::testing::Test {
     WaitIdle();
     return *list;
   }
-
-  bool WaitIdle(std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (list->Running()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
+  bool WaitIdle(int ms = 20000) {
+    for (; list->Running() && ms > 0; ms -= 10)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return !list->Running();
   }
-
   int CountNotifications(const std::string& text) const {
-    int count = 0;
-    for (const auto& n : host.Notifications()) count += n.text == text ? 1 : 0;
-    return count;
+    const auto all = host.Notifications();
+    return static_cast<int>(std::count_if(all.begin(), all.end(),
+                                          [&](const FakeHost::Line& n) { return n.text == text; }));
   }
 
+  // Puts back a global the test changes when the test ends.
+  template <typename T, typename V = T>
+  struct Keep {
+    T& global;
+    V value = global;
+    ~Keep() { global = value; }
+  };
+  // First members: they restore after the list and the folders are gone.
+  Keep<DatosConfiguracion> conf_{configuracionquorvina};
+  Keep<std::string> externos_{FicheroCanalesExternos}, host_{httpHostQuorvinaConfiguracion},
+      recorded_{PathRecorded}, timeShift_{PathTimeShift};
+  Keep<int> port_{PuertoHttpQuorvina};
+  Keep<std::atomic<bool>, bool> debug_{ModoDebug}, stop_{PararProceso};
   FakeHost host;
   TempDir user;
   TempDir client;
   std::unique_ptr<Canales> list;
-
- private:
-  DatosConfiguracion savedConf_;
-  std::string savedExternos_;
-  std::string savedHost_;
-  int savedPort_ = 0;
-  std::string savedRecorded_;
-  std::string savedTimeShift_;
-  bool savedDebug_ = false;
 };
 
 }  // namespace canales_test

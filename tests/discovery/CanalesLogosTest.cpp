@@ -2,6 +2,8 @@
 // images, and the cut-off of downloads after four fallbacks.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,29 +15,18 @@ namespace {
 
 const std::string kBase = "/appclient/incoming/epg/big/";
 
-class CanalesLogos : public CanalesFixture {
- protected:
-  void SetUp() override {
-    CanalesFixture::SetUp();
-    PuertoHttpQuorvina = server.port();
-  }
-  std::vector<std::string> RequestedPaths() const {
-    std::vector<std::string> paths;
-    for (const std::string& request : server.Requests()) {
-      const size_t start = request.find(' ') + 1;
-      paths.push_back(request.substr(start, request.find(' ', start) - start));
-    }
-    return paths;
-  }
-  static Line WithLogo(int id, const std::string& logo) {
-    return {id, id, "C" + std::to_string(id), "Logo=\"" + logo + "\" "};
-  }
+Line WithLogo(int id, const std::string& logo) {
+  return {id, id, "C" + std::to_string(id), "Logo=\"" + logo + "\" "};
+}
 
-  TinyHttpServer server;
-};
+using CanalesLogos = CanalesFixture;
 
 TEST_F(CanalesLogos, DownloadedCachedShippedOrDefault) {
+  TinyHttpServer server;
+  PuertoHttpQuorvina = server.port();
   server.AnswerOk(kBase + "MAY_1/imSer/1.png", "PNG1");
+  server.AnswerOk(kBase + "e/51.png", "E51");
+  server.AnswerOk(kBase + "e/52.png", "E52");
   user.Write("Logos/2.png", "cached");
   client.Write("Logos/3.png", "shipped");
   WriteCanales(CanalesFile({WithLogo(1, "MAY_1/imSer/1.png"),
@@ -43,20 +34,35 @@ TEST_F(CanalesLogos, DownloadedCachedShippedOrDefault) {
                             WithLogo(3, "x/3.png"),
                             WithLogo(4, "x/4.png"),
                             {5, 5, "Sin logo"}}));
-  Canales& list = Create();
-  const ChannelMap channels = list.GetCanales();
-
-  EXPECT_EQ(channels.at(1).logo, PathLogos + "1.png");
+  // Of the external channels only the operator's download theirs.
+  WriteCanales(
+      "<Canales>"
+      "<Canal NumeroCanal=\"1\" ID=\"51\" Nombre=\"Op\" BrastokeTV=\"1\" "
+      "servidor=\"s\" Logo=\"e/51.png\"/>"
+      "<Canal NumeroCanal=\"2\" ID=\"52\" Nombre=\"Propio\" BrastokeTV=\"0\" "
+      "servidor=\"s\" Logo=\"e/52.png\"/>"
+      "</Canales>",
+      "canalesexternos.xml");
+  std::map<int, std::string> logos;
+  for (const auto& [id, canal] : Create().GetCanales()) logos[id] = canal.logo;
+  const std::string fallback = strClientPath + "/Logos/597.jpg";
+  EXPECT_EQ(logos, (std::map<int, std::string>{
+                       {1, PathLogos + "1.png"},
+                       {2, PathLogos + "2.png"},
+                       {3, strClientPath + "/Logos/3.png"},
+                       {4, fallback},
+                       {5, ""},
+                       {51, PathLogos + "51.png"},
+                       {52, fallback},
+                       {10000, fallback},
+                   }));
   EXPECT_EQ(user.Read("Logos/1.png"), "PNG1");
-  EXPECT_EQ(channels.at(2).logo, PathLogos + "2.png");
-  EXPECT_EQ(channels.at(3).logo, strClientPath + "/Logos/3.png");
-  EXPECT_EQ(channels.at(4).logo, strClientPath + "/Logos/597.jpg");
-  EXPECT_EQ(channels.at(5).logo, "");
   // A failed download leaves no file that would pass for a logo later.
   EXPECT_EQ(user.Read("Logos/4.png"), "");
-
-  EXPECT_EQ(RequestedPaths(), (std::vector<std::string>{kBase + "MAY_1/imSer/1.png",
-                                                        kBase + "x/3.png", kBase + "x/4.png"}));
+  std::vector<std::string> paths;  // of "GET <path> HTTP/1.x"
+  for (const std::string& r : server.Requests()) paths.push_back(r.substr(4, r.find(' ', 4) - 4));
+  EXPECT_EQ(paths, (std::vector<std::string>{kBase + "MAY_1/imSer/1.png", kBase + "x/3.png",
+                                             kBase + "x/4.png", kBase + "e/51.png"}));
   EXPECT_TRUE(host.Logged("Obteniendo Logotipo:x/3.png"));
   EXPECT_TRUE(host.Logged("!LogoCargado:" + strClientPath + "/Logos/3.png"));
 }
@@ -72,38 +78,19 @@ TEST_F(CanalesLogos, DownloadsStopAfterFourFallbacksWithoutSuccess) {
       {"one download succeeds", true, false, 6},
       {"a cached logo counts as success", false, true, 5},
   };
+  std::vector<Line> lines;
+  for (int id = 1; id <= 6; ++id) lines.push_back(WithLogo(id, "l/" + std::to_string(id) + ".png"));
   for (const auto& c : cases) {
-    TinyHttpServer fresh;
-    PuertoHttpQuorvina = fresh.port();
-    if (c.serveFirst) fresh.AnswerOk(kBase + "l/1.png", "PNG");
+    TinyHttpServer server;
+    PuertoHttpQuorvina = server.port();
+    if (c.serveFirst) server.AnswerOk(kBase + "l/1.png", "PNG");
     std::remove((PathLogos + "1.png").c_str());
     if (c.cacheFirst) user.Write("Logos/1.png", "cached");
-
-    std::vector<Line> lines;
-    for (int id = 1; id <= 6; ++id)
-      lines.push_back(WithLogo(id, "l/" + std::to_string(id) + ".png"));
     WriteCanales(CanalesFile(lines));
     Canales& list = Create();
-    EXPECT_EQ(fresh.Requests().size(), c.requests) << c.name;
+    EXPECT_EQ(server.Requests().size(), c.requests) << c.name;
     EXPECT_EQ(list.GetCanales().at(6).logo, strClientPath + "/Logos/597.jpg") << c.name;
   }
-}
-
-TEST_F(CanalesLogos, ExternalChannelsDownloadOnlyForOperatorChannels) {
-  server.AnswerOk(kBase + "e/1.png", "E1");
-  server.AnswerOk(kBase + "e/2.png", "E2");
-  WriteCanales(CanalesFile({{1, 1, "A"}}));
-  WriteChannelFolder("canalesexternos.xml",
-                     "<Canales>"
-                     "<Canal NumeroCanal=\"1\" ID=\"51\" Nombre=\"Op\" BrastokeTV=\"1\" "
-                     "servidor=\"s\" Logo=\"e/1.png\"/>"
-                     "<Canal NumeroCanal=\"2\" ID=\"52\" Nombre=\"Propio\" BrastokeTV=\"0\" "
-                     "servidor=\"s\" Logo=\"e/2.png\"/>"
-                     "</Canales>");
-  Canales& list = Create();
-  EXPECT_EQ(list.GetCanales().at(51).logo, PathLogos + "1.png");
-  EXPECT_EQ(list.GetCanales().at(52).logo, strClientPath + "/Logos/597.jpg");
-  EXPECT_EQ(RequestedPaths(), std::vector<std::string>{kBase + "e/1.png"});
 }
 
 }  // namespace

@@ -3,12 +3,13 @@
 // how fast it gives up when the add-on stops.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
-#include <map>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "discovery/CanalesFixture.h"
@@ -17,100 +18,76 @@ namespace canales_test {
 namespace {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 
 struct Service {
   std::string name = {};     // service name (the channel id)
-  std::string address = {};  // multicast group
-  std::string si = {};       // children of "SI"
+  std::string si = {};       // SI name; none when empty
+  std::string address = {};  // multicast group; 239.0.0.<name> when empty
   std::string logo = {};     // LogoURI; none when empty
   std::string type = "1";
+  std::string more = {};  // more children of "SI"
 };
-
-std::string BroadcastRecord(int version, const std::vector<Service>& services) {
-  std::string text =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ServiceDiscovery xmlns=\"urn:dvb:ipisdns\">"
-      "<BroadcastDiscovery Version=\"" +
-      std::to_string(version) + "\"><ServiceList>";
-  for (const Service& s : services) {
-    text += "<SingleService><ServiceLocation><IPMulticastAddress Address=\"" + s.address +
-            "\" Port=\"8208\"/></ServiceLocation><TextualIdentifier ServiceName=\"" + s.name +
-            "\"" + (s.logo.empty() ? "" : " LogoURI=\"" + s.logo + "\"") + "/><SI ServiceType=\"" +
-            s.type + "\">" + s.si + "</SI></SingleService>";
-  }
-  return text + "</ServiceList></BroadcastDiscovery></ServiceDiscovery>";
-}
-
 using Package = std::pair<std::string, std::vector<std::pair<std::string, int>>>;
 
-std::string PackageRecord(int version, const std::vector<Package>& packages) {
-  std::string text =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ServiceDiscovery xmlns=\"urn:dvb:ipisdns\">"
-      "<PackageDiscovery Version=\"" +
-      std::to_string(version) + "\">";
-  for (const auto& [name, services] : packages) {
-    text += "<Package><PackageName>" + name + "</PackageName>";
-    for (const auto& [service, number] : services) {
-      text += "<Service><TextualID ServiceName=\"" + service + "\"/><LogicalChannelNumber>" +
-              std::to_string(number) + "</LogicalChannelNumber></Service>";
-    }
-    text += "</Package>";
-  }
-  return text + "</PackageDiscovery></ServiceDiscovery>";
-}
+// Records the multicast probes and answers them from a list of live groups.
+struct FakeProbe {
+  std::vector<std::string> live;
+  std::chrono::milliseconds wait = 0ms;
+  std::mutex mutex{};
+  std::vector<std::string> calls{};
 
-std::string Named(const std::string& name) {
-  return "<Name>" + name + "</Name>";
-}
-
-// Records multicast probes and answers them from a table of live groups.
-class FakeProbe {
- public:
-  explicit FakeProbe(std::vector<std::string> live, std::chrono::milliseconds wait = 0ms)
-      : live_(std::move(live)), wait_(wait) {}
   Canales::Probe Function() {
     return [this](const std::string& ip, int) {
       {
-        std::lock_guard<std::mutex> lock(mutex_);
-        calls_.push_back(ip);
+        std::lock_guard<std::mutex> lock(mutex);
+        calls.push_back(ip);
       }
-      ++count_;
-      if (wait_ > 0ms) std::this_thread::sleep_for(wait_);
-      for (const std::string& l : live_) {
-        if (l == ip) return true;
-      }
-      return false;
+      std::this_thread::sleep_for(wait);
+      return std::find(live.begin(), live.end(), ip) != live.end();
     };
   }
-  std::vector<std::string> Calls() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return calls_;
+  std::vector<std::string> Calls() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return calls;
   }
-  std::atomic<int> count_{0};
-
- private:
-  std::vector<std::string> live_;
-  std::chrono::milliseconds wait_;
-  mutable std::mutex mutex_;
-  std::vector<std::string> calls_;
 };
 
 class CanalesRebuild : public CanalesFixture {
  protected:
-  void WritePayloads(int listVersion, const std::vector<Service>& services, int orderVersion,
-                     const std::vector<Package>& packages) {
-    user.Write("Base/02_0000.xml", BroadcastRecord(listVersion, services));
-    user.Write("Base/05_0000.xml", PackageRecord(orderVersion, packages));
+  // The service list ("02_0000.xml") and package ("05_0000.xml") records.
+  void WriteRecords(int listVersion, const std::vector<Service>& services, int orderVersion,
+                    const std::vector<Package>& packages) {
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ServiceDiscovery xmlns=\"urn:dvb:ipisdns\">";
+    std::string list =
+        head + "<BroadcastDiscovery Version=\"" + std::to_string(listVersion) + "\"><ServiceList>";
+    for (const Service& s : services) {
+      list += "<SingleService><ServiceLocation><IPMulticastAddress Address=\"" +
+              (s.address.empty() ? "239.0.0." + s.name : s.address) +
+              "\" Port=\"8208\"/></ServiceLocation><TextualIdentifier ServiceName=\"" + s.name +
+              "\"" + (s.logo.empty() ? "" : " LogoURI=\"" + s.logo + "\"") +
+              "/><SI ServiceType=\"" + s.type + "\">" +
+              (s.si.empty() ? "" : "<Name>" + s.si + "</Name>") + s.more + "</SI></SingleService>";
+    }
+    user.Write("Base/02_0000.xml", list + "</ServiceList></BroadcastDiscovery></ServiceDiscovery>");
+    std::string order =
+        head + "<PackageDiscovery Version=\"" + std::to_string(orderVersion) + "\">";
+    for (const auto& [name, numbers] : packages) {
+      order += "<Package><PackageName>" + name + "</PackageName>";
+      for (const auto& [service, number] : numbers) {
+        order += "<Service><TextualID ServiceName=\"" + service + "\"/><LogicalChannelNumber>" +
+                 std::to_string(number) + "</LogicalChannelNumber></Service>";
+      }
+      order += "</Package>";
+    }
+    user.Write("Base/05_0000.xml", order + "</PackageDiscovery></ServiceDiscovery>");
   }
   // The ids in "Canales.xml", in file order.
   std::vector<std::string> WrittenIds() const {
     std::vector<std::string> ids;
     const std::string text = ReadCanales();
-    for (size_t at = text.find(" ID=\""); at != std::string::npos;
-         at = text.find(" ID=\"", at + 1)) {
-      const size_t start = at + 5;
-      ids.push_back(text.substr(start, text.find('"', start) - start));
-    }
+    for (size_t at = text.find(" ID=\""); at != std::string::npos; at = text.find(" ID=\"", at + 1))
+      ids.push_back(text.substr(at + 5, text.find('"', at + 5) - at - 5));
     return ids;
   }
   void AllPackages(const std::string& packages) {
@@ -122,62 +99,53 @@ class CanalesRebuild : public CanalesFixture {
 };
 
 TEST_F(CanalesRebuild, WritesTheChannelFileByteForByte) {
-  WritePayloads(
-      7,
-      {{"1", "239.0.0.1", Named("La 1") + "<Genre><Name>Generalista</Name></Genre>", "logos/1.png"},
-       {"2", "239.0.0.2",
-        Named("Cine &amp; \"Series\" &lt;HD&gt;") +
-            "<Genre><Name>Cine\nDrama</Name></Genre>"
-            "<ReplacementService><TextualIdentifier ServiceName=\"3\"/>"
-            "</ReplacementService>",
-        "", "2"},
-       {"3", "239.0.0.3", Named("La 1"), "x/3.png"},
-       {"4", "239.0.0.4", Named("Fuera"), ""},
-       {"10", "239.0.0.10", Named("Diez"), "a\nb.png"}},
-      4, {{"P1", {{"1", 1}, {"2", 7}, {"10", 3}, {"3", 5}, {"99", 9}}}});
+  WriteRecords(7,
+               {{"1", "La 1", "", "logos/1.png", "1", "<Genre><Name>Generalista</Name></Genre>"},
+                {"2", "Cine &amp; \"Series\" &lt;HD&gt;", "", "", "2",
+                 "<Genre><Name>Cine\nDrama</Name></Genre><ReplacementService>"
+                 "<TextualIdentifier ServiceName=\"3\"/></ReplacementService>"},
+                {"3", "La 1", "", "x/3.png"},
+                {"4", "Fuera"},
+                {"10", "Diez", "", "a\nb.png"}},
+               4, {{"P1", {{"1", 1}, {"2", 7}, {"10", 3}, {"3", 5}, {"99", 9}}}});
   Canales& list = Create();
 
-  const std::string expected =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<Canales>\n"
-      "<Version VersionOrden=\"4\" VersionCanales=\"7\" paquetes=\"P1\" demarcacion=\"19\" "
-      "TipodeBusqueda=\"0\" />\n"
-      "<Canal NumeroCanal=\"1\" ID=\"1\" Nombre=\"La 1\" Genero=\"Generalista\" "
-      "Logo=\"logos/1.png\" ServiceNameOriginal=\"1\" ServiceType=\"1\" ip=\"239.0.0.1\" "
-      "puerto=\"8208\" />\n"
-      "<Canal NumeroCanal=\"3\" ID=\"10\" Nombre=\"Diez\" Genero=\"\" Logo=\"a b.png\" "
-      "ServiceNameOriginal=\"10\" ServiceType=\"1\" ip=\"239.0.0.10\" puerto=\"8208\" />\n"
-      "<Canal NumeroCanal=\"7\" ID=\"2\" Nombre=\"Cine &amp; &quot;Series&quot; &lt;HD&gt;\" "
-      "Genero=\"Cine Drama\" Logo=\"MAY_1/imSer/2.jpg\" ServiceNameOriginal=\"3\" "
-      "ServiceType=\"2\" ip=\"239.0.0.2\" puerto=\"8208\" />\n"
-      "</Canales>\n";
-  EXPECT_EQ(ReadCanales(), expected);
+  EXPECT_EQ(ReadCanales(),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<Canales>\n"
+            "<Version VersionOrden=\"4\" VersionCanales=\"7\" paquetes=\"P1\" demarcacion=\"19\" "
+            "TipodeBusqueda=\"0\" />\n"
+            "<Canal NumeroCanal=\"1\" ID=\"1\" Nombre=\"La 1\" Genero=\"Generalista\" "
+            "Logo=\"logos/1.png\" ServiceNameOriginal=\"1\" ServiceType=\"1\" ip=\"239.0.0.1\" "
+            "puerto=\"8208\" />\n"
+            "<Canal NumeroCanal=\"3\" ID=\"10\" Nombre=\"Diez\" Genero=\"\" Logo=\"a b.png\" "
+            "ServiceNameOriginal=\"10\" ServiceType=\"1\" ip=\"239.0.0.10\" puerto=\"8208\" />\n"
+            "<Canal NumeroCanal=\"7\" ID=\"2\" Nombre=\"Cine &amp; &quot;Series&quot; &lt;HD&gt;\" "
+            "Genero=\"Cine Drama\" Logo=\"MAY_1/imSer/2.jpg\" ServiceNameOriginal=\"3\" "
+            "ServiceType=\"2\" ip=\"239.0.0.2\" puerto=\"8208\" />\n"
+            "</Canales>\n");
 
-  // The reload that follows reads the escapes back.
+  // The reload that follows reads every field and the escapes back.
   const ChannelMap channels = list.GetCanales();
-  ASSERT_EQ(channels.size(), 4u);
-  EXPECT_EQ(channels.at(2).nombre, "Cine & \"Series\" <HD>");
-  EXPECT_EQ(channels.at(2).genero, "Cine Drama");
-  EXPECT_EQ(channels.at(2).idSustituto, 3);
-  EXPECT_TRUE(channels.at(2).HD);
-  EXPECT_EQ(list.GetRecorded().listVersion, 7);
-  EXPECT_EQ(list.GetRecorded().orderVersion, 4);
+  ASSERT_EQ(Ids(channels), (std::vector<int>{1, 2, 10, 10000}));
+  EXPECT_EQ(Fields(channels.at(2)), std::make_tuple(7, "Cine & \"Series\" <HD>", "239.0.0.2", 8208,
+                                                    "Cine Drama", 3, true, true));
+  EXPECT_FALSE(channels.at(1).HD);
+  const Canales::Recorded r = list.GetRecorded();
+  EXPECT_EQ(std::tie(r.listVersion, r.orderVersion), std::make_tuple(7, 4));
+  for (const char* line :
+       {"VersionCanales:7", "IDpaquetes:P1", "Llamada GenerarXML", "Salida GenerarXML"})
+    EXPECT_TRUE(host.Logged(line)) << line;
+  EXPECT_FALSE(host.Logged("no valido"));  // a missing file is not a bad one
 
   EXPECT_EQ(CountNotifications("#30501"), 1);
   EXPECT_EQ(CountNotifications("#30502"), 1);
   EXPECT_EQ(host.Triggers(), (std::vector<std::string>{"channels", "groups"}));
-  EXPECT_TRUE(host.Logged("Llamada GenerarXML"));
-  EXPECT_TRUE(host.Logged("Salida GenerarXML"));
 }
 
 TEST_F(CanalesRebuild, SameNameKeepsTheFirstServiceInServiceNameOrder) {
-  WritePayloads(1,
-                {{"30", "239.0.0.30", Named("Uno")},
-                 {"4", "239.0.0.4", Named("Uno")},
-                 {"5", "239.0.0.5", ""},
-                 {"6", "239.0.0.6", ""},
-                 {"7", "239.0.0.7", Named("Siete")}},
-                1, {{"P1", {{"4", 1}, {"30", 2}, {"5", 3}, {"6", 4}, {"7", 5}}}});
+  WriteRecords(1, {{"30", "Uno"}, {"4", "Uno"}, {"5"}, {"6"}, {"7", "Siete"}}, 1,
+               {{"P1", {{"4", 1}, {"30", 2}, {"5", 3}, {"6", 4}, {"7", 5}}}});
   Create();
   EXPECT_EQ(WrittenIds(), (std::vector<std::string>{"30", "5", "7"}));
 }
@@ -186,9 +154,7 @@ TEST_F(CanalesRebuild, AllPackagesProbesOnlyWhatIsNotSubscribed) {
   const struct {
     const char* name;
     std::string packages;
-    std::vector<std::string> live;
-    std::vector<std::string> probed;
-    std::vector<std::string> written;
+    std::vector<std::string> live, probed, written;
   } cases[] = {
       // Every service is probed; a dead address is probed once.
       {"no packages",
@@ -201,14 +167,10 @@ TEST_F(CanalesRebuild, AllPackagesProbesOnlyWhatIsNotSubscribed) {
   };
   for (const auto& c : cases) {
     AllPackages(c.packages);
-    WritePayloads(1,
-                  {{"1", "239.0.0.1", Named("A")},
-                   {"2", "239.0.0.2", Named("B")},
-                   {"3", "239.0.0.2", Named("C")},
-                   {"4", "239.0.0.4", Named("D")}},
-                  1, {{"P2", {{"1", 50}, {"2", 2}, {"3", 3}, {"4", 4}}}, {"P1", {{"1", 1}}}});
+    WriteRecords(1, {{"1", "A"}, {"2", "B"}, {"3", "C", "239.0.0.2"}, {"4", "D"}}, 1,
+                 {{"P2", {{"1", 50}, {"2", 2}, {"3", 3}, {"4", 4}}}, {"P1", {{"1", 1}}}});
     WriteCanales("");  // forces a rebuild
-    FakeProbe probe(c.live);
+    FakeProbe probe{c.live};
     Create(probe.Function());
     EXPECT_EQ(probe.Calls(), c.probed) << c.name;
     EXPECT_EQ(WrittenIds(), c.written) << c.name;
@@ -218,15 +180,13 @@ TEST_F(CanalesRebuild, AllPackagesProbesOnlyWhatIsNotSubscribed) {
 }
 
 TEST_F(CanalesRebuild, NothingSelectedKeepsTheOldFile) {
-  const std::string old = CanalesFile({{1, 1, "Viejo"}},
-                                      "<Version VersionOrden=\"1\" "
-                                      "VersionCanales=\"1\" />\n");
+  const std::string old = CanalesFile({{1, 1, "Viejo"}});
   WriteCanales(old);
   AllPackages("");
-  WritePayloads(2, {{"1", "239.0.0.1", Named("A")}}, 2, {{"P1", {{"1", 1}}}});
-  FakeProbe probe({});
+  WriteRecords(2, {{"1", "A"}}, 2, {{"P1", {{"1", 1}}}});
+  FakeProbe probe;
   Canales& list = Create(probe.Function());
-  EXPECT_EQ(probe.count_, 1);
+  EXPECT_EQ(probe.Calls().size(), 1u);
   EXPECT_EQ(ReadCanales(), old);
   EXPECT_EQ(list.GetCanales().at(1).nombre, "Viejo");
 }
@@ -234,15 +194,16 @@ TEST_F(CanalesRebuild, NothingSelectedKeepsTheOldFile) {
 TEST_F(CanalesRebuild, RebuildsOnlyWhenAnInputChanged) {
   const struct {
     const char* name;
-    void (*change)(int& listVersion, int& orderVersion);
+    int listVersion, orderVersion;  // the records' versions after the change
+    void (*change)();
     bool rebuild;
   } cases[] = {
-      {"nothing", [](int&, int&) {}, false},
-      {"list version", [](int& l, int&) { l = 8; }, true},
-      {"order version", [](int&, int& o) { o = 5; }, true},
-      {"packages", [](int&, int&) { configuracionquorvina.paquetes = "P1|P2"; }, true},
-      {"demarcation", [](int&, int&) { configuracionquorvina.Provincia = "28"; }, true},
-      {"search type", [](int&, int&) { configuracionquorvina.TiposdeBusqueda = 3; }, true},
+      {"nothing", 7, 4, [] {}, false},
+      {"list version", 8, 4, [] {}, true},
+      {"order version", 7, 5, [] {}, true},
+      {"packages", 7, 4, [] { configuracionquorvina.paquetes = "P1|P2"; }, true},
+      {"demarcation", 7, 4, [] { configuracionquorvina.Provincia = "28"; }, true},
+      {"search type", 7, 4, [] { configuracionquorvina.TiposdeBusqueda = 3; }, true},
   };
   for (const auto& c : cases) {
     host.ClearLogs();
@@ -250,77 +211,62 @@ TEST_F(CanalesRebuild, RebuildsOnlyWhenAnInputChanged) {
     configuracionquorvina.Provincia = "19";
     configuracionquorvina.TiposdeBusqueda = 0;
     WriteCanales("");
-    WritePayloads(7, {{"1", "239.0.0.1", Named("A")}}, 4, {{"P1", {{"1", 1}}}});
+    WriteRecords(7, {{"1", "A"}}, 4, {{"P1", {{"1", 1}}}});
     Canales& list = Create();
     ASSERT_EQ(CountNotifications("#30502"), 1) << c.name;
     host.ClearLogs();
 
-    int listVersion = 7;
-    int orderVersion = 4;
-    c.change(listVersion, orderVersion);
-    WritePayloads(listVersion, {{"1", "239.0.0.1", Named("A")}}, orderVersion,
-                  {{"P1", {{"1", 1}}}});
+    c.change();
+    WriteRecords(c.listVersion, {{"1", "A"}}, c.orderVersion, {{"P1", {{"1", 1}}}});
     list.CargarCanales();
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(CountNotifications("#30501"), c.rebuild ? 1 : 0) << c.name;
-    EXPECT_EQ(list.GetRecorded().listVersion, listVersion) << c.name;
-    EXPECT_EQ(list.GetRecorded().orderVersion, orderVersion) << c.name;
+    EXPECT_EQ(list.GetRecorded().listVersion, c.listVersion) << c.name;
+    EXPECT_EQ(list.GetRecorded().orderVersion, c.orderVersion) << c.name;
   }
 }
 
 TEST_F(CanalesRebuild, MissingDiscoveryRecordsChangeNothing) {
   WriteCanales(CanalesFile({{1, 1, "A"}}));
-  user.Write("Base/02_0000.xml", BroadcastRecord(9, {{"2", "239.0.0.2", Named("B")}}));
+  WriteRecords(9, {{"2", "B"}}, 9, {});
+  std::remove(user.file("Base/05_0000.xml").c_str());
   Canales& list = Create();
   EXPECT_EQ(CountNotifications("#30501"), 0);
-  EXPECT_EQ(list.GetCanales().count(1), 1u);
+  EXPECT_EQ(Ids(list.GetCanales()), (std::vector<int>{1, 10000}));
   EXPECT_EQ(list.GetRecorded().listVersion, 7);
 }
 
-TEST_F(CanalesRebuild, FirstRunCountsAsLoadedWhileItRebuilds) {
-  AllPackages("");
-  WritePayloads(1, {{"1", "239.0.0.1", Named("A")}}, 1, {{"P1", {{"1", 1}}}});
-  FakeProbe probe({"239.0.0.1"}, 300ms);
-  list = std::make_unique<Canales>(probe.Function());
-  EXPECT_TRUE(list->Cargado());
-  EXPECT_EQ(list->NumeroCanales(), 0);
-  ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(list->NumeroCanales(), 2);
-}
-
 TEST_F(CanalesRebuild, StopEndsAProbingRebuildWithinOneProbe) {
-  const struct {
-    const char* name;
-    bool destroy;  // else raise PararProceso
-  } cases[] = {{"stop flag", false}, {"destructor", true}};
-  for (const auto& c : cases) {
+  for (const bool destroy : {false, true}) {  // else the stop flag
     PararProceso = false;
     AllPackages("");
     std::vector<Service> services;
     std::vector<std::pair<std::string, int>> numbers;
     for (int i = 1; i <= 20; ++i) {
       const std::string id = std::to_string(i);
-      services.push_back({id, "239.0.1." + id, Named("S" + id)});
+      services.push_back({id, "S" + id, "239.0.1." + id});
       numbers.emplace_back(id, i);
     }
-    WritePayloads(1, services, 1, {{"P1", numbers}});
+    WriteRecords(1, services, 1, {{"P1", numbers}});
     WriteCanales("");
-    FakeProbe probe({"239.0.1.1"}, 2000ms);
+    FakeProbe probe{{"239.0.1.1"}, 2000ms};
     list = std::make_unique<Canales>(probe.Function());
-    while (probe.count_ < 2) std::this_thread::sleep_for(10ms);
+    // Nothing stored yet: it counts as loaded while the rebuild probes.
+    EXPECT_TRUE(list->Cargado()) << destroy;
+    EXPECT_EQ(list->NumeroCanales(), 0) << destroy;
+    while (probe.Calls().size() < 2) std::this_thread::sleep_for(10ms);
 
-    const auto start = Clock::now();
-    if (c.destroy) {
+    const auto start = std::chrono::steady_clock::now();
+    if (destroy) {
       list.reset();
     } else {
       PararProceso = true;
-      ASSERT_TRUE(WaitIdle(5s));
+      ASSERT_TRUE(WaitIdle(5000));
     }
-    const auto took = Clock::now() - start;
-    EXPECT_LT(took, 2500ms) << c.name;
-    EXPECT_LE(probe.count_, 3) << c.name;
-    EXPECT_EQ(ReadCanales(), "") << c.name;
-    EXPECT_EQ(CountNotifications("#30502"), 0) << c.name;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms) << destroy;
+    EXPECT_LE(probe.Calls().size(), 3u) << destroy;
+    EXPECT_EQ(ReadCanales(), "") << destroy;
+    EXPECT_EQ(CountNotifications("#30502"), 0) << destroy;
     list.reset();
   }
 }
