@@ -18,7 +18,12 @@ if [ "${QUORVINA_NETNS:-}" != "1" ]; then
 fi
 
 work="$(mktemp -d /tmp/quorvina-demo-XXXXXX)"
-trap 'kill "$headend" 2>/dev/null; wait "$headend" 2>/dev/null; rm -rf "$work"' EXIT
+headend=""
+cleanup() {
+  if [ -n "$headend" ]; then kill "$headend" 2>/dev/null || true; wait "$headend" 2>/dev/null || true; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
 addon="build/stage/pvr.quorvina"
 user="$work/user"
 
@@ -41,4 +46,6 @@ sed -n 1,4p "$user/Canales/Canales.xml"
 
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true
+headend=""
 build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log channels | tail -5
+echo "== demo finished"
