@@ -17,11 +17,12 @@ namespace {
 constexpr int kExitUsage = 1;
 constexpr int kExitLoad = 2;
 constexpr int kExitCommand = 3;
+constexpr int kExitNetwork = 3;
 
 const char kUsage[] =
     "usage: hostsim --addon <add-on folder> --user <user folder> [--host-lib <folder>]\n"
     "               [--gui-script <file>] [--quiet-log] [--defaults] [--keep-loaded]\n"
-    "               [--follow-up-ms <ms>]\n"
+    "               [--follow-up-ms <ms>] [--real-network]\n"
     "               <command>...\n"
     "commands: info | channels [--wait <s>] | groups | epg [<channel id>] | timers |\n"
     "          recordings | menu <hook> [<item>] | setting <name> <value> | sleep <s> |\n"
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
       options.fillDefaults = true;
     } else if (a == "--keep-loaded") {
       options.keepLoaded = true;
+    } else if (a == "--real-network") {
+      options.realNetwork = true;
     } else if (a == "--follow-up-ms") {
       std::string ms;
       if (!value(ms)) return usage("--follow-up-ms needs a number of milliseconds");
@@ -107,6 +110,10 @@ int main(int argc, char** argv) {
   hostsim::LoadResult loaded = host.load();
   if (!loaded) {
     std::fprintf(stderr, "hostsim: %s\n", loaded.message.c_str());
+    if (loaded.outsideTestNetwork) {
+      std::fprintf(stderr, "hostsim: --real-network loads it on this machine's network anyway\n");
+      return kExitNetwork;
+    }
     return kExitLoad;
   }
   hostsim::CommandRunner runner(host);

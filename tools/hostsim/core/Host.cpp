@@ -14,6 +14,8 @@ extern "C" {
 #include <memory>
 #include <thread>
 
+#include "core/TestNetwork.h"
+
 #ifndef HOSTSIM_DEFAULT_HOST_LIB_DIR
 #define HOSTSIM_DEFAULT_HOST_LIB_DIR ""
 #endif
@@ -136,6 +138,14 @@ LoadResult Host::load() {
   if (loaded_) {
     result.message = "an add-on is loaded already";
     return result;
+  }
+  if (!options_.realNetwork) {
+    result.message = outsideTestNetwork(networkInterfaces());
+    if (!result.message.empty()) {
+      result.outsideTestNetwork = true;
+      journal_.hostError(result.message);
+      return result;
+    }
   }
   if (!isDirectory(options_.addonDir)) {
     result.message = "add-on folder not found: " + options_.addonDir;

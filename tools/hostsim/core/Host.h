@@ -42,12 +42,14 @@ struct HostOptions {
   bool quietLog = false;      // but not the add-on's log lines
   bool fillDefaults = false;  // absent settings take resources/settings.xml defaults
   bool keepLoaded = false;    // no dlclose at unload, for leak reports that name the add-on
+  bool realNetwork = false;   // load even outside the private test network
   std::chrono::milliseconds followUpDelay{200};
 };
 
 struct LoadResult {
   bool ok = false;
-  int status = -1;  // what ADDON_Create returned; -1 when it was not called
+  int status = -1;                  // what ADDON_Create returned; -1 when it was not called
+  bool outsideTestNetwork = false;  // refused: not in the private test network
   std::string message;
   explicit operator bool() const { return ok; }
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "FakeAddonFolder.h"
+#include "core/TestNetwork.h"
 
 namespace {
 
@@ -13,11 +14,14 @@ struct CliRun {
   std::string err;
 };
 
-CliRun hostsim(const hostsim_test::FakeAddonFolder& folder, const std::string& args) {
+// The fake add-on opens no socket, so it may run outside the test network.
+CliRun hostsim(const hostsim_test::FakeAddonFolder& folder, const std::string& args,
+               bool realNetwork = true) {
   std::string out = folder.root() + "/out.txt";
   std::string err = folder.root() + "/err.txt";
   std::string cmd = std::string(HOSTSIM_CLI) + " --addon " + folder.addonDir() + " --user " +
-                    folder.userDir() + " " + args + " >" + out + " 2>" + err;
+                    folder.userDir() + (realNetwork ? " --real-network " : " ") + args + " >" +
+                    out + " 2>" + err;
   int status = std::system(cmd.c_str());
   CliRun r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -71,6 +75,15 @@ TEST(Cli, ExitCodesTellWhatFailed) {
   CliRun failedCommand = hostsim(folder, "menu 99 info");
   EXPECT_EQ(3, failedCommand.exitCode);
   EXPECT_TRUE(has(failedCommand.out, "backend name: Fake Backend"));
+
+  // Only where a real interface exists (not inside scripts/netns-run.sh).
+  if (!hostsim::outsideTestNetwork(hostsim::networkInterfaces()).empty()) {
+    CliRun outside = hostsim(folder, "info", false);
+    EXPECT_EQ(3, outside.exitCode);
+    EXPECT_TRUE(has(outside.err, "scripts/netns-run.sh"));
+    EXPECT_TRUE(has(outside.err, "--real-network"));
+    EXPECT_FALSE(has(outside.out, "backend name"));
+  }
 }
 
 }  // namespace

@@ -147,6 +147,7 @@ hostsim::HostOptions FakeAddonFolder::options() const {
   o.userDir = userDir();
   o.hostLibDir = HOSTSIM_HOST_DIR;
   o.echo = false;
+  o.realNetwork = true;  // the fake add-on opens no socket
   o.followUpDelay = std::chrono::milliseconds(100);
   return o;
 }

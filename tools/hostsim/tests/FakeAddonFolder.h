@@ -22,7 +22,7 @@ class FakeAddonFolder {
   void writeAddonFile(const std::string& relative, const std::string& content) const;
   void writeUserSettings(const std::string& xml) const;
   std::string readUserFile(const std::string& relative) const;
-  // Silent host, short follow-up delay.
+  // Silent host, short follow-up delay, allowed outside the test network.
   hostsim::HostOptions options() const;
 
  private:
