@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/Xml.h"
+#include "core/XmlFile.h"
 
 namespace hostsim {
 
@@ -100,19 +100,19 @@ const char* AddonLibrary::slotName(size_t index) {
 AddonDescription describeAddon(const std::string& addonDir, std::vector<std::string>& warnings) {
   AddonDescription d;
   d.id = baseName(addonDir);
-  XmlDocument doc;
-  XmlParseResult parsed = doc.loadFile(addonDir + "/addon.xml");
-  if (!parsed) {
-    warnings.push_back("addon.xml: " + parsed.describe());
+  pugi::xml_document doc;
+  std::string error = parseXmlFile(doc, addonDir + "/addon.xml");
+  if (!error.empty()) {
+    warnings.push_back("addon.xml: " + error);
   } else {
-    XmlNode addon = doc.root();
-    if (!addon.attribute("id").empty()) d.id = addon.attribute("id");
-    d.name = addon.attribute("name");
-    d.version = addon.attribute("version");
-    for (const XmlNode& ext : addon.children("extension")) {
-      if (ext.attribute("point") != "xbmc.pvrclient") continue;
-      d.library = ext.attribute("library_linux");
-      if (d.library.empty()) d.library = ext.attribute("library");
+    pugi::xml_node addon = doc.document_element();
+    if (*addon.attribute("id").value() != '\0') d.id = addon.attribute("id").value();
+    d.name = addon.attribute("name").value();
+    d.version = addon.attribute("version").value();
+    for (pugi::xml_node ext : addon.children("extension")) {
+      if (std::string(ext.attribute("point").value()) != "xbmc.pvrclient") continue;
+      d.library = ext.attribute("library_linux").value();
+      if (d.library.empty()) d.library = ext.attribute("library").value();
     }
   }
   if (d.library.empty()) d.library = baseName(addonDir) + ".so";

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/Xml.h"
+#include "core/XmlFile.h"
 
 namespace hostsim {
 
@@ -27,9 +27,9 @@ bool isInteger(const std::string& text) {
   return parseSettingInt(text, ignored);
 }
 
-SettingType typeFor(const XmlNode& node) {
-  const std::string kind = node.attribute("type");
-  const std::string def = node.attribute("default");
+SettingType typeFor(const pugi::xml_node& node) {
+  const std::string kind = node.attribute("type").value();
+  const std::string def = node.attribute("default").value();
   if (kind == "text" || kind == "folder" || kind == "ipaddress" || kind == "file" ||
       kind == "path" || kind == "select" || kind == "fileenum" || kind == "audio" ||
       kind == "video" || kind == "image" || kind == "executable")
@@ -38,14 +38,15 @@ SettingType typeFor(const XmlNode& node) {
   if (kind == "bool") return SettingType::Bool;
   if (kind == "labelenum") {
     // Stored as the label unless every choice is a number.
-    std::string values = node.attribute("values");
+    std::string values = node.attribute("values").value();
     if (values.empty()) return isInteger(def) ? SettingType::Int : SettingType::Text;
     for (const auto& v : splitBar(values))
       if (!isInteger(v)) return SettingType::Text;
     return SettingType::Int;
   }
   if (kind == "slider") {
-    if (node.attribute("option") == "float" || def.find('.') != std::string::npos)
+    if (std::string(node.attribute("option").value()) == "float" ||
+        def.find('.') != std::string::npos)
       return SettingType::Float;
     return SettingType::Int;
   }
@@ -62,6 +63,33 @@ SettingsResult failure(const std::string& why) {
   SettingsResult r;
   r.error = why;
   return r;
+}
+
+std::string xmlEscape(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
 }
 
 bool readFile(const std::string& path, std::string& text) {
@@ -130,18 +158,20 @@ SettingsResult SettingsStore::loadDefinitions(const std::string& path) {
 }
 
 SettingsResult SettingsStore::loadDefinitionsString(const std::string& xml) {
-  XmlDocument doc;
-  XmlParseResult parsed = doc.loadString(xml);
-  if (!parsed) return failure(parsed.describe());
-  if (doc.root().name() != "settings") return failure("root element is not <settings>");
+  pugi::xml_document doc;
+  std::string error = parseXml(doc, xml);
+  if (!error.empty()) return failure(error);
+  pugi::xml_node root = doc.document_element();
+  if (std::string(root.name()) != "settings") return failure("root element is not <settings>");
   std::map<std::string, SettingDefinition> defs;
-  for (const XmlNode& node : doc.root().descendants("setting")) {
-    if (!node.hasAttribute("id")) continue;  // separators and the like
+  // Settings without an id are separators and the like.
+  for (pugi::xpath_node found : root.select_nodes(".//setting[@id]")) {
+    pugi::xml_node node = found.node();
     SettingDefinition d;
-    d.id = node.attribute("id");
-    d.kind = node.attribute("type");
+    d.id = node.attribute("id").value();
+    d.kind = node.attribute("type").value();
     d.type = typeFor(node);
-    d.defaultValue = node.attribute("default");
+    d.defaultValue = node.attribute("default").value();
     defs.emplace(d.id, d);  // the first definition of a key wins
   }
   std::lock_guard<std::mutex> lock(mutex_);
@@ -162,16 +192,18 @@ SettingsResult SettingsStore::loadValues(const std::string& path) {
 }
 
 SettingsResult SettingsStore::loadValuesString(const std::string& xml) {
-  XmlDocument doc;
-  XmlParseResult parsed = doc.loadString(xml);
-  if (!parsed) return failure(parsed.describe());
-  if (doc.root().name() != "settings") return failure("root element is not <settings>");
+  pugi::xml_document doc;
+  std::string error = parseXml(doc, xml);
+  if (!error.empty()) return failure(error);
+  pugi::xml_node root = doc.document_element();
+  if (std::string(root.name()) != "settings") return failure("root element is not <settings>");
   std::map<std::string, std::string> values;
-  for (const XmlNode& node : doc.root().children("setting")) {
-    if (!node.hasAttribute("id")) continue;
+  for (pugi::xml_node node : root.children("setting")) {
+    pugi::xml_attribute id = node.attribute("id");
+    if (!id) continue;
     // The value attribute, or the element's text in the newer layout.
-    values[node.attribute("id")] =
-        node.hasAttribute("value") ? node.attribute("value") : node.text();
+    pugi::xml_attribute value = node.attribute("value");
+    values[id.value()] = value ? std::string(value.value()) : elementText(node);
   }
   std::lock_guard<std::mutex> lock(mutex_);
   values_ = std::move(values);

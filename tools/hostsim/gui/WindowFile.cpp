@@ -1,7 +1,7 @@
 #include "gui/WindowFile.h"
 
 #include "core/SettingsStore.h"
-#include "core/Xml.h"
+#include "core/XmlFile.h"
 
 namespace hostsim {
 
@@ -16,32 +16,34 @@ WindowFileResult failed(const std::string& why) {
 }  // namespace
 
 WindowFileResult WindowFile::loadFile(const std::string& path, const Localizer& localize) {
-  XmlDocument doc;
-  XmlParseResult parsed = doc.loadFile(path);
-  if (!parsed) return failed(parsed.describe());
-  return load(doc.root(), localize);
+  pugi::xml_document doc;
+  std::string error = parseXmlFile(doc, path);
+  if (!error.empty()) return failed(error);
+  return load(doc.document_element(), localize);
 }
 
 WindowFileResult WindowFile::loadString(const std::string& xml, const Localizer& localize) {
-  XmlDocument doc;
-  XmlParseResult parsed = doc.loadString(xml);
-  if (!parsed) return failed(parsed.describe());
-  return load(doc.root(), localize);
+  pugi::xml_document doc;
+  std::string error = parseXml(doc, xml);
+  if (!error.empty()) return failed(error);
+  return load(doc.document_element(), localize);
 }
 
-WindowFileResult WindowFile::load(const XmlNode& root, const Localizer& localize) {
+WindowFileResult WindowFile::load(const pugi::xml_node& root, const Localizer& localize) {
   WindowFileResult result;
-  if (root.name() != "window") return failed("root element is <" + root.name() + ">, not <window>");
+  if (std::string(root.name()) != "window")
+    return failed(std::string("root element is <") + root.name() + ">, not <window>");
   std::map<int, ControlSpec> controls;
-  for (const XmlNode& node : root.descendants("control")) {
-    if (!node.hasAttribute("id")) continue;
+  for (pugi::xpath_node found : root.select_nodes(".//control[@id]")) {
+    pugi::xml_node node = found.node();
+    std::string id = node.attribute("id").value();
     ControlSpec control;
-    if (!parseSettingInt(node.attribute("id"), control.id)) {
-      result.warnings.push_back("control id \"" + node.attribute("id") + "\" is not a number");
+    if (!parseSettingInt(id, control.id)) {
+      result.warnings.push_back("control id \"" + id + "\" is not a number");
       continue;
     }
-    control.type = node.attribute("type");
-    control.label = node.child("label").text();
+    control.type = node.attribute("type").value();
+    control.label = elementText(node.child("label"));
     int stringId;
     if (localize && parseSettingInt(control.label, stringId)) {
       std::string text = localize(stringId);
@@ -52,7 +54,8 @@ WindowFileResult WindowFile::load(const XmlNode& root, const Localizer& localize
                                 " appears twice; the first one counts");
   }
   int def = 0;
-  if (root.child("defaultcontrol") && !parseSettingInt(root.child("defaultcontrol").text(), def))
+  pugi::xml_node defaultControl = root.child("defaultcontrol");
+  if (defaultControl && !parseSettingInt(elementText(defaultControl), def))
     result.warnings.push_back("defaultcontrol is not a number");
   controls_ = std::move(controls);
   defaultControl_ = def;

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,6 @@ struct WindowFileResult {
   explicit operator bool() const { return ok; }
 };
 
-class XmlNode;
-
 class WindowFile {
  public:
   // Numeric labels are string ids; `localize` turns them into text (empty
@@ -39,7 +38,7 @@ class WindowFile {
   int defaultControl() const { return defaultControl_; }
 
  private:
-  WindowFileResult load(const XmlNode& root, const Localizer& localize);
+  WindowFileResult load(const pugi::xml_node& root, const Localizer& localize);
 
   std::map<int, ControlSpec> controls_;
   int defaultControl_ = 0;
