@@ -12,13 +12,12 @@ bool Digits(const std::string& s) {
          std::all_of(s.begin(), s.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-std::string Text(const XmlElement* e) {
-  return e == nullptr ? std::string() : e->text;
+std::string Text(const pugi::xml_node& e) {
+  return e.child_value();
 }
 
-std::string Attr(const XmlElement* e, const char* name) {
-  const std::string* v = e == nullptr ? nullptr : e->Attribute(name);
-  return v == nullptr ? std::string() : *v;
+std::string Attr(const pugi::xml_node& e, const char* name) {
+  return e.attribute(name).value();
 }
 
 std::string Trim(const std::string& s) {
@@ -47,18 +46,17 @@ bool DiscoveryChecks::ReceiveAll(StpReceiver* rx, const std::string& address, in
   return c_.Expect(all, address + ": every payload complete in time");
 }
 
-XmlTree DiscoveryChecks::Record(const StpReceiver::Segment& segment,
-                                const std::string& firstChild) {
-  XmlTree tree = XmlTree::Parse(segment.body);
+WellFormedXml DiscoveryChecks::Record(const StpReceiver::Segment& segment,
+                                      const std::string& firstChild) {
+  WellFormedXml tree = WellFormedXml::Parse(segment.body);
   std::string what = "payload " + std::to_string(segment.payloadId);
   if (!c_.Expect(tree.Ok(), what + " is well-formed XML: " + tree.Error())) return tree;
   c_.Expect(segment.body.compare(0, 5, "<?xml") == 0 && tree.HasDeclaration(),
             what + " begins with the XML declaration");
-  const XmlElement* root = tree.Root();
-  c_.Expect(root->name == "ServiceDiscovery", what + " root is ServiceDiscovery");
-  const XmlElement* first = root->FirstChild();
-  if (c_.Expect(first != nullptr && first->name == firstChild,
-                what + " first child " + firstChild) &&
+  pugi::xml_node root = tree.Root();
+  c_.Expect(std::string(root.name()) == "ServiceDiscovery", what + " root is ServiceDiscovery");
+  pugi::xml_node first = FirstElement(root);
+  if (c_.Expect(first.name() == firstChild, what + " first child " + firstChild) &&
       firstChild != "ServiceProviderDiscovery")
     c_.Expect(Attr(first, "Version") == std::to_string(segment.segmentVersion),
               what + " Version " + Attr(first, "Version") + " equals the segment version " +
@@ -83,18 +81,17 @@ bool DiscoveryChecks::EntryPoint(const Profile& profile, const std::string& doma
   StpReceiver rx;
   if (!ReceiveAll(&rx, profile.entryAddress, profile.entryPort, {0x01}, 10000)) return false;
   PlainHeaders(rx.Sections(), "entry point");
-  XmlTree tree = Record(rx.Complete().at(0x01), "ServiceProviderDiscovery");
+  WellFormedXml tree = Record(rx.Complete().at(0x01), "ServiceProviderDiscovery");
   if (!tree.Ok()) return false;
   std::string wanted = "DEM_" + std::to_string(profile.demarcation) + domainSuffix;
-  const XmlElement* record = tree.Root()->FirstChild();
-  std::vector<const XmlElement*> providers = record->Children("ServiceProvider");
-  c_.Expect(providers.size() >= 2, "at least two service providers");
-  for (const XmlElement* p : providers) {
+  auto providers = FirstElement(tree.Root()).children("ServiceProvider");
+  c_.Expect(std::distance(providers.begin(), providers.end()) >= 2,
+            "at least two service providers");
+  for (pugi::xml_node p : providers) {
     if (Attr(p, "DomainName") != wanted) continue;
-    const XmlElement* offering = p->FirstChild();
-    const XmlElement* push = offering == nullptr ? nullptr : offering->FirstChild();
-    c_.Expect(offering != nullptr && offering->name == "Offering" && push != nullptr &&
-                  push->name == "Push",
+    pugi::xml_node offering = FirstElement(p);
+    pugi::xml_node push = FirstElement(offering);
+    c_.Expect(std::string(offering.name()) == "Offering" && std::string(push.name()) == "Push",
               "the provider's first child's first child is its push offering");
     *address = Attr(push, "Address");
     *port = std::atoi(Attr(push, "Port").c_str());
@@ -104,34 +101,33 @@ bool DiscoveryChecks::EntryPoint(const Profile& profile, const std::string& doma
   return c_.Expect(false, "a provider named " + wanted);
 }
 
-void DiscoveryChecks::Broadcast(const XmlElement& list, std::vector<std::string>* logoNames) {
-  std::vector<const XmlElement*> services = list.Children("SingleService");
-  c_.Expect(services.size() >= 120, std::to_string(services.size()) + " services, at least 120");
+void DiscoveryChecks::Broadcast(const pugi::xml_node& list, std::vector<std::string>* logoNames) {
+  auto services = list.children("SingleService");
+  auto count = std::distance(services.begin(), services.end());
+  c_.Expect(count >= 120, std::to_string(count) + " services, at least 120");
   std::set<std::string> genres;
   std::map<std::string, std::string> replacements;
   int withAmpersand = 0, withAccent = 0, withoutLogo = 0, malformed = 0;
-  for (const XmlElement* s : services) {
-    const XmlElement* location = s->Child("ServiceLocation");
-    const XmlElement* group = location == nullptr ? nullptr : location->FirstChild();
-    const XmlElement* textual = s->Child("TextualIdentifier");
-    const XmlElement* si = s->Child("SI");
-    const XmlElement* genre = si == nullptr ? nullptr : si->Child("Genre");
+  for (pugi::xml_node s : services) {
+    pugi::xml_node group = FirstElement(s.child("ServiceLocation"));
+    pugi::xml_node textual = s.child("TextualIdentifier");
+    pugi::xml_node si = s.child("SI");
     std::string id = Attr(textual, "ServiceName");
-    std::string name = Text(si == nullptr ? nullptr : si->Child("Name"));
-    std::string genreText = Trim(Text(genre == nullptr ? nullptr : genre->FirstChild()));
+    std::string name = Text(si.child("Name"));
+    std::string genreText = Trim(Text(FirstElement(si.child("Genre"))));
     bool ok = Attr(group, "Address").compare(0, 6, "239.0.") == 0 &&
               Attr(group, "Port") == "8208" && Digits(id) && serviceTypes_.count(id) == 0 &&
               Digits(Attr(si, "ServiceType")) && !name.empty() &&
-              !Trim(Text(si->Child("ShortName"))).empty() &&
-              !Trim(Text(si->Child("Description"))).empty() && !genreText.empty();
+              !Trim(Text(si.child("ShortName"))).empty() &&
+              !Trim(Text(si.child("Description"))).empty() && !genreText.empty();
     if (!ok && malformed++ == 0) c_.Note("first malformed service: " + id + " " + name);
     if (!ok) continue;
     serviceTypes_[id] = std::atoi(Attr(si, "ServiceType").c_str());
     genres.insert(genreText);
     withAmpersand += name.find('&') != std::string::npos;
     withAccent += std::any_of(name.begin(), name.end(), [](char ch) { return ch & 0x80; });
-    const XmlElement* replacement = si->Child("ReplacementService");
-    if (replacement != nullptr) replacements[id] = Attr(replacement->FirstChild(), "ServiceName");
+    pugi::xml_node replacement = si.child("ReplacementService");
+    if (replacement) replacements[id] = Attr(FirstElement(replacement), "ServiceName");
     std::string logo = Attr(textual, "LogoURI");
     if (logo.empty()) {
       ++withoutLogo;
@@ -153,7 +149,7 @@ void DiscoveryChecks::Broadcast(const XmlElement& list, std::vector<std::string>
   c_.Expect(twins >= 10, std::to_string(twins) + " SD/HD twins, at least 10");
 }
 
-void DiscoveryChecks::Packages(const XmlElement& record, const Profile& profile) {
+void DiscoveryChecks::Packages(const pugi::xml_node& record, const Profile& profile) {
   std::set<std::string> subscribed;
   for (size_t start = 0; start <= profile.packages.size();) {
     size_t bar = std::min(profile.packages.find('|', start), profile.packages.size());
@@ -162,14 +158,14 @@ void DiscoveryChecks::Packages(const XmlElement& record, const Profile& profile)
   }
   std::map<std::string, bool> reachable;  // service -> in a subscribed package
   std::set<std::string> names;
-  for (const auto& p : record.children) {
-    std::string name = Trim(Text(p->FirstChild()));
+  for (pugi::xml_node p : record.children()) {
+    std::string name = Trim(Text(FirstElement(p)));
     c_.Expect(!name.empty(), "a package's first child holds its name");
     names.insert(name);
-    for (const XmlElement* s : p->Children("Service")) {
-      std::string id = Attr(s->Child("TextualID"), "ServiceName");
+    for (pugi::xml_node s : p.children("Service")) {
+      std::string id = Attr(s.child("TextualID"), "ServiceName");
       c_.Expect(serviceTypes_.count(id) == 1, "package " + name + " lists known service " + id);
-      c_.Expect(Digits(Trim(Text(s->Child("LogicalChannelNumber")))),
+      c_.Expect(Digits(Trim(Text(s.child("LogicalChannelNumber")))),
                 "service " + id + " has a channel number");
       reachable[id] = reachable[id] || subscribed.count(name) != 0;
     }
@@ -191,17 +187,17 @@ bool DiscoveryChecks::Regional(const std::string& address, int port, const Profi
   rx.ReceiveFor(2500);  // a few more cycles for the ordering check
   PlainHeaders(rx.Sections(), address);
   EveryPayloadBeforeFirstComplete(rx.Sections());
-  XmlTree broadcast = Record(rx.Complete().at(0x02), "BroadcastDiscovery");
-  XmlTree packages = Record(rx.Complete().at(0x05), "PackageDiscovery");
-  XmlTree guide = Record(rx.Complete().at(0x06), "BCGDiscovery");
+  WellFormedXml broadcast = Record(rx.Complete().at(0x02), "BroadcastDiscovery");
+  WellFormedXml packages = Record(rx.Complete().at(0x05), "PackageDiscovery");
+  WellFormedXml guide = Record(rx.Complete().at(0x06), "BCGDiscovery");
   if (!broadcast.Ok() || !packages.Ok() || !guide.Ok()) return false;
-  const XmlElement* list = broadcast.Root()->FirstChild()->FirstChild();
-  if (!c_.Expect(list != nullptr && list->name == "ServiceList", "the services are in ServiceList"))
+  pugi::xml_node list = FirstElement(FirstElement(broadcast.Root()));
+  if (!c_.Expect(std::string(list.name()) == "ServiceList", "the services are in ServiceList"))
     return false;
-  Broadcast(*list, logoNames);
-  Packages(*packages.Root()->FirstChild(), profile);
-  const XmlElement* bcg = guide.Root()->FirstChild()->Child("BCG");
-  c_.Expect(Attr(bcg, "Id") == "EPG" && bcg->Child("TransportMode") != nullptr,
+  Broadcast(list, logoNames);
+  Packages(FirstElement(packages.Root()), profile);
+  pugi::xml_node bcg = FirstElement(guide.Root()).child("BCG");
+  c_.Expect(Attr(bcg, "Id") == "EPG" && bcg.child("TransportMode"),
             "the guide record has a BCG \"EPG\" with a TransportMode");
   return true;
 }

@@ -8,7 +8,7 @@
 #include "Checks.h"
 #include "ServerChecks.h"
 #include "StpReceiver.h"
-#include "XmlTree.h"
+#include "WellFormedXml.h"
 
 namespace probe {
 
@@ -23,7 +23,7 @@ class DiscoveryChecks {
                   const std::set<int>& payloads, int timeoutMs);
   // Parses a record and checks the envelope: declaration, root, the first
   // child's name and its "Version" equal to the segment version.
-  XmlTree Record(const StpReceiver::Segment& segment, const std::string& firstChild);
+  WellFormedXml Record(const StpReceiver::Segment& segment, const std::string& firstChild);
 
   bool EntryPoint(const Profile& profile, const std::string& domainSuffix, std::string* address,
                   int* port);
@@ -34,8 +34,8 @@ class DiscoveryChecks {
   void EveryPayloadBeforeFirstComplete(const std::vector<StpSection>& sections);
 
  private:
-  void Broadcast(const XmlElement& list, std::vector<std::string>* logoNames);
-  void Packages(const XmlElement& record, const Profile& profile);
+  void Broadcast(const pugi::xml_node& list, std::vector<std::string>* logoNames);
+  void Packages(const pugi::xml_node& record, const Profile& profile);
   void PlainHeaders(const std::vector<StpSection>& sections, const std::string& where);
 
   Checks& c_;

@@ -64,12 +64,12 @@ void FaultChecks::SequentialBrokenGroup() {
   for (const auto& section : s) guide = guide || section.payloadId == 0x06;
   c_.Expect(!guide, "payload 06 omitted (omitPayloads)");
   if (rx.Complete().count(0x02))
-    c_.Expect(!XmlTree::Parse(rx.Complete().at(0x02).body).Ok(),
+    c_.Expect(!WellFormedXml::Parse(rx.Complete().at(0x02).body).Ok(),
               "payload 02 is cut short (brokenRecords truncate)");
   if (rx.Complete().count(0x05)) {
-    XmlTree packages = XmlTree::Parse(rx.Complete().at(0x05).body);
-    c_.Expect(packages.Ok() && packages.Root()->FirstChild() != nullptr &&
-                  packages.Root()->FirstChild()->Attribute("Version") == nullptr,
+    WellFormedXml packages = WellFormedXml::Parse(rx.Complete().at(0x05).body);
+    pugi::xml_node record = FirstElement(packages.Root());
+    c_.Expect(packages.Ok() && record && !record.attribute("Version"),
               "payload 05 has no Version (brokenRecords noVersion)");
   }
 }
@@ -82,11 +82,13 @@ void FaultChecks::EntryPointWithCrc() {
     flagged =
         flagged && s.byte0 == 0x01 && s.crcFlag && s.providerIdFlag && s.serviceProviderId == 4660;
   c_.Expect(flagged, "entry point: byte 0 is 0x01, CRC present, provider id 4660");
-  XmlTree tree = discovery_.Record(rx.Complete().at(0x01), "ServiceProviderDiscovery");
+  WellFormedXml tree = discovery_.Record(rx.Complete().at(0x01), "ServiceProviderDiscovery");
   if (!tree.Ok()) return;
-  auto providers = tree.Root()->FirstChild()->Children("ServiceProvider");
-  c_.Expect(providers.size() == 4 && *providers[0]->Attribute("DomainName") == "DEM_19.otro.es" &&
-                *providers[1]->Attribute("DomainName") == "DEM_19.quorvina.es",
+  std::vector<std::string> providers;
+  for (pugi::xml_node p : FirstElement(tree.Root()).children("ServiceProvider"))
+    providers.push_back(p.attribute("DomainName").value());
+  c_.Expect(providers.size() == 4 && providers[0] == "DEM_19.otro.es" &&
+                providers[1] == "DEM_19.quorvina.es",
             "the decoy provider comes first, then the demarcations");
 }
 
