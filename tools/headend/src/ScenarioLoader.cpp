@@ -186,7 +186,15 @@ CarouselSettings ScenarioLoader::ReadCarousel(const JsonReader& e, const Carouse
   c.order = e.String("order", c.order);
   if (c.order != "interleaved" && c.order != "sequential")
     e.Error("order is \"interleaved\" or \"sequential\"");
-  c.crc = e.Bool("crc", c.crc);
+  if (e.Has("crc")) {
+    const rapidjson::Value& crc = (*e.Raw())["crc"];
+    if (crc.IsBool())
+      c.crc = crc.GetBool() ? CrcPlacement::Segment : CrcPlacement::None;
+    else if (crc.IsString() && std::string(crc.GetString()) == "per-section")
+      c.crc = CrcPlacement::PerSection;
+    else
+      e.Error("crc is true, false or \"per-section\"");
+  }
   c.headerByte0 = static_cast<int>(e.Int("headerByte0", c.headerByte0, -1, 255));
   c.serviceProviderId = e.Int("serviceProviderId", c.serviceProviderId, -1, 0xFFFFFFFFLL);
   c.repeatSections = static_cast<int>(e.Int("repeatSections", c.repeatSections, 1, 16));

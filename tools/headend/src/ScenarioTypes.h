@@ -17,6 +17,11 @@ struct GroupAddress {
   std::string Text() const { return address + ":" + std::to_string(port); }
 };
 
+// Where the CRC-32 goes. A segment carries one, after the body of its last
+// section, computed over the whole segment; one per section over its own
+// header and body is a fault kept for testing receivers.
+enum class CrcPlacement { None, Segment, PerSection };
+
 // How one DVB-STP carousel sends: pace, layout of its sections, and faults.
 struct CarouselSettings {
   GroupAddress group;
@@ -25,8 +30,8 @@ struct CarouselSettings {
   int maxSectionBody = 1400;          // body bytes per section
   int minSections = 3;                // split even small segments, see the README
   std::string order = "interleaved";  // or "sequential"
-  bool crc = false;
-  int headerByte0 = -1;            // 0..255 overrides the whole first header byte
+  CrcPlacement crc = CrcPlacement::None;
+  int headerByte0 = -1;            // 0..255 overrides the first header byte, see the README
   int64_t serviceProviderId = -1;  // >= 0 sets the provider-id flag and the id
   int repeatSections = 1;          // copies of each datagram sent back to back
   std::string reorder = "none";    // "reverse" or "shuffle" within each cycle

@@ -6,9 +6,26 @@
 
 namespace headend {
 
+namespace {
+
+void AppendCrc(const uint8_t* data, size_t size, std::string* out) {
+  uint32_t crc = Crc32::Compute(data, size);
+  for (int shift = 24; shift >= 0; shift -= 8) *out += static_cast<char>((crc >> shift) & 0xFF);
+}
+
+// The CRC flag of the first header byte says whether a CRC is carried; the
+// scenario's whole first byte decides it when given.
+CrcPlacement PlacementOf(const CarouselSettings& settings) {
+  if (settings.headerByte0 >= 0 && (settings.headerByte0 & 0x01) == 0) return CrcPlacement::None;
+  if (settings.headerByte0 >= 0 && settings.crc == CrcPlacement::None) return CrcPlacement::Segment;
+  return settings.crc;
+}
+
+}  // namespace
+
 StpPacketizer::StpPacketizer(const CarouselSettings& settings)
-    : byte0_(static_cast<uint8_t>(settings.headerByte0 >= 0 ? settings.headerByte0
-                                                            : (settings.crc ? 0x01 : 0x00))),
+    : byte0_(static_cast<uint8_t>(settings.headerByte0 >= 0 ? settings.headerByte0 : 0x01)),
+      crc_(PlacementOf(settings)),
       maxBody_(static_cast<size_t>(settings.maxSectionBody)),
       minSections_(static_cast<size_t>(settings.minSections)),
       providerId_(settings.serviceProviderId) {}
@@ -31,7 +48,9 @@ std::vector<size_t> StpPacketizer::SectionSizes(size_t bodySize) const {
 std::string StpPacketizer::Header(const StpSegment& segment, int section, int lastSection) const {
   size_t total = segment.body.size();
   std::string h(12, '\0');
-  h[0] = static_cast<char>(byte0_);
+  bool withCrc =
+      crc_ == CrcPlacement::PerSection || (crc_ == CrcPlacement::Segment && section == lastSection);
+  h[0] = static_cast<char>(withCrc ? byte0_ : byte0_ & 0xFE);
   h[1] = static_cast<char>((total >> 16) & 0xFF);
   h[2] = static_cast<char>((total >> 8) & 0xFF);
   h[3] = static_cast<char>(total & 0xFF);
@@ -58,6 +77,7 @@ std::vector<StpDatagram> StpPacketizer::Split(const StpSegment& segment) const {
   if (sizes.size() > kMaxSections || segment.body.size() > 0xFFFFFF) return out;
   int last = static_cast<int>(sizes.size()) - 1;
   size_t offset = 0;
+  const auto* body = reinterpret_cast<const uint8_t*>(segment.body.data());
   for (int i = 0; i <= last; ++i) {
     StpDatagram d;
     d.payloadId = segment.payloadId;
@@ -65,12 +85,10 @@ std::vector<StpDatagram> StpPacketizer::Split(const StpSegment& segment) const {
     d.bytes = Header(segment, i, last);
     d.bytes.append(segment.body, offset, sizes[i]);
     offset += sizes[i];
-    if (byte0_ & 0x01) {
-      uint32_t crc =
-          Crc32::Compute(reinterpret_cast<const uint8_t*>(d.bytes.data()), d.bytes.size());
-      for (int shift = 24; shift >= 0; shift -= 8)
-        d.bytes += static_cast<char>((crc >> shift) & 0xFF);
-    }
+    if (crc_ == CrcPlacement::Segment && i == last)
+      AppendCrc(body, segment.body.size(), &d.bytes);
+    else if (crc_ == CrcPlacement::PerSection)
+      AppendCrc(reinterpret_cast<const uint8_t*>(d.bytes.data()), d.bytes.size(), &d.bytes);
     out.push_back(std::move(d));
   }
   return out;

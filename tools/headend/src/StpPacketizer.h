@@ -22,8 +22,10 @@ struct StpDatagram {
 };
 
 // Cuts one segment into DVB-STP sections (ETSI TS 102 034): a 12-byte
-// header, the optional service-provider id, the body, and the CRC-32 when
-// the CRC flag of the first byte is set.
+// header, the optional service-provider id and the body. With a CRC, the
+// last section sets the CRC flag of the first byte and ends with the CRC-32
+// of the whole segment's body (or, as a fault, every section sets the flag
+// and ends with the CRC-32 of its own header and body).
 class StpPacketizer {
  public:
   static constexpr int kMaxSections = 4096;  // the section numbers have 12 bits
@@ -38,7 +40,8 @@ class StpPacketizer {
  private:
   std::string Header(const StpSegment& segment, int section, int lastSection) const;
 
-  uint8_t byte0_;
+  uint8_t byte0_;  // of the sections that carry a CRC, when there is one
+  CrcPlacement crc_;
   size_t maxBody_;
   size_t minSections_;
   int64_t providerId_;

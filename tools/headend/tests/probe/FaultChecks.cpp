@@ -78,16 +78,21 @@ void FaultChecks::EntryPointWithCrc() {
   StpReceiver rx;
   if (!discovery_.ReceiveAll(&rx, "239.0.2.129", 3937, {0x01}, 5000)) return;
   bool flagged = true;
-  for (const auto& s : rx.Sections())
-    flagged =
-        flagged && s.byte0 == 0x01 && s.crcFlag && s.providerIdFlag && s.serviceProviderId == 4660;
-  c_.Expect(flagged, "entry point: byte 0 is 0x01, CRC present, provider id 4660");
+  for (const auto& s : rx.Sections()) {
+    bool last = s.sectionNumber == s.lastSectionNumber;
+    flagged = flagged && s.byte0 == (last ? 0x01 : 0x00) && s.providerIdFlag &&
+              s.serviceProviderId == 4660;
+  }
+  c_.Expect(flagged,
+            "entry point: byte 0 is 0x01 on the last section of the segment, 0x00 on the "
+            "others; provider id 4660");
+  c_.Expect(rx.CrcMatches() > 0, "entry point: the segment matches the CRC of its last section");
   WellFormedXml tree = discovery_.Record(rx.Complete().at(0x01), "ServiceProviderDiscovery");
   if (!tree.Ok()) return;
   std::vector<std::string> providers;
   for (pugi::xml_node p : FirstElement(tree.Root()).children("ServiceProvider"))
     providers.push_back(p.attribute("DomainName").value());
-  c_.Expect(providers.size() == 4 && providers[0] == "DEM_19.otro.es" &&
+  c_.Expect(providers.size() == 5 && providers[0] == "DEM_19.otro.es" &&
                 providers[1] == "DEM_19.quorvina.es",
             "the decoy provider comes first, then the demarcations");
 }
@@ -99,7 +104,8 @@ void FaultChecks::ShuffledRepeatedBumpedGroup() {
   bool byte0 = true;
   int pairs = 0, descents = 0, last02 = -1;
   for (size_t i = 0; i < s.size(); ++i) {
-    byte0 = byte0 && s[i].byte0 == 0x41 && s[i].version == 1 && s[i].crcFlag;
+    bool last = s[i].sectionNumber == s[i].lastSectionNumber;
+    byte0 = byte0 && s[i].byte0 == (last ? 0x41 : 0x40) && s[i].version == 1;
     if (i > 0 && s[i].body == s[i - 1].body && s[i].sectionNumber == s[i - 1].sectionNumber) {
       ++pairs;
       continue;
@@ -109,7 +115,8 @@ void FaultChecks::ShuffledRepeatedBumpedGroup() {
       last02 = s[i].sectionNumber;
     }
   }
-  c_.Expect(byte0, "regional: byte 0 is 0x41 (version 1, CRC)");
+  c_.Expect(byte0, "regional: byte 0 is 0x41 (version 1, CRC) on last sections, 0x40 on others");
+  c_.Expect(rx.CrcMatches() > 0, "regional: segments match their CRC");
   c_.Expect(
       pairs * 2 + 2 >= static_cast<int>(s.size()),
       "each datagram twice: " + std::to_string(pairs) + " pairs in " + std::to_string(s.size()));
@@ -123,6 +130,18 @@ void FaultChecks::ShuffledRepeatedBumpedGroup() {
               "bumped from " + std::to_string(before) + " to " + std::to_string(after));
     discovery_.Record(rx.Complete().at(0x02), "BroadcastDiscovery");
   }
+}
+
+void FaultChecks::PerSectionCrcGroup() {
+  StpReceiver rx;
+  std::string error;
+  if (!c_.Expect(rx.Join("239.0.2.133", 3937, &error), "join " + error)) return;
+  rx.ReceiveFor(1000);
+  bool each = !rx.Sections().empty();
+  for (const auto& s : rx.Sections()) each = each && s.crcFlag && s.crcOfSection;
+  c_.Expect(each, "per-section CRC: every section ends with the CRC of its own header and body");
+  c_.Expect(rx.Complete().empty() && rx.CrcFailures() > 0 && rx.CrcMatches() == 0,
+            "per-section CRC: no segment matches the CRC of its last section");
 }
 
 void FaultChecks::SilentGroups() {

@@ -17,11 +17,13 @@ class FaultChecks {
   FaultChecks(Checks& checks, ServerChecks& server, DiscoveryChecks& discovery);
 
   // faults.json: profile and logo faults, CRC and header bytes, repeats,
-  // shuffling, version bumps, broken and silent groups.
+  // shuffling, version bumps, broken and silent groups, and the per-section
+  // CRC fault.
   void ProfileFaults();
   void SequentialBrokenGroup();
   void EntryPointWithCrc();
   void ShuffledRepeatedBumpedGroup();
+  void PerSectionCrcGroup();
   void SilentGroups();
 
   // http.json: held and refused connections, malformed and empty bodies.

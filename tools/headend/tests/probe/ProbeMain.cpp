@@ -97,6 +97,7 @@ int main(int argc, char** argv) {
     faults.ProfileFaults();
     faults.EntryPointWithCrc();
     faults.ShuffledRepeatedBumpedGroup();
+    faults.PerSectionCrcGroup();
     faults.SilentGroups();
   } else {
     faults.HttpFaults();

@@ -68,32 +68,40 @@ size_t StpReceiver::ReceiveFor(int ms) {
 
 void StpReceiver::Add(const StpSection& s) {
   sections_.push_back(s);
-  if (!s.crcOk) {
-    ++crcFailures_;
-    return;
-  }
+  bool last = s.sectionNumber == s.lastSectionNumber;
+  if (s.crcFlag && !last)
+    problems_.push_back("CRC flag on section " + std::to_string(s.sectionNumber) + " of " +
+                        std::to_string(s.lastSectionNumber) + ": only the last one carries it");
   auto key = std::make_tuple(s.payloadId, s.segmentId, s.segmentVersion);
   auto shape = shape_.emplace(key, std::make_pair(s.lastSectionNumber, s.totalSize)).first;
   if (shape->second != std::make_pair(s.lastSectionNumber, s.totalSize)) {
     problems_.push_back("sections of one segment version disagree on its size");
     return;
   }
-  auto& sections = partial_[key];
-  auto known = sections.find(s.sectionNumber);
-  if (known != sections.end()) {
+  Partial& partial = partial_[key];
+  auto known = partial.bodies.find(s.sectionNumber);
+  if (known != partial.bodies.end()) {
     if (known->second != s.body) problems_.push_back("a repeated section changed its body");
     return;
   }
-  sections[s.sectionNumber] = s.body;
-  if (static_cast<int>(sections.size()) != s.lastSectionNumber + 1) return;
+  partial.bodies[s.sectionNumber] = s.body;
+  if (last) {
+    partial.withCrc = s.crcFlag;
+    partial.crc = s.crc;
+  }
+  if (static_cast<int>(partial.bodies.size()) != s.lastSectionNumber + 1) return;
   Segment segment{s.payloadId, s.segmentVersion, {}};
-  for (const auto& part : sections) segment.body += part.second;
+  for (const auto& part : partial.bodies) segment.body += part.second;
+  bool crcFailed =
+      partial.withCrc && StpSection::Crc(segment.body, segment.body.size()) != partial.crc;
+  if (partial.withCrc) ++(crcFailed ? crcFailures_ : crcMatches_);
+  partial_.erase(key);
+  shape_.erase(key);
+  if (crcFailed) return;
   if (segment.body.size() != s.totalSize)
     problems_.push_back("segment size " + std::to_string(segment.body.size()) +
                         " differs from the header's " + std::to_string(s.totalSize));
   if (s.segmentId == 0) complete_[s.payloadId] = segment;
-  partial_.erase(key);
-  shape_.erase(key);
 }
 
 }  // namespace probe

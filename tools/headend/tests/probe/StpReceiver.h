@@ -10,7 +10,9 @@
 
 namespace probe {
 
-// Joins one multicast group and gathers DVB-STP sections into segments.
+// Joins one multicast group and gathers DVB-STP sections into segments. When
+// the last section of a segment carries a CRC, the assembled segment must
+// match it; otherwise its sections are dropped and gathered afresh.
 class StpReceiver {
  public:
   struct Segment {
@@ -38,6 +40,7 @@ class StpReceiver {
   const std::vector<std::string>& Problems() const { return problems_; }
   size_t Datagrams() const { return datagrams_; }
   size_t CrcFailures() const { return crcFailures_; }
+  size_t CrcMatches() const { return crcMatches_; }
 
  private:
   void Add(const StpSection& s);
@@ -45,10 +48,16 @@ class StpReceiver {
   int socket_ = -1;
   size_t datagrams_ = 0;
   size_t crcFailures_ = 0;
+  size_t crcMatches_ = 0;
   std::vector<StpSection> sections_;  // every section, in arrival order
   std::vector<std::string> problems_;
-  // (payload, segment, version) -> section number -> body
-  std::map<std::tuple<int, int, int>, std::map<int, std::string>> partial_;
+  struct Partial {
+    std::map<int, std::string> bodies;  // by section number
+    bool withCrc = false;               // the last section carries a CRC
+    uint32_t crc = 0;
+  };
+  // (payload, segment, version) -> what has come of that segment
+  std::map<std::tuple<int, int, int>, Partial> partial_;
   std::map<std::tuple<int, int, int>, std::pair<int, uint32_t>> shape_;  // last, total size
   std::map<int, Segment> complete_;
 };

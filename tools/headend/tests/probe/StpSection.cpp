@@ -48,9 +48,8 @@ bool StpSection::Parse(const std::string& d, StpSection* s, std::string* error) 
       return false;
     }
     end -= 4;
-    uint32_t carried =
-        (byte(end) << 24) | (byte(end + 1) << 16) | (byte(end + 2) << 8) | byte(end + 3);
-    s->crcOk = Crc(d, end) == carried;
+    s->crc = (byte(end) << 24) | (byte(end + 1) << 16) | (byte(end + 2) << 8) | byte(end + 3);
+    s->crcOfSection = Crc(d, end) == s->crc;
   }
   if (end < at) {
     *error = "header longer than the datagram";

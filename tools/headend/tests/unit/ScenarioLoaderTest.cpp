@@ -41,6 +41,8 @@ TEST(ScenarioLoader, ReportsEveryMistakeWithItsPath) {
        "bad \"address\""},
       {"{\"platform\": {\"dvbEntryPoint\": \"239.0.2.129\"}, \"entryPoint\": {\"version\": 300}}",
        "/entryPoint/version: 300 is outside 0..255"},
+      {"{\"carouselDefaults\": {\"crc\": \"each\"}}",
+       "/carouselDefaults: crc is true, false or \"per-section\""},
   };
   for (const auto& k : cases) {
     Scenario s;

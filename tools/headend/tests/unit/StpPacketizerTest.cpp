@@ -30,18 +30,6 @@ TEST(Crc32, MatchesTheMpeg2CheckValue) {
             Crc32::Compute(reinterpret_cast<const uint8_t*>(check.data()), check.size()));
 }
 
-TEST(StpPacketizer, HeaderFieldsFollowTheStandardLayout) {
-  CarouselSettings c;
-  c.maxSectionBody = 4;
-  c.minSections = 1;
-  StpSegment segment{0x02, 0x0000, 38, "ABCDEFGHIJ"};
-  std::vector<StpDatagram> d = StpPacketizer(c).Split(segment);
-  ASSERT_EQ(3u, d.size());
-  EXPECT_EQ(Bytes({0x00, 0x00, 0x00, 0x0A, 0x02, 0x00, 0x00, 38, 0x00, 0x10, 0x02, 0x00}) + "EFGH",
-            d[1].bytes);
-  EXPECT_EQ("IJ", d[2].bytes.substr(12));
-}
-
 TEST(StpPacketizer, SectionNumbersUseTwelveBits) {
   CarouselSettings c;
   c.maxSectionBody = 1;
@@ -53,27 +41,57 @@ TEST(StpPacketizer, SectionNumbersUseTwelveBits) {
   EXPECT_TRUE(StpPacketizer(c).Split({0x05, 0, 1, std::string(4097, 'x')}).empty());
 }
 
-TEST(StpPacketizer, CrcFollowsWhenTheFirstByteSaysSo) {
+// The header layout, and the CRC placement the standard gives.
+TEST(StpPacketizer, OneCrcAfterTheLastSectionCoversTheWholeSegment) {
+  CarouselSettings c;
+  c.maxSectionBody = 4;
+  c.minSections = 1;
+  c.crc = CrcPlacement::Segment;
+  std::vector<StpDatagram> d = StpPacketizer(c).Split({0x02, 0x0000, 38, "ABCDEFGHIJ"});
+  ASSERT_EQ(3u, d.size());
+  EXPECT_EQ(Bytes({0x00, 0x00, 0x00, 0x0A, 0x02, 0x00, 0x00, 38, 0x00, 0x00, 0x02, 0x00}) + "ABCD",
+            d[0].bytes);
+  EXPECT_EQ(Bytes({0x00, 0x00, 0x00, 0x0A, 0x02, 0x00, 0x00, 38, 0x00, 0x10, 0x02, 0x00}) + "EFGH",
+            d[1].bytes);
+  // CRC-32/MPEG-2 of "ABCDEFGHIJ".
+  EXPECT_EQ(Bytes({0x01, 0x00, 0x00, 0x0A, 0x02, 0x00, 0x00, 38, 0x00, 0x20, 0x02, 0x00}) + "IJ" +
+                Bytes({0x77, 0xFD, 0x05, 0x3E}),
+            d[2].bytes);
+}
+
+TEST(StpPacketizer, FirstByteAndPlacementDecideWhichSectionsCarryACrc) {
   struct Case {
-    bool crc;
+    CrcPlacement crc;
     int byte0;
-    uint8_t expected0;
-    bool withCrc;
-  } cases[] = {{false, -1, 0x00, false},
-               {true, -1, 0x01, true},
-               {false, 0x41, 0x41, true},
-               {true, 0x40, 0x40, false}};
+    uint8_t first0, last0;  // first header byte of the first and of the last section
+    bool firstCrc, lastCrc;
+  } cases[] = {
+      {CrcPlacement::None, -1, 0x00, 0x00, false, false},
+      {CrcPlacement::Segment, -1, 0x00, 0x01, false, true},
+      {CrcPlacement::PerSection, -1, 0x01, 0x01, true, true},
+      {CrcPlacement::None, 0x41, 0x40, 0x41, false, true},
+      {CrcPlacement::Segment, 0x40, 0x40, 0x40, false, false},
+      {CrcPlacement::PerSection, 0x41, 0x41, 0x41, true, true},
+  };
   for (const auto& k : cases) {
     CarouselSettings c;
     c.crc = k.crc;
     c.headerByte0 = k.byte0;
-    StpDatagram d = StpPacketizer(c).Split({0x01, 0, 1, "<x/>"}).at(0);
-    EXPECT_EQ(k.expected0, static_cast<uint8_t>(d.bytes[0]));
-    ASSERT_EQ(k.withCrc ? 12u + 2 + 4 : 12u + 2, d.bytes.size());  // "<x/>" in 2 of 3 sections
-    if (k.withCrc) {
-      EXPECT_EQ(
-          Crc32::Compute(reinterpret_cast<const uint8_t*>(d.bytes.data()), d.bytes.size() - 4),
-          TrailingCrc(d.bytes));
+    std::vector<StpDatagram> d = StpPacketizer(c).Split({0x01, 0, 1, "<x/>"});  // 3 sections
+    ASSERT_EQ(3u, d.size());
+    std::string why = "placement " + std::to_string(static_cast<int>(k.crc)) + ", byte " +
+                      std::to_string(k.byte0);
+    EXPECT_EQ(k.first0, static_cast<uint8_t>(d[0].bytes[0])) << why;
+    EXPECT_EQ(k.last0, static_cast<uint8_t>(d[2].bytes[0])) << why;
+    EXPECT_EQ(12u + 2 + (k.firstCrc ? 4 : 0), d[0].bytes.size()) << why;
+    ASSERT_EQ(12u + 1 + (k.lastCrc ? 4 : 0), d[2].bytes.size()) << why;
+    // Per section: over its own header and body; per segment: 0x740FB9DA, over "<x/>".
+    uint32_t expected =
+        k.crc == CrcPlacement::PerSection
+            ? Crc32::Compute(reinterpret_cast<const uint8_t*>(d[2].bytes.data()), 13)
+            : 0x740FB9DAu;
+    if (k.lastCrc) {
+      EXPECT_EQ(expected, TrailingCrc(d[2].bytes)) << why;
     }
   }
 }
