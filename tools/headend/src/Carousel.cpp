@@ -22,7 +22,8 @@ Carousel::Carousel(const std::string& label, const CarouselSettings& settings, S
       source_(std::move(source)),
       log_(log),
       packetizer_(settings_),
-      builder_(settings_) {}
+      builder_(settings_),
+      firstCopyFaults_(settings_.corruptFirstCopy) {}
 
 Carousel::~Carousel() {
   Stop();
@@ -54,6 +55,10 @@ bool Carousel::Open(std::string* error) {
   }
   if (!Rebuild(0)) {
     *error = label_ + ": a segment needs more than 4096 sections; raise maxSectionBody";
+    return false;
+  }
+  if (!firstCopyFaults_.Check(datagrams_, error)) {
+    *error = label_ + ": " + *error;
     return false;
   }
   return true;
@@ -97,6 +102,11 @@ void Carousel::Process() {
       "carousel %s: %zu datagrams, %zu bytes (%zu of records) per cycle, %.3f s at %lld bit/s",
       label_.c_str(), f.datagrams, f.bytes, f.bodyBytes, f.seconds,
       static_cast<long long>(settings_.bitrate));
+  if (settings_.startAfterMs > 0) {
+    log_.Write("carousel %s: first cycle in %d ms", label_.c_str(), settings_.startAfterMs);
+    SleepUntil(start_ + std::chrono::milliseconds(settings_.startAfterMs));
+    nextSend_ = Clock::now();
+  }
   int bumps = 0;
   bool silentLogged = false;
   for (uint64_t cycle = 0; !Stopping(); ++cycle) {
@@ -131,9 +141,15 @@ void Carousel::SendCycle(uint64_t cycle) {
     if (Stopping() || SilentAt(now)) return;
     // After a stall, start pacing afresh instead of sending a burst.
     if (now - nextSend_ > std::chrono::milliseconds(100)) nextSend_ = now;
-    const std::string& bytes = datagrams_[index].bytes;
+    const StpDatagram& d = datagrams_[index];
+    std::string damaged;
+    bool isDamaged = firstCopyFaults_.DamageFirstCopy(d, &damaged);
+    const std::string& bytes = isDamaged ? damaged : d.bytes;
     if (send(socket_, bytes.data(), bytes.size(), 0) < 0 && sendErrors_++ % 1000 == 0)
       log_.Write("carousel %s: send: %s", label_.c_str(), std::strerror(errno));
+    if (isDamaged)
+      log_.Write("carousel %s: payload %02x segment %04x section %d sent damaged, this once",
+                 label_.c_str(), d.payloadId, d.segmentId, d.sectionNumber);
     nextSend_ += std::chrono::nanoseconds(static_cast<int64_t>(bytes.size()) * 8 * 1000000000LL /
                                           settings_.bitrate);
     if (!SleepUntil(nextSend_)) return;

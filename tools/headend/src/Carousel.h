@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CycleBuilder.h"
+#include "FirstCopyFaults.h"
 #include "ScenarioTypes.h"
 #include "StpPacketizer.h"
 #include "Worker.h"
@@ -50,6 +51,7 @@ class Carousel : public Worker {
   Log& log_;
   StpPacketizer packetizer_;
   CycleBuilder builder_;
+  FirstCopyFaults firstCopyFaults_;
   int socket_ = -1;
   std::vector<StpDatagram> datagrams_;
   size_t bodyBytes_ = 0;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "LineUpReader.h"
+#include "StpPacketizer.h"
 
 namespace headend {
 
@@ -170,8 +171,8 @@ CarouselSettings ScenarioLoader::ReadCarousel(const JsonReader& e, const Carouse
                                               bool withAddress) {
   e.Only({"address", "bitrate", "cyclePeriodMs", "maxSectionBody", "minSections", "order", "crc",
           "headerByte0", "serviceProviderId", "repeatSections", "reorder", "seed",
-          "bumpVersionEverySeconds", "silent", "silentAfterSeconds", "omitPayloads",
-          "brokenRecords"});
+          "bumpVersionEverySeconds", "silent", "silentAfterSeconds", "startAfterMs", "omitPayloads",
+          "brokenRecords", "corruptFirstCopy"});
   CarouselSettings c = base;
   if (withAddress && e.Has("address")) {
     std::string address = e.String("address", "");
@@ -207,6 +208,7 @@ CarouselSettings ScenarioLoader::ReadCarousel(const JsonReader& e, const Carouse
   c.silent = e.Bool("silent", c.silent);
   c.silentAfterSeconds =
       static_cast<int>(e.Int("silentAfterSeconds", c.silentAfterSeconds, -1, 86400));
+  c.startAfterMs = static_cast<int>(e.Int("startAfterMs", c.startAfterMs, 0, 3600000));
   if (e.Has("omitPayloads")) {
     c.omitPayloads.clear();
     for (const auto& id : e.Strings("omitPayloads")) {
@@ -225,6 +227,20 @@ CarouselSettings ScenarioLoader::ReadCarousel(const JsonReader& e, const Carouse
         broken.Error(std::string("bad entry ") + m.name.GetString());
       else
         c.brokenRecords[n] = how;
+    }
+  }
+  if (e.Has("corruptFirstCopy")) {
+    c.corruptFirstCopy.clear();
+    for (const auto& f : e.Array("corruptFirstCopy")) {
+      f.Only({"payload", "segment", "section", "offset"});
+      FirstCopyFault fault;
+      std::string payload = f.String("payload", "");
+      fault.payloadId = PayloadId(payload);
+      if (fault.payloadId < 0) f.Error("bad payload id \"" + payload + "\"");
+      fault.segmentId = static_cast<int>(f.Int("segment", 0, 0, 0xFFFF));
+      fault.section = static_cast<int>(f.Int("section", 0, 0, StpPacketizer::kMaxSections - 1));
+      fault.offset = static_cast<int>(f.Int("offset", 0, 0, 65535));
+      c.corruptFirstCopy.push_back(fault);
     }
   }
   return c;

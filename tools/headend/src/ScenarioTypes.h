@@ -22,6 +22,15 @@ struct GroupAddress {
 // header and body is a fault kept for testing receivers.
 enum class CrcPlacement { None, Segment, PerSection };
 
+// A section whose first transmission has one body byte damaged (its lowest
+// bit flipped); every later copy is sent intact.
+struct FirstCopyFault {
+  int payloadId = 0;
+  int segmentId = 0;
+  int section = 0;
+  int offset = 0;  // byte of the section body
+};
+
 // How one DVB-STP carousel sends: pace, layout of its sections, and faults.
 struct CarouselSettings {
   GroupAddress group;
@@ -39,8 +48,10 @@ struct CarouselSettings {
   int bumpVersionEverySeconds = 0;
   bool silent = false;
   int silentAfterSeconds = -1;
+  int startAfterMs = 0;                      // nothing is sent before, so receivers can join first
   std::vector<int> omitPayloads;             // payload ids not carried
   std::map<int, std::string> brokenRecords;  // payload id -> "truncate" | "noVersion"
+  std::vector<FirstCopyFault> corruptFirstCopy;
 };
 
 struct Service {

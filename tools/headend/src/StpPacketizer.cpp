@@ -81,8 +81,11 @@ std::vector<StpDatagram> StpPacketizer::Split(const StpSegment& segment) const {
   for (int i = 0; i <= last; ++i) {
     StpDatagram d;
     d.payloadId = segment.payloadId;
+    d.segmentId = segment.segmentId;
     d.sectionNumber = i;
     d.bytes = Header(segment, i, last);
+    d.bodyAt = d.bytes.size();
+    d.bodySize = sizes[i];
     d.bytes.append(segment.body, offset, sizes[i]);
     offset += sizes[i];
     if (crc_ == CrcPlacement::Segment && i == last)

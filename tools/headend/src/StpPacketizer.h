@@ -17,8 +17,11 @@ struct StpSegment {
 
 struct StpDatagram {
   int payloadId = 0;
+  int segmentId = 0;
   int sectionNumber = 0;
   std::string bytes;
+  size_t bodyAt = 0;  // where the section body starts in bytes
+  size_t bodySize = 0;
 };
 
 // Cuts one segment into DVB-STP sections (ETSI TS 102 034): a 12-byte

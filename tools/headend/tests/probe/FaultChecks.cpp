@@ -44,7 +44,7 @@ void FaultChecks::ProfileFaults() {
 }
 
 void FaultChecks::SequentialBrokenGroup() {
-  // Runs first: this group falls silent 3 s after the start.
+  // Runs early: this group falls silent 4 s after the start.
   StpReceiver rx;
   discovery_.ReceiveAll(&rx, "239.0.2.131", 3937, {0x02, 0x05}, 2500);
   int changes = 0;
@@ -92,7 +92,7 @@ void FaultChecks::EntryPointWithCrc() {
   std::vector<std::string> providers;
   for (pugi::xml_node p : FirstElement(tree.Root()).children("ServiceProvider"))
     providers.push_back(p.attribute("DomainName").value());
-  c_.Expect(providers.size() == 5 && providers[0] == "DEM_19.otro.es" &&
+  c_.Expect(providers.size() == 6 && providers[0] == "DEM_19.otro.es" &&
                 providers[1] == "DEM_19.quorvina.es",
             "the decoy provider comes first, then the demarcations");
 }
@@ -132,6 +132,41 @@ void FaultChecks::ShuffledRepeatedBumpedGroup() {
   }
 }
 
+void FaultChecks::DamagedFirstCopy() {
+  // Runs first: the group starts 1 s after the headend, so this receiver sees
+  // its first cycle.
+  StpReceiver rx;
+  std::string error;
+  if (!c_.Expect(rx.Join("239.0.2.134", 3937, &error), "join " + error)) return;
+  rx.Receive(3000, [&] { return rx.Datagrams() > 0; });
+  auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started_);
+  c_.Expect(quiet.count() >= 500, "startAfterMs: the first datagram " +
+                                      std::to_string(quiet.count()) + " ms after start");
+  bool all = rx.Receive(5000, [&] {
+    return rx.Complete().count(0x02) && rx.Complete().count(0x05) && rx.Complete().count(0x06);
+  });
+  c_.Expect(all && rx.CrcFailures() == 1,
+            "one segment fails its CRC, then every payload completes: " +
+                std::to_string(rx.CrcFailures()) + " failures");
+  rx.ReceiveFor(700);  // two more cycles, intact
+  std::vector<std::string> copies;
+  for (const auto& s : rx.Sections())
+    if (s.payloadId == 0x05 && s.sectionNumber == 1) copies.push_back(s.body);
+  int flipped = -1;  // differing bits between the first and the second copy
+  if (copies.size() >= 2 && copies[0].size() == copies[1].size()) {
+    flipped = 0;
+    for (size_t i = 0; i < copies[0].size(); ++i)
+      flipped += __builtin_popcount(static_cast<uint8_t>(copies[0][i] ^ copies[1][i]));
+  }
+  bool laterIntact = copies.size() >= 3 && rx.CrcFailures() == 1 && rx.Problems().empty();
+  for (size_t i = 2; i < copies.size(); ++i) laterIntact = laterIntact && copies[i] == copies[1];
+  c_.Expect(flipped == 1 && laterIntact,
+            "payload 05 section 1: one bit flipped in the first copy only (" +
+                std::to_string(copies.size()) + " copies)");
+  if (rx.Complete().count(0x05)) discovery_.Record(rx.Complete().at(0x05), "PackageDiscovery");
+}
+
 void FaultChecks::PerSectionCrcGroup() {
   StpReceiver rx;
   std::string error;
@@ -150,8 +185,8 @@ void FaultChecks::SilentGroups() {
   std::string error;
   if (!c_.Expect(silent.Join("239.0.2.132", 3937, &error), "join " + error)) return;
   c_.Expect(silent.ReceiveFor(2500) == 0, "a silent group sends nothing");
-  // The other group falls silent 3 s after the start.
-  std::this_thread::sleep_until(started_ + std::chrono::seconds(4));
+  // The other group falls silent 4 s after the start.
+  std::this_thread::sleep_until(started_ + std::chrono::seconds(5));
   if (!c_.Expect(fallen.Join("239.0.2.131", 3937, &error), "join " + error)) return;
   c_.Expect(fallen.ReceiveFor(1500) == 0, "a group fallen silent sends nothing more");
 }

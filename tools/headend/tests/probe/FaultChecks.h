@@ -17,8 +17,9 @@ class FaultChecks {
   FaultChecks(Checks& checks, ServerChecks& server, DiscoveryChecks& discovery);
 
   // faults.json: profile and logo faults, CRC and header bytes, repeats,
-  // shuffling, version bumps, broken and silent groups, and the per-section
-  // CRC fault.
+  // shuffling, version bumps, broken and silent groups, a late start with a
+  // damaged first copy, and the per-section CRC fault.
+  void DamagedFirstCopy();
   void ProfileFaults();
   void SequentialBrokenGroup();
   void EntryPointWithCrc();

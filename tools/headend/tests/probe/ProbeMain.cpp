@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
   if (mode == "default") {
     DefaultMode(c, server, discovery, suffix);
   } else if (mode == "faults") {
+    faults.DamagedFirstCopy();
     faults.SequentialBrokenGroup();
     faults.ProfileFaults();
     faults.EntryPointWithCrc();

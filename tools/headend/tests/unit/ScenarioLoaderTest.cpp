@@ -43,6 +43,8 @@ TEST(ScenarioLoader, ReportsEveryMistakeWithItsPath) {
        "/entryPoint/version: 300 is outside 0..255"},
       {"{\"carouselDefaults\": {\"crc\": \"each\"}}",
        "/carouselDefaults: crc is true, false or \"per-section\""},
+      {"{\"carouselDefaults\": {\"corruptFirstCopy\": [{\"payload\": \"x2\"}]}}",
+       "/carouselDefaults/corruptFirstCopy/0: bad payload id \"x2\""},
   };
   for (const auto& k : cases) {
     Scenario s;

@@ -2,6 +2,7 @@
 
 #include "Crc32.h"
 #include "CycleBuilder.h"
+#include "FirstCopyFaults.h"
 #include "StpPacketizer.h"
 
 using namespace headend;
@@ -134,8 +135,8 @@ class CycleBuilderTest : public ::testing::Test {
  protected:
   std::string Order(uint64_t cycle = 0) {
     std::vector<StpDatagram> d;
-    for (int i = 0; i < 4; ++i) d.push_back({0x02, i, "A" + std::to_string(i)});
-    for (int i = 0; i < 2; ++i) d.push_back({0x05, i, "B" + std::to_string(i)});
+    for (int i = 0; i < 4; ++i) d.push_back({0x02, 0, i, "A" + std::to_string(i)});
+    for (int i = 0; i < 2; ++i) d.push_back({0x05, 0, i, "B" + std::to_string(i)});
     std::string out;
     for (size_t i : CycleBuilder(settings).Build(d, cycle)) out += d[i].bytes + " ";
     return out;
@@ -168,4 +169,33 @@ TEST_F(CycleBuilderTest, ShuffleIsAPermutationThatChangesPerCycle) {
   for (const char* item : {"A0 ", "A1 ", "A2 ", "A3 ", "B0 ", "B1 "})
     EXPECT_NE(std::string::npos, a.find(item)) << a;
   EXPECT_EQ(18u, a.size());
+}
+
+TEST(FirstCopyFaults, DamagesTheNamedSectionOnItsFirstSendingOnly) {
+  CarouselSettings c;
+  c.maxSectionBody = 4;
+  c.minSections = 1;
+  c.serviceProviderId = 7;  // the body starts at byte 16
+  std::vector<StpDatagram> d = StpPacketizer(c).Split({0x05, 0, 1, "ABCDEFGH"});
+  FirstCopyFaults faults({{0x05, 0, 1, 2}});
+  std::string damaged;
+  ASSERT_TRUE(faults.Check(d, &damaged)) << damaged;
+  EXPECT_FALSE(faults.DamageFirstCopy(d[0], &damaged));
+  ASSERT_TRUE(faults.DamageFirstCopy(d[1], &damaged));
+  EXPECT_EQ(d[1].bytes.substr(0, 16) + "EFFH", damaged);  // 'G' with its lowest bit flipped
+  EXPECT_FALSE(faults.DamageFirstCopy(d[1], &damaged));
+}
+
+TEST(FirstCopyFaults, RefusesASectionOrByteTheCarouselLacks) {
+  CarouselSettings c;
+  c.maxSectionBody = 4;
+  c.minSections = 1;
+  std::vector<StpDatagram> d = StpPacketizer(c).Split({0x05, 0, 1, "ABCDEFGH"});
+  const FirstCopyFault cases[] = {
+      {0x06, 0, 0, 0}, {0x05, 1, 0, 0}, {0x05, 0, 2, 0}, {0x05, 0, 1, 4}};
+  for (const auto& f : cases) {
+    std::string error;
+    EXPECT_FALSE(FirstCopyFaults({f}).Check(d, &error)) << f.payloadId << " " << f.section;
+    EXPECT_NE(std::string::npos, error.find("corruptFirstCopy: payload")) << error;
+  }
 }
