@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "backend/Dns.h"
+#include "common/Dns.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

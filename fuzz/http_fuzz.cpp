@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "backend/HttpReader.h"
+#include "common/HttpReader.h"
 #include "common/Globals.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "addon/HostLibrary.h"
+#include "common/Library.h"
 
 CHelper_libXBMC_addon* XBMC = nullptr;
 
@@ -18,40 +18,40 @@ CHelper_libXBMC_addon::~CHelper_libXBMC_addon() {
 
 bool CHelper_libXBMC_addon::RegisterMe(void* handle) {
   m_Handle = handle;
-  m_libXBMC_addon = hostlib::Open(hostlib::BasePath(handle), XBMC_ADDON_LIBRARY_PATH);
+  m_libXBMC_addon = library::Open(XbmcLibraryPath(handle, XBMC_ADDON_LIBRARY_PATH));
   if (m_libXBMC_addon == nullptr) return false;
 
   void* lib = m_libXBMC_addon;
   const bool resolved =
-      hostlib::Resolve(lib, "XBMC_register_me", XBMC_register_me) &&
-      hostlib::Resolve(lib, "XBMC_unregister_me", XBMC_unregister_me) &&
-      hostlib::Resolve(lib, "XBMC_log", XBMC_log) &&
-      hostlib::Resolve(lib, "XBMC_get_setting", XBMC_get_setting) &&
-      hostlib::Resolve(lib, "XBMC_queue_notification", XBMC_queue_notification) &&
-      hostlib::Resolve(lib, "XBMC_wake_on_lan", XBMC_wake_on_lan) &&
-      hostlib::Resolve(lib, "XBMC_unknown_to_utf8", XBMC_unknown_to_utf8) &&
-      hostlib::Resolve(lib, "XBMC_get_localized_string", XBMC_get_localized_string) &&
-      hostlib::Resolve(lib, "XBMC_free_string", XBMC_free_string) &&
-      hostlib::Resolve(lib, "XBMC_get_dvd_menu_language", XBMC_get_dvd_menu_language) &&
-      hostlib::Resolve(lib, "XBMC_open_file", XBMC_open_file) &&
-      hostlib::Resolve(lib, "XBMC_open_file_for_write", XBMC_open_file_for_write) &&
-      hostlib::Resolve(lib, "XBMC_read_file", XBMC_read_file) &&
-      hostlib::Resolve(lib, "XBMC_read_file_string", XBMC_read_file_string) &&
-      hostlib::Resolve(lib, "XBMC_write_file", XBMC_write_file) &&
-      hostlib::Resolve(lib, "XBMC_flush_file", XBMC_flush_file) &&
-      hostlib::Resolve(lib, "XBMC_seek_file", XBMC_seek_file) &&
-      hostlib::Resolve(lib, "XBMC_truncate_file", XBMC_truncate_file) &&
-      hostlib::Resolve(lib, "XBMC_get_file_position", XBMC_get_file_position) &&
-      hostlib::Resolve(lib, "XBMC_get_file_length", XBMC_get_file_length) &&
-      hostlib::Resolve(lib, "XBMC_close_file", XBMC_close_file) &&
-      hostlib::Resolve(lib, "XBMC_get_file_chunk_size", XBMC_get_file_chunk_size) &&
-      hostlib::Resolve(lib, "XBMC_file_exists", XBMC_file_exists) &&
-      hostlib::Resolve(lib, "XBMC_stat_file", XBMC_stat_file) &&
-      hostlib::Resolve(lib, "XBMC_delete_file", XBMC_delete_file) &&
-      hostlib::Resolve(lib, "XBMC_can_open_directory", XBMC_can_open_directory) &&
-      hostlib::Resolve(lib, "XBMC_create_directory", XBMC_create_directory) &&
-      hostlib::Resolve(lib, "XBMC_directory_exists", XBMC_directory_exists) &&
-      hostlib::Resolve(lib, "XBMC_remove_directory", XBMC_remove_directory);
+      library::Resolve(lib, "XBMC_register_me", XBMC_register_me) &&
+      library::Resolve(lib, "XBMC_unregister_me", XBMC_unregister_me) &&
+      library::Resolve(lib, "XBMC_log", XBMC_log) &&
+      library::Resolve(lib, "XBMC_get_setting", XBMC_get_setting) &&
+      library::Resolve(lib, "XBMC_queue_notification", XBMC_queue_notification) &&
+      library::Resolve(lib, "XBMC_wake_on_lan", XBMC_wake_on_lan) &&
+      library::Resolve(lib, "XBMC_unknown_to_utf8", XBMC_unknown_to_utf8) &&
+      library::Resolve(lib, "XBMC_get_localized_string", XBMC_get_localized_string) &&
+      library::Resolve(lib, "XBMC_free_string", XBMC_free_string) &&
+      library::Resolve(lib, "XBMC_get_dvd_menu_language", XBMC_get_dvd_menu_language) &&
+      library::Resolve(lib, "XBMC_open_file", XBMC_open_file) &&
+      library::Resolve(lib, "XBMC_open_file_for_write", XBMC_open_file_for_write) &&
+      library::Resolve(lib, "XBMC_read_file", XBMC_read_file) &&
+      library::Resolve(lib, "XBMC_read_file_string", XBMC_read_file_string) &&
+      library::Resolve(lib, "XBMC_write_file", XBMC_write_file) &&
+      library::Resolve(lib, "XBMC_flush_file", XBMC_flush_file) &&
+      library::Resolve(lib, "XBMC_seek_file", XBMC_seek_file) &&
+      library::Resolve(lib, "XBMC_truncate_file", XBMC_truncate_file) &&
+      library::Resolve(lib, "XBMC_get_file_position", XBMC_get_file_position) &&
+      library::Resolve(lib, "XBMC_get_file_length", XBMC_get_file_length) &&
+      library::Resolve(lib, "XBMC_close_file", XBMC_close_file) &&
+      library::Resolve(lib, "XBMC_get_file_chunk_size", XBMC_get_file_chunk_size) &&
+      library::Resolve(lib, "XBMC_file_exists", XBMC_file_exists) &&
+      library::Resolve(lib, "XBMC_stat_file", XBMC_stat_file) &&
+      library::Resolve(lib, "XBMC_delete_file", XBMC_delete_file) &&
+      library::Resolve(lib, "XBMC_can_open_directory", XBMC_can_open_directory) &&
+      library::Resolve(lib, "XBMC_create_directory", XBMC_create_directory) &&
+      library::Resolve(lib, "XBMC_directory_exists", XBMC_directory_exists) &&
+      library::Resolve(lib, "XBMC_remove_directory", XBMC_remove_directory);
   if (!resolved) return false;
 
   m_Callbacks = XBMC_register_me(m_Handle);
@@ -63,7 +63,7 @@ void CHelper_libXBMC_addon::Release() {
     XBMC_unregister_me(m_Handle, m_Callbacks);
   }
   m_Callbacks = nullptr;
-  hostlib::Close(m_libXBMC_addon);
+  library::Close(m_libXBMC_addon);
 }
 
 void CHelper_libXBMC_addon::Log(addon_log level, const char* format, ...) {

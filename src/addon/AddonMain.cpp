@@ -1,27 +1,31 @@
 #include "addon/AddonMain.h"
 
 #include <cstring>
+#include <memory>
 
 #include "addon/AddonBinding.h"
-#include "addon/GuiBinding.h"
+#include "addon/AddonHost.h"
+#include "addon/MenuHooks.h"
 #include "addon/PvrBinding.h"
 #include "addon/Settings.h"
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
 #include "backend/Quorvina.h"
+#include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
 #include "common/Paths.h"
+#include "common/SettingValues.h"
+#include "common/StorageLayout.h"
+#include "gui/GuiBinding.h"
 #include "host/xbmc_pvr_types.h"
 
+Quorvina* quorvina = nullptr;
 ADDON_STATUS m_CurStatus = ADDON_STATUS_UNKNOWN;
 bool m_bCreated = false;
-bool ultimos7dias = false;
 
 namespace {
 
-// How long unload waits for each worker still running after the controller's
-// own wait; every loop polls the stop flag at least every 2 s.
-constexpr int kJoinWorkerMs = 5000;
+constexpr int kStopControllerMs = 500;
+
+std::unique_ptr<AddonHost> g_host;
 
 template <typename T>
 void ReleaseBinding(T*& binding) {
@@ -59,6 +63,8 @@ ADDON_STATUS AddonCreate(void* callbacks, void* properties) {
     ReleaseBinding(GUI);
     return ADDON_STATUS_PERMANENT_FAILURE;
   }
+  g_host = std::make_unique<AddonHost>(*XBMC, *PVR);
+  InstallHost(g_host.get());
 
   m_CurStatus = ADDON_STATUS_UNKNOWN;
   const auto* props = static_cast<const PVR_PROPERTIES*>(properties);
@@ -89,12 +95,15 @@ void AddonAnnounce(const char* message) {
 void AddonDestroy() {
   StopEverything();
   m_CurStatus = ADDON_STATUS_UNKNOWN;
-  // The host unloads the library next: no worker may still run its code, so
-  // every thread that was started is stopped and joined, and the controller
-  // with its workers is freed, before the host bindings go away.
-  PLATFORM::CThread::StopAll(kJoinWorkerMs);
-  delete quorvina;
+  // The host unloads the library next: the controller stops its workers and
+  // goes before the host bindings do. A controller whose thread would not
+  // end is left alone rather than destroyed under it.
+  if (quorvina != nullptr && PLATFORM::StopWorker(*quorvina, kStopControllerMs, "quorvina")) {
+    delete quorvina;
+  }
   quorvina = nullptr;
+  InstallHost(nullptr);
+  g_host.reset();
   ReleaseBinding(PVR);
   ReleaseBinding(XBMC);
   ReleaseBinding(GUI);

@@ -6,9 +6,10 @@
 
 class Quorvina;
 
+// The single controller; null until create has built it and after destroy.
+extern Quorvina* quorvina;
 extern ADDON_STATUS m_CurStatus;
 extern bool m_bCreated;
-extern bool ultimos7dias;
 
 ADDON_STATUS AddonCreate(void* callbacks, void* properties);
 void AddonStop();

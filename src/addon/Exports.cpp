@@ -5,10 +5,11 @@
 
 #include "addon/AddonMain.h"
 #include "addon/HostAdapter.h"
+#include "addon/MenuHooks.h"
 #include "addon/PvrBinding.h"
-#include "addon/Settings.h"
 #include "backend/Quorvina.h"
 #include "common/Globals.h"
+#include "discovery/Canales.h"
 #include "host/xbmc_gui_types.h"
 #include "host/xbmc_pvr_types.h"
 
@@ -50,9 +51,9 @@ PVR_ERROR GetAddonCapabilities(PVR_ADDON_CAPABILITIES* caps) {
   return PVR_ERROR_NO_ERROR;
 }
 
-PVR_ERROR GetStreamProperties(PVR_STREAM_PROPERTIES* properties) {
-  if (quorvina != nullptr) quorvina->GetStreamProperties(properties);
-  return PVR_ERROR_NO_ERROR;
+// Live and on-demand streams have no subsystem behind them yet.
+PVR_ERROR GetStreamProperties(PVR_STREAM_PROPERTIES*) {
+  return PVR_ERROR_NOT_IMPLEMENTED;
 }
 
 const char* GetBackendName() {
@@ -79,29 +80,30 @@ PVR_ERROR MenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) {
   return CallMenuHook(hook, item);
 }
 
-PVR_ERROR GetEpg(ADDON_HANDLE handle, const PVR_CHANNEL& channel, time_t start, time_t end) {
-  if (PararProceso) return PVR_ERROR_NO_ERROR;
-  if (quorvina != nullptr) quorvina->GetEPGForChannel(handle, nullptr, channel, start, end);
+// The guide has no subsystem behind it yet: an empty guide.
+PVR_ERROR GetEpg(ADDON_HANDLE, const PVR_CHANNEL&, time_t, time_t) {
   return PVR_ERROR_NO_ERROR;
 }
 
 int GetChannelGroupsAmount() {
-  return quorvina != nullptr ? quorvina->GetChannelGroupsAmount() : -1;
+  return quorvina != nullptr ? quorvina->ListaCanales().NumeroGrupos() : -1;
 }
 
 PVR_ERROR GetChannelGroups(ADDON_HANDLE handle, bool radio) {
   if (radio || quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
-  for (const auto& entry : quorvina->GetChannelGroup()) {
-    PVR->TransferChannelGroup(handle, &entry.second);
+  const auto lineUp = quorvina->ListaCanales().Snapshot();
+  for (const auto& entry : lineUp->groups) {
+    const PVR_CHANNEL_GROUP group = ToHostGroup(entry.second);
+    PVR->TransferChannelGroup(handle, &group);
   }
   return PVR_ERROR_NO_ERROR;
 }
 
 PVR_ERROR GetChannelGroupMembers(ADDON_HANDLE handle, const PVR_CHANNEL_GROUP& group) {
   if (quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
-  char name[sizeof(group.strGroupName)];
-  CopyText(name, std::string(group.strGroupName, strnlen(group.strGroupName, sizeof(name))));
-  for (const PVR_CHANNEL_GROUP_MEMBER& member : quorvina->GetChannelGroupMembers(name)) {
+  const std::string name = HostText(group.strGroupName);
+  for (const MiembroGrupo& miembro : quorvina->ListaCanales().GetChannelGroupMembers(name)) {
+    const PVR_CHANNEL_GROUP_MEMBER member = ToHostMember(miembro);
     PVR->TransferChannelGroupMember(handle, &member);
   }
   return PVR_ERROR_NO_ERROR;
@@ -115,80 +117,57 @@ PVR_ERROR NotImplementedChannel(const PVR_CHANNEL&) {
 }
 
 int GetChannelsAmount() {
-  return quorvina != nullptr ? quorvina->GetChannelsAmount() : -1;
+  return quorvina != nullptr ? quorvina->ListaCanales().NumeroCanales() : -1;
 }
 
 PVR_ERROR GetChannels(ADDON_HANDLE handle, bool radio) {
   if (radio || quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
-  for (const auto& entry : quorvina->GetChannels()) {
+  const auto lineUp = quorvina->ListaCanales().Snapshot();
+  for (const auto& entry : lineUp->channels) {
     const PVR_CHANNEL channel = ToHostChannel(entry.second);
     PVR->TransferChannelEntry(handle, &channel);
   }
   return PVR_ERROR_NO_ERROR;
 }
 
-std::string RecordingId(const PVR_RECORDING& recording) {
-  return std::string(recording.strRecordingId,
-                     strnlen(recording.strRecordingId, sizeof(recording.strRecordingId)));
-}
-
+// Recordings and timers have no subsystem behind them yet: empty lists, and
+// every change answers "not implemented".
 int GetRecordingsAmount() {
-  return quorvina != nullptr ? quorvina->GetRecordingsAmount() : -1;
+  return quorvina != nullptr ? 0 : -1;
 }
 PVR_ERROR GetRecordings(ADDON_HANDLE) {
   return PVR_ERROR_NO_ERROR;
 }
-PVR_ERROR DeleteRecording(const PVR_RECORDING& recording) {
-  if (quorvina != nullptr) quorvina->DeleteRecording(recording);
-  return PVR_ERROR_NO_ERROR;
+PVR_ERROR NotImplementedRecording(const PVR_RECORDING&) {
+  return PVR_ERROR_NOT_IMPLEMENTED;
 }
-PVR_ERROR RenameRecording(const PVR_RECORDING& recording) {
-  if (quorvina != nullptr) quorvina->RenameRecording(recording);
-  return PVR_ERROR_NO_ERROR;
+PVR_ERROR NotImplementedRecordingValue(const PVR_RECORDING&, int) {
+  return PVR_ERROR_NOT_IMPLEMENTED;
 }
-PVR_ERROR SetRecordingPlayCount(const PVR_RECORDING& recording, int count) {
-  if (quorvina != nullptr) quorvina->SetRecordingPlayCount(RecordingId(recording), count);
-  return PVR_ERROR_NO_ERROR;
-}
-PVR_ERROR SetRecordingLastPlayedPosition(const PVR_RECORDING& recording, int position) {
-  if (quorvina != nullptr) {
-    quorvina->SetRecordingLastPlayedPosition(RecordingId(recording), position);
-  }
-  return PVR_ERROR_NO_ERROR;
-}
-int GetRecordingLastPlayedPosition(const PVR_RECORDING& recording) {
-  return quorvina != nullptr ? quorvina->GetRecordingLastPlayedPosition(RecordingId(recording))
-                             : -1;
+int GetRecordingLastPlayedPosition(const PVR_RECORDING&) {
+  return -1;
 }
 PVR_ERROR GetRecordingEdl(const PVR_RECORDING&, PVR_EDL_ENTRY[], int*) {
   return PVR_ERROR_NOT_IMPLEMENTED;
 }
 
 int GetTimersAmount() {
-  return quorvina != nullptr ? quorvina->GetTimersAmount() : 0;
+  return 0;
 }
 PVR_ERROR GetTimers(ADDON_HANDLE) {
   return PVR_ERROR_NO_ERROR;
 }
-PVR_ERROR AddTimer(const PVR_TIMER& timer) {
-  if (quorvina != nullptr) quorvina->AddTimer(timer);
-  return PVR_ERROR_NO_ERROR;
+PVR_ERROR NotImplementedTimer(const PVR_TIMER&) {
+  return PVR_ERROR_NOT_IMPLEMENTED;
 }
-PVR_ERROR DeleteTimer(const PVR_TIMER& timer, bool force) {
-  if (quorvina != nullptr) quorvina->DeleteTimer(timer.iClientIndex, force);
-  return PVR_ERROR_NO_ERROR;
-}
-PVR_ERROR UpdateTimer(const PVR_TIMER& timer) {
-  if (quorvina != nullptr) quorvina->UpdateTimer(timer);
-  return PVR_ERROR_NO_ERROR;
+PVR_ERROR DeleteTimer(const PVR_TIMER&, bool) {
+  return PVR_ERROR_NOT_IMPLEMENTED;
 }
 
-bool OpenLiveStream(const PVR_CHANNEL& channel) {
-  return quorvina != nullptr && quorvina->AbrirCanal(channel);
+bool OpenLiveStream(const PVR_CHANNEL&) {
+  return false;
 }
-void CloseLiveStream() {
-  if (quorvina != nullptr) quorvina->CerrarCanal();
-}
+void CloseLiveStream() {}
 int ReadLiveStream(unsigned char*, unsigned int) {
   return -1;
 }
@@ -202,10 +181,10 @@ long long LengthLiveStream() {
   return 0;
 }
 int GetCurrentClientChannel() {
-  return quorvina != nullptr ? quorvina->ObtenerCanalActual() : 0;
+  return 0;
 }
-bool SwitchChannel(const PVR_CHANNEL& channel) {
-  return quorvina != nullptr && quorvina->CambiarCanal(channel);
+bool SwitchChannel(const PVR_CHANNEL&) {
+  return false;
 }
 
 PVR_ERROR SignalStatus(PVR_SIGNAL_STATUS& status) {
@@ -220,8 +199,7 @@ const char* GetLiveStreamURL(const PVR_CHANNEL&) {
   return "";
 }
 
-bool OpenRecordedStream(const PVR_RECORDING& recording) {
-  if (quorvina != nullptr) quorvina->AbrirRecording(RecordingId(recording));
+bool OpenRecordedStream(const PVR_RECORDING&) {
   return false;
 }
 void CloseRecordedStream() {}
@@ -239,7 +217,7 @@ long long LengthRecordedStream() {
 }
 void DemuxNothing() {}
 DemuxPacket* DemuxRead() {
-  return quorvina != nullptr ? quorvina->DemuxRead() : nullptr;
+  return nullptr;
 }
 unsigned int GetChannelSwitchDelay() {
   return 0;
@@ -247,26 +225,22 @@ unsigned int GetChannelSwitchDelay() {
 bool CanPauseStream() {
   return true;
 }
-void PauseStream(bool paused) {
-  if (quorvina != nullptr) quorvina->PauseStream(paused);
-}
+void PauseStream(bool) {}
 bool CanSeekStream() {
   return true;
 }
-bool SeekTime(int time, bool backwards, double* start) {
-  return quorvina != nullptr && quorvina->SeekTime(time, backwards, start);
+bool SeekTime(int, bool, double*) {
+  return false;
 }
-void SetSpeed(int speed) {
-  if (quorvina != nullptr) quorvina->SetSpeed(speed);
-}
+void SetSpeed(int) {}
 time_t GetPlayingTime() {
-  return quorvina != nullptr ? quorvina->GetPlayingTime() : 0;
+  return 0;
 }
 time_t GetBufferTimeStart() {
-  return quorvina != nullptr ? quorvina->GetBufferTimeStart() : 0;
+  return 0;
 }
 time_t GetBufferTimeEnd() {
-  return quorvina != nullptr ? quorvina->GetBufferTimeEnd() : 0;
+  return 0;
 }
 
 }  // namespace
@@ -298,17 +272,17 @@ ADDON_EXPORT void get_addon(PVRClient* pClient) {
   pClient->OpenDialogChannelAdd = NotImplementedChannel;
   pClient->GetRecordingsAmount = GetRecordingsAmount;
   pClient->GetRecordings = GetRecordings;
-  pClient->DeleteRecording = DeleteRecording;
-  pClient->RenameRecording = RenameRecording;
-  pClient->SetRecordingPlayCount = SetRecordingPlayCount;
-  pClient->SetRecordingLastPlayedPosition = SetRecordingLastPlayedPosition;
+  pClient->DeleteRecording = NotImplementedRecording;
+  pClient->RenameRecording = NotImplementedRecording;
+  pClient->SetRecordingPlayCount = NotImplementedRecordingValue;
+  pClient->SetRecordingLastPlayedPosition = NotImplementedRecordingValue;
   pClient->GetRecordingLastPlayedPosition = GetRecordingLastPlayedPosition;
   pClient->GetRecordingEdl = GetRecordingEdl;
   pClient->GetTimersAmount = GetTimersAmount;
   pClient->GetTimers = GetTimers;
-  pClient->AddTimer = AddTimer;
+  pClient->AddTimer = NotImplementedTimer;
   pClient->DeleteTimer = DeleteTimer;
-  pClient->UpdateTimer = UpdateTimer;
+  pClient->UpdateTimer = NotImplementedTimer;
   pClient->OpenLiveStream = OpenLiveStream;
   pClient->CloseLiveStream = CloseLiveStream;
   pClient->ReadLiveStream = ReadLiveStream;

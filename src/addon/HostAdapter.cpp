@@ -21,3 +21,20 @@ PVR_CHANNEL ToHostChannel(const Canal& canal) {
   channel.bIsHidden = false;
   return channel;
 }
+
+PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo) {
+  PVR_CHANNEL_GROUP group;
+  memset(&group, 0, sizeof(group));
+  CopyText(group.strGroupName, grupo.nombre);
+  group.bIsRadio = false;
+  return group;
+}
+
+PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro) {
+  PVR_CHANNEL_GROUP_MEMBER member;
+  memset(&member, 0, sizeof(member));
+  CopyText(member.strGroupName, miembro.grupo);
+  member.iChannelUniqueId = static_cast<unsigned int>(miembro.id);
+  member.iChannelNumber = static_cast<unsigned int>(miembro.numero);
+  return member;
+}

@@ -15,4 +15,14 @@ void CopyText(char (&target)[N], const std::string& text) {
   CopyText(target, N, text);
 }
 
+// A text field of a host structure, which may lack its terminator.
+template <size_t N>
+std::string HostText(const char (&field)[N]) {
+  size_t length = 0;
+  while (length < N && field[length] != '\0') ++length;
+  return std::string(field, length);
+}
+
 PVR_CHANNEL ToHostChannel(const Canal& canal);
+PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo);
+PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro);

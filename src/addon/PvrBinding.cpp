@@ -1,6 +1,6 @@
 #include "addon/PvrBinding.h"
 
-#include "addon/HostLibrary.h"
+#include "common/Library.h"
 
 CHelper_libXBMC_pvr* PVR = nullptr;
 
@@ -10,30 +10,30 @@ CHelper_libXBMC_pvr::~CHelper_libXBMC_pvr() {
 
 bool CHelper_libXBMC_pvr::RegisterMe(void* handle) {
   m_Handle = handle;
-  m_libXBMC_pvr = hostlib::Open(hostlib::BasePath(handle), XBMC_PVR_LIBRARY_PATH);
+  m_libXBMC_pvr = library::Open(XbmcLibraryPath(handle, XBMC_PVR_LIBRARY_PATH));
   if (m_libXBMC_pvr == nullptr) return false;
 
   void* lib = m_libXBMC_pvr;
   const bool resolved =
-      hostlib::Resolve(lib, "PVR_register_me", PVR_register_me) &&
-      hostlib::Resolve(lib, "PVR_unregister_me", PVR_unregister_me) &&
-      hostlib::Resolve(lib, "PVR_transfer_epg_entry", PVR_transfer_epg_entry) &&
-      hostlib::Resolve(lib, "PVR_transfer_channel_entry", PVR_transfer_channel_entry) &&
-      hostlib::Resolve(lib, "PVR_transfer_timer_entry", PVR_transfer_timer_entry) &&
-      hostlib::Resolve(lib, "PVR_transfer_recording_entry", PVR_transfer_recording_entry) &&
-      hostlib::Resolve(lib, "PVR_add_menu_hook", PVR_add_menu_hook) &&
-      hostlib::Resolve(lib, "PVR_recording", PVR_recording) &&
-      hostlib::Resolve(lib, "PVR_trigger_timer_update", PVR_trigger_timer_update) &&
-      hostlib::Resolve(lib, "PVR_trigger_recording_update", PVR_trigger_recording_update) &&
-      hostlib::Resolve(lib, "PVR_trigger_channel_update", PVR_trigger_channel_update) &&
-      hostlib::Resolve(lib, "PVR_trigger_channel_groups_update",
+      library::Resolve(lib, "PVR_register_me", PVR_register_me) &&
+      library::Resolve(lib, "PVR_unregister_me", PVR_unregister_me) &&
+      library::Resolve(lib, "PVR_transfer_epg_entry", PVR_transfer_epg_entry) &&
+      library::Resolve(lib, "PVR_transfer_channel_entry", PVR_transfer_channel_entry) &&
+      library::Resolve(lib, "PVR_transfer_timer_entry", PVR_transfer_timer_entry) &&
+      library::Resolve(lib, "PVR_transfer_recording_entry", PVR_transfer_recording_entry) &&
+      library::Resolve(lib, "PVR_add_menu_hook", PVR_add_menu_hook) &&
+      library::Resolve(lib, "PVR_recording", PVR_recording) &&
+      library::Resolve(lib, "PVR_trigger_timer_update", PVR_trigger_timer_update) &&
+      library::Resolve(lib, "PVR_trigger_recording_update", PVR_trigger_recording_update) &&
+      library::Resolve(lib, "PVR_trigger_channel_update", PVR_trigger_channel_update) &&
+      library::Resolve(lib, "PVR_trigger_channel_groups_update",
                        PVR_trigger_channel_groups_update) &&
-      hostlib::Resolve(lib, "PVR_trigger_epg_update", PVR_trigger_epg_update) &&
-      hostlib::Resolve(lib, "PVR_transfer_channel_group", PVR_transfer_channel_group) &&
-      hostlib::Resolve(lib, "PVR_transfer_channel_group_member",
+      library::Resolve(lib, "PVR_trigger_epg_update", PVR_trigger_epg_update) &&
+      library::Resolve(lib, "PVR_transfer_channel_group", PVR_transfer_channel_group) &&
+      library::Resolve(lib, "PVR_transfer_channel_group_member",
                        PVR_transfer_channel_group_member) &&
-      hostlib::Resolve(lib, "PVR_free_demux_packet", PVR_free_demux_packet) &&
-      hostlib::Resolve(lib, "PVR_allocate_demux_packet", PVR_allocate_demux_packet);
+      library::Resolve(lib, "PVR_free_demux_packet", PVR_free_demux_packet) &&
+      library::Resolve(lib, "PVR_allocate_demux_packet", PVR_allocate_demux_packet);
   if (!resolved) return false;
 
   m_Callbacks = PVR_register_me(m_Handle);
@@ -45,7 +45,7 @@ void CHelper_libXBMC_pvr::Release() {
     PVR_unregister_me(m_Handle, m_Callbacks);
   }
   m_Callbacks = nullptr;
-  hostlib::Close(m_libXBMC_pvr);
+  library::Close(m_libXBMC_pvr);
 }
 
 void CHelper_libXBMC_pvr::TransferEpgEntry(const ADDON_HANDLE handle, const EPG_TAG* entry) {

@@ -1,61 +1,27 @@
 #include "addon/Settings.h"
 
-#include <cstdio>
+#include <vector>
 
 #include "addon/AddonBinding.h"
-#include "addon/AddonMain.h"
-#include "addon/PvrBinding.h"
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
-#include "backend/Quorvina.h"
 #include "common/Conversions.h"
+#include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
-
-std::string PathRecorded = "/storage/recordings";
-std::string PathTimeShift = "/storage/recordings";
-int lentimeshiftfile = 512;
-std::string servidorCanales = "127.0.0.1";
-std::string FicheroCanalesExternos;
-bool detalleepg = true;
-std::string PathGrabacionSeries = "/storage/recordings";
-int TipoGrabacionPorDefecto = 0;
-bool sincronizartvshow = true;
-bool OcultarRecordingseries = false;
-int canalesgrabacion = 0;
-int minutosantes = 10;
-int minutosdespues = 20;
-int ntemporizadores = 5;
-int nconcurrentes = 1;
-int PuertoVOD = 0;
-bool sincronizar = false;
-int diasantiguedad = 30;
-float inicioventanaSinc = 0.0f;
-float finalventanaSinc = 24.0f;
-int registroshistorial = 30;
-bool ActivarDLNA = false;
-bool TranscodificarDLNA = false;
-int PuertoHttp = 4242;
-int PuertoHttpUpnp = 4243;
-
-int PuertoHttpQuorvina = 2001;
-unsigned int CanalVOD = 10000;
-int puertortsp = 554;
-bool ConexionEnNubeActivada = true;
-
-const int MapaZonasGeograficas[kZonasGeograficas] = {24, 19, 1,  15, 34, 13, 29, 38, 4,
-                                                     6,  32, 10, 37, 31, 12, 35, 36};
+#include "common/SettingValues.h"
 
 namespace {
 
-constexpr size_t kTextSetting = 1024;
+// The host copies a text setting into the caller's buffer without a size;
+// give it room well beyond any path, and keep what fits a host text field.
+constexpr size_t kHostTextRoom = 16384;
+constexpr size_t kMaxText = 1023;
 constexpr int kPacketSize = 188;
 constexpr int kDemarcacionPorDefecto = 19;
 
 bool ReadText(const char* key, std::string& target) {
-  char buffer[kTextSetting] = {0};
-  if (!XBMC->GetSetting(key, buffer)) return false;
-  buffer[kTextSetting - 1] = '\0';
-  target = buffer;
+  std::vector<char> buffer(kHostTextRoom, '\0');
+  if (!XBMC->GetSetting(key, buffer.data())) return false;
+  buffer[kMaxText] = '\0';
+  target = buffer.data();
   return true;
 }
 
@@ -124,68 +90,4 @@ void ADDON_ReadSettings() {
     }
   }
   conf.Provincia = convertInttoString(demarcacion);
-}
-
-namespace {
-
-struct Hook {
-  unsigned int id;
-  unsigned int stringId;
-  PVR_MENUHOOK_CAT category;
-};
-
-constexpr Hook kHooks[] = {{1, 30200, PVR_MENUHOOK_ALL},     {2, 30230, PVR_MENUHOOK_ALL},
-                           {3, 30210, PVR_MENUHOOK_CHANNEL}, {4, 30220, PVR_MENUHOOK_RECORDING},
-                           {5, 30240, PVR_MENUHOOK_ALL},     {6, 30250, PVR_MENUHOOK_ALL},
-                           {7, 30260, PVR_MENUHOOK_ALL},     {8, 30270, PVR_MENUHOOK_EPG}};
-
-}  // namespace
-
-void AltasMenusHooks() {
-  if (PVR == nullptr) return;
-  for (const Hook& h : kHooks) {
-    if (h.id == 8 && !ultimos7dias) continue;
-    PVR_MENUHOOK hook{};
-    hook.iHookId = h.id;
-    hook.iLocalizedStringId = h.stringId;
-    hook.category = h.category;
-    PVR->AddMenuHook(&hook);
-  }
-}
-
-PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) {
-  Quorvina* controller = quorvina;
-  if (controller == nullptr) return PVR_ERROR_NO_ERROR;
-  switch (hook.iHookId) {
-    case 1:
-      controller->VisualizarSeries();
-      break;
-    case 2:
-      controller->VisualizarSincronizaciones();
-      break;
-    case 3:
-      controller->RecargarCanales(true);
-      break;
-    case 4: {
-      char id[sizeof(item.data.recording.strRecordingId)];
-      snprintf(id, sizeof(id), "%s", item.data.recording.strRecordingId);
-      controller->GrabarenLocalRecording(id);
-      break;
-    }
-    case 5:
-      controller->LimpiarGrabacionesSinFichero();
-      break;
-    case 6:
-      controller->RecargarTemporizadores();
-      break;
-    case 7:
-      controller->RecargarEPG();
-      break;
-    case 8:
-      controller->AbrirCatchup(static_cast<unsigned int>(item.data.iEpgUid));
-      break;
-    default:
-      break;
-  }
-  return PVR_ERROR_NO_ERROR;
 }

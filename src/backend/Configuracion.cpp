@@ -2,15 +2,13 @@
 
 #include <rapidjson/document.h>
 
-#include "addon/AddonBinding.h"
-#include "addon/Settings.h"
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
-#include "backend/Http.h"
+#include "common/DatosConfiguracion.h"
+#include "common/HostServices.h"
+#include "common/Http.h"
+#include "common/SettingValues.h"
+#include "common/StorageLayout.h"
 #include "common/Utils.h"
 #include "common/XMLNode.h"
-
-Configuracion* configuracion = nullptr;
 
 namespace {
 
@@ -64,8 +62,7 @@ bool Configuracion::ObtenerConfiguracionhttp() {
   const std::string cliente = Pedir(kPerfilCliente);
   if (cliente.empty()) {
     if (detalleepg || TipoGrabacionPorDefecto != 2) {
-      XBMC->QueueNotification(QUEUE_ERROR, "%s",
-                              XBMC->GetLocalizedString(kAvisoSinServidor).c_str());
+      NotificarCadena(NoticeKind::Error, kAvisoSinServidor);
     }
     return false;
   }
@@ -133,6 +130,11 @@ bool Configuracion::ObtenerConfiguracionhttp() {
 bool Configuracion::CargarConfiguracionhttp() {
   XMLResults resultado{};
   XMLNode raiz = XMLNode::parseFile(DeUTF8a1252(m_ruta).c_str(), "Configuracion", &resultado);
+  // A fresh installation has no cache yet: nothing is wrong then.
+  if (resultado.error == eXMLErrorFileNotFound) {
+    GenerarLogDebug("Configuracion.xml no existe todavia");
+    return false;
+  }
   if (resultado.error != eXMLErrorNone && resultado.error != eXMLErrorMissingEndTag) {
     GenerarLogError(std::string("Configuracion.xml no cargado: ") +
                     XMLNode::getError(resultado.error));
@@ -171,9 +173,7 @@ std::string Configuracion::TextoConfiguracion() {
 }
 
 void Configuracion::GrabarConfiguracionhttp() {
-  void* fichero = XBMC->OpenFileForWrite(m_ruta.c_str(), true);
-  if (fichero == nullptr) return;
-  const std::string texto = TextoConfiguracion();
-  XBMC->WriteFile(fichero, texto.data(), texto.size());
-  XBMC->CloseFile(fichero);
+  if (!EscribirFichero(m_ruta, TextoConfiguracion())) {
+    GenerarLogError("Configuracion.xml no se ha podido escribir");
+  }
 }

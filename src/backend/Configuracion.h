@@ -30,5 +30,3 @@ class Configuracion : public PLATFORM::CThread {
   std::string m_fichero = "Configuracion.xml";
   std::string m_ruta;
 };
-
-extern Configuracion* configuracion;

@@ -1,10 +1,11 @@
 // The controller's discovery pass: from the national entry point to the
 // subscriber's regional server, then the line-up from its records.
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
 #include "backend/Quorvina.h"
+#include "common/DatosConfiguracion.h"
+#include "common/StorageLayout.h"
 #include "common/Utils.h"
 #include "common/XMLNode.h"
+#include "discovery/Canales.h"
 #include "discovery/PayLoads.h"
 
 std::string DireccionProvincia;
@@ -33,7 +34,7 @@ void Quorvina::ObtenerDireccionyPuertoProvincia(const std::string& xml) {
   GenerarLogDebug("ObtenerDireccionyPuertoProvincia Salida");
 }
 
-bool Quorvina::ObtenerDatosBasicos(bool conGuia) {
+bool Quorvina::ObtenerDatosBasicos(bool /*conGuia*/) {
   const DatosConfiguracion& conf = configuracionquorvina;
   PayLoads entrada(conf.IPInicial, conf.PuertoInicial, PathPayloadBase);
   GenerarLogDebug("ObtenerDatosQuorvina Entrada 1");
@@ -56,14 +57,9 @@ bool Quorvina::ObtenerDatosBasicos(bool conGuia) {
   GenerarLogDebug("Salida PayLoads DireccionProvincia");
   GenerarLogDebug("Entrada CargarXmlCanales ObtenerDatosQuorvina");
   CargandoCanales = true;
-  CargarCanales();
+  m_canales->CargarCanales();
   CargandoCanales = false;
   GenerarLogDebug("Salida CargarXmlCanales ObtenerDatosQuorvina");
-
-  if (conGuia) {
-    const std::string bcg = regional.ObtenerXMLPayLoad("06");
-    if (!bcg.empty()) GenerarEPG(bcg);
-  }
   regional.Limpiar();
   return true;
 }

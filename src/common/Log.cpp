@@ -1,26 +1,20 @@
 #include "common/Log.h"
 
-#include "addon/AddonBinding.h"
 #include "common/Globals.h"
+#include "common/HostServices.h"
 
 namespace {
 constexpr size_t kMaxMessage = 1024;
 
-void Write(addon_log level, const std::string& message) {
-  if (XBMC == nullptr) return;
-  // Passed as an argument, never as the format: log texts carry '%' freely.
-  if (message.size() > kMaxMessage) {
-    XBMC->Log(level, "%s", message.substr(0, kMaxMessage).c_str());
-  } else {
-    XBMC->Log(level, "%s", message.c_str());
-  }
+void Write(LogLevel level, const std::string& message) {
+  TheHost().Log(level, message.size() > kMaxMessage ? message.substr(0, kMaxMessage) : message);
 }
 }  // namespace
 
 void GenerarLogDebug(const std::string& message) {
-  if (ModoDebug) Write(LOG_NOTICE, message);
+  if (ModoDebug) Write(LogLevel::Notice, message);
 }
 
 void GenerarLogError(const std::string& message) {
-  Write(LOG_ERROR, message);
+  Write(LogLevel::Error, message);
 }

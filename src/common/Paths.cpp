@@ -1,6 +1,6 @@
 #include "common/Paths.h"
 
-#include "addon/AddonBinding.h"
+#include "common/HostServices.h"
 
 namespace {
 constexpr const char* kSeparators = "/\\";
@@ -24,16 +24,17 @@ void ObtenerDirectorioyFichero(const std::string& path, std::string& folder, std
 }
 
 bool creardirectorio(const std::string& path) {
-  if (XBMC == nullptr || path.empty()) return false;
-  if (XBMC->DirectoryExists(path.c_str())) return true;
+  if (path.empty()) return false;
+  HostServices& host = TheHost();
+  if (host.DirectoryExists(path)) return true;
   const size_t cut = path.find_last_of(kSeparators);
   if (cut != std::string::npos && cut > 0) {
     creardirectorio(path.substr(0, cut));
-    if (XBMC->DirectoryExists(path.c_str())) return true;
+    if (host.DirectoryExists(path)) return true;
   }
-  return XBMC->CreateDirectory(path.c_str());
+  return host.CreateDirectory(path);
 }
 
 bool EliminarFichero(const std::string& path) {
-  return XBMC != nullptr && XBMC->DeleteFile(path.c_str());
+  return TheHost().DeleteFile(path);
 }

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <sstream>
 
-#include "addon/AddonBinding.h"
+#include "common/HostServices.h"
 
 namespace {
 
@@ -192,8 +192,7 @@ void Deletevector(std::vector<int>& list, int value) {
 }
 
 std::string De1252aUTF8(const std::string& text) {
-  if (XBMC == nullptr) return text;
-  return XBMC->UnknownToUTF8(text);
+  return TheHost().UnknownToUtf8(text);
 }
 
 std::string DeUTF8a1252(const std::string& text) {

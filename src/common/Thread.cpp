@@ -7,31 +7,11 @@
 #include <vector>
 
 #include "common/Globals.h"
+#include "common/Log.h"
 
 namespace PLATFORM {
 
 namespace {
-
-// Threads that have been started and not yet destroyed.
-std::mutex g_registryMutex;
-std::vector<CThread*>& Registry() {
-  static std::vector<CThread*> threads;
-  return threads;
-}
-
-void Register(CThread* thread) {
-  std::lock_guard<std::mutex> lock(g_registryMutex);
-  auto& threads = Registry();
-  if (std::find(threads.begin(), threads.end(), thread) == threads.end()) {
-    threads.push_back(thread);
-  }
-}
-
-void Unregister(CThread* thread) {
-  std::lock_guard<std::mutex> lock(g_registryMutex);
-  auto& threads = Registry();
-  threads.erase(std::remove(threads.begin(), threads.end(), thread), threads.end());
-}
 
 // Sleeps are cut in slices so that the process-wide stop flag is seen quickly.
 constexpr uint32_t kSleepSliceMs = 100;
@@ -51,21 +31,16 @@ bool CConditionImpl::Wait(std::recursive_mutex& mutex, uint32_t ms) {
   return woken;
 }
 
-void CConditionImpl::Signal() {
-  m_condition.notify_one();
-}
-
 void CConditionImpl::Broadcast() {
   m_condition.notify_all();
 }
 
 CEvent::CEvent(bool autoReset) : m_autoReset(autoReset) {}
 
+// Every waiter wakes; an auto-reset event stays set until the last of them
+// has left its wait.
 void CEvent::Notify() {
-  std::lock_guard<std::recursive_mutex> lock(m_mutex);
-  m_signaled = true;
-  m_broadcast = false;
-  m_condition.Signal();
+  Broadcast();
 }
 
 void CEvent::Broadcast() {
@@ -109,7 +84,6 @@ CThread::CThread() = default;
 
 CThread::~CThread() {
   StopThread(0);
-  Unregister(this);
 }
 
 bool CThread::Running() {
@@ -146,7 +120,6 @@ bool CThread::Start(bool wait) {
     return false;
   }
   m_bJoinable = true;
-  Register(this);
   if (wait) {
     while (!m_bEntered && !m_bStopped) m_condition.Wait(m_mutex, 0);
   }
@@ -227,13 +200,10 @@ void CThread::Join() {
   pthread_join(thread, nullptr);
 }
 
-void CThread::StopAll(int msEach) {
-  std::vector<CThread*> threads;
-  {
-    std::lock_guard<std::mutex> lock(g_registryMutex);
-    threads = Registry();
-  }
-  for (CThread* thread : threads) thread->StopThread(msEach);
+bool StopWorker(CThread& worker, int ms, const std::string& name) {
+  if (worker.StopThread(ms)) return true;
+  GenerarLogError("El proceso " + name + " no ha terminado a tiempo");
+  return false;
 }
 
 }  // namespace PLATFORM

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -15,7 +16,6 @@ class CConditionImpl {
  public:
   // Yields first, then waits; ms 0 waits without limit. True when woken.
   bool Wait(std::recursive_mutex& mutex, uint32_t ms);
-  void Signal();
   void Broadcast();
 
  private:
@@ -63,10 +63,6 @@ class CThread {
   // Name shown by debuggers and top -H (at most 15 characters are kept).
   void SetThreadName(const std::string& name) { m_name = name; }
 
-  // Stops and joins every thread that is still running; used at unload so
-  // that no worker outlives the library's code.
-  static void StopAll(int msEach);
-
  private:
   static void* ThreadHandler(void* self);
   void Join();
@@ -81,5 +77,21 @@ class CThread {
   pthread_t m_thread{};
   std::string m_name = "quorvina";
 };
+
+// Stops a worker its owner holds, waiting at most `ms`. A worker that does
+// not end in time is let go instead of destroyed under its running thread,
+// and logged; false then.
+bool StopWorker(CThread& worker, int ms, const std::string& name);
+
+template <typename T>
+bool StopOwnedWorker(std::unique_ptr<T>& worker, int ms, const std::string& name) {
+  if (!worker) return true;
+  if (StopWorker(*worker, ms, name)) {
+    worker.reset();
+    return true;
+  }
+  worker.release();  // still running: its memory must outlive it
+  return false;
+}
 
 }  // namespace PLATFORM

@@ -5,5 +5,5 @@
 #include "common/Globals.h"
 #include "common/Log.h"
 #include "common/Paths.h"
-#include "common/Sockets.h"
+#include "common/Socket.h"
 #include "common/Text.h"

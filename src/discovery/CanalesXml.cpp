@@ -1,10 +1,9 @@
-// Writing "Canales.xml" from the discovery records.
+#include "discovery/CanalesXml.h"
+
 #include <set>
 
-#include "addon/AddonBinding.h"
-#include "addon/StorageLayout.h"
-#include "common/Utils.h"
-#include "discovery/Canales.h"
+#include "common/Conversions.h"
+#include "common/Text.h"
 
 namespace {
 
@@ -18,11 +17,12 @@ std::string WithoutLineFeeds(std::string text) {
   return text;
 }
 
-std::string ChannelLine(int number, const SingleService& service) {
-  const std::string logo =
-      service.LogoURI.empty()
-          ? Canales::httpLogosBlancos + service.ServiceName + Canales::httpExtensionLogosBlancos
-          : WithoutLineFeeds(service.LogoURI);
+}  // namespace
+
+std::string LineaCanal(int number, const SingleService& service) {
+  const std::string logo = service.LogoURI.empty()
+                               ? httpLogosBlancos + service.ServiceName + httpExtensionLogosBlancos
+                               : WithoutLineFeeds(service.LogoURI);
   return "<Canal " + Attribute("NumeroCanal", convertInttoString(number)) +
          Attribute("ID", service.ServiceName) +
          Attribute("Nombre", stringtoescape(WithoutLineFeeds(service.Name))) +
@@ -34,51 +34,26 @@ std::string ChannelLine(int number, const SingleService& service) {
          "/>\n";
 }
 
-}  // namespace
-
-void Canales::GenerarXML() {
-  GenerarXML(FilterFromConfiguration());
+std::string TextoCanalesXml(const CanalesRecorded& recorded, const std::string& lines) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Canales>\n<Version " +
+         Attribute("VersionOrden", convertInttoString(recorded.orderVersion)) +
+         Attribute("VersionCanales", convertInttoString(recorded.listVersion)) +
+         Attribute("paquetes", recorded.packages) + Attribute("demarcacion", recorded.demarcation) +
+         Attribute("TipodeBusqueda", convertInttoString(recorded.searchType)) + "/>\n" + lines +
+         "</Canales>\n";
 }
 
-void Canales::GenerarXML(const Filter& filter) {
-  const std::string header =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Canales>\n<Version " +
-      Attribute("VersionOrden", convertInttoString(m_servicesOrder.Version())) +
-      Attribute("VersionCanales", convertInttoString(m_serviceList.Version())) +
-      Attribute("paquetes", filter.packages) + Attribute("demarcacion", filter.demarcation) +
-      Attribute("TipodeBusqueda", convertInttoString(filter.searchType)) + "/>\n";
-
-  const std::string lines =
-      filter.allPackages
-          ? GenerarLineasCanales(m_servicesOrder.FullOrder(), true, filter.packages)
-          : GenerarLineasCanales(m_servicesOrder.SubscribedOrder(), false, filter.packages);
-  // Nothing selected, or stopped half-way: the old file stays.
-  if (lines.empty() || Parar() || XBMC == nullptr) return;
-
-  const std::string text = header + lines + "</Canales>\n";
-  void* file = XBMC->OpenFileForWrite(PathCompletoCanales.c_str(), true);
-  if (file == nullptr) return;
-  const ssize_t written = XBMC->WriteFile(file, text.data(), text.size());
-  XBMC->CloseFile(file);
-  if (written != static_cast<ssize_t>(text.size())) {
-    GenerarLogError("Canales.xml escrito de forma incompleta");
-  }
-}
-
-std::string Canales::GenerarLineasCanales(const ServicesOrder::Orden& orden, bool todosPaquetes) {
-  return GenerarLineasCanales(orden, todosPaquetes, FilterFromConfiguration().packages);
-}
-
-std::string Canales::GenerarLineasCanales(const ServicesOrder::Orden& orden, bool todosPaquetes,
-                                          const std::string& packages) {
-  const auto& services = m_serviceList.Services();
-  const ServicesOrder::Orden& subscribed = m_servicesOrder.SubscribedOrder();
+std::string GenerarLineasCanales(const ServicesOrder::Orden& orden,
+                                 const ServicesOrder::Orden& subscribed,
+                                 const std::map<std::string, SingleService>& services,
+                                 bool todosPaquetes, const std::string& packages,
+                                 const ChannelProbe& probe, const StopCheck& stop) {
   std::set<std::string> deadAddresses;
   std::set<std::string> usedNames;
   std::string lines;
 
   for (const auto& [serviceName, orderNumber] : orden) {
-    if (Parar()) return std::string();
+    if (stop && stop()) return std::string();
     const auto mine = subscribed.find(serviceName);
     const int number = todosPaquetes && mine != subscribed.end() ? mine->second : orderNumber;
 
@@ -90,11 +65,11 @@ std::string Canales::GenerarLineasCanales(const ServicesOrder::Orden& orden, boo
     if (usedNames.count(service.Name) != 0) continue;
 
     const bool explicitlySubscribed = mine != subscribed.end() && !packages.empty();
-    if (todosPaquetes && !explicitlySubscribed && !m_probe(service.Address, service.Port)) {
+    if (todosPaquetes && !explicitlySubscribed && !probe(service.Address, service.Port)) {
       deadAddresses.insert(service.Address);
       continue;
     }
-    lines += ChannelLine(number, service);
+    lines += LineaCanal(number, service);
     usedNames.insert(service.Name);
   }
   return lines;

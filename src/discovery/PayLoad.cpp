@@ -1,6 +1,6 @@
 #include "discovery/PayLoad.h"
 
-#include "addon/AddonBinding.h"
+#include "common/HostServices.h"
 #include "common/Utils.h"
 #include "common/XMLNode.h"
 
@@ -81,14 +81,10 @@ std::string PayLoad::FileName(const Segment& segment) {
 
 void PayLoad::CrearFichero(const Segment& segment) {
   const std::string path = FileName(segment);
-  if (path.empty() || XBMC == nullptr) return;
-
-  if (!XBMC->DirectoryExists(folder_.c_str())) XBMC->CreateDirectory(folder_.c_str());
-  void* file = XBMC->OpenFileForWrite(path.c_str(), true);
-  if (file == nullptr) return;
-  const std::string text = segment.getSegment();
-  XBMC->WriteFile(file, text.data(), text.size());
-  XBMC->CloseFile(file);
+  if (path.empty()) return;
+  HostServices& host = TheHost();
+  if (!host.DirectoryExists(folder_)) host.CreateDirectory(folder_);
+  EscribirFichero(path, segment.getSegment());
 }
 
 std::string PayLoad::GetXML() const {

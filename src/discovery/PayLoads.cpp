@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "addon/AddonBinding.h"
+#include "common/HostServices.h"
 #include "common/Utils.h"
 
 namespace {
@@ -107,9 +107,7 @@ bool PayLoads::CargarPayLoads() {
 
   if (StopFlag()) return false;
   if (failed >= kMaxIntentos && !finished_) {
-    if (XBMC != nullptr) {
-      XBMC->QueueNotification(QUEUE_ERROR, "%s", XBMC->GetLocalizedString(kAviso).c_str());
-    }
+    NotificarCadena(NoticeKind::Error, kAviso);
     return false;
   }
   return true;
@@ -129,19 +127,17 @@ void PayLoads::Limpiar() {
 }
 
 bool PayLoads::OpenGroup() {
-  sockaddr_in address{};
-  if (CrearClienteUdp(socket_, address, address_, port_, 0, false)) return true;
+  if (CrearClienteUdp(socket_, address_, port_, 0, false)) return true;
   std::this_thread::sleep_for(kPausaApertura);
   return false;
 }
 
 int PayLoads::Receive(unsigned char* buffer, int size) {
-  return static_cast<int>(recv(socket_, buffer, static_cast<size_t>(size), 0));
+  return static_cast<int>(recv(socket_.fd(), buffer, static_cast<size_t>(size), 0));
 }
 
 void PayLoads::CloseGroup() {
-  CerrarConexionUdp(socket_, address_, false);
-  socket_ = 0;
+  CerrarConexionUdp(socket_);
 }
 
 std::string PayLoads::ObtenerXMLTotal() const {
@@ -203,8 +199,10 @@ Trama PayLoads::GenerarTrama(int length, const unsigned char* buffer) const {
   trama.lastSection = Converttoint(9, 2, buffer, size) & 0x0fff;
   trama.flags = ConvertHex(11, 1, buffer, size);
   // The body starts at byte 12 whatever the flags announce: bodies are
-  // plain XML and the CRC is cut off but not checked.
+  // plain XML. The CRC, when present, covers the whole segment; the segment
+  // checks it once it has every section.
   const size_t end = size - (trama.crc ? kCrc : 0);
+  if (trama.crc) trama.crcValue = Converttoint(static_cast<int>(end), 4, buffer, size);
   trama.body.assign(reinterpret_cast<const char*>(buffer) + kCabecera, end - kCabecera);
   trama.valid = true;
   return trama;

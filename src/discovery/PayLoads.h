@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Socket.h"
 #include "common/Thread.h"
 #include "discovery/PayLoad.h"
 #include "discovery/Trama.h"
@@ -95,5 +96,5 @@ class PayLoads : public PLATFORM::CThread {
   std::vector<std::string> segments_;
   bool result_ = false;
   time_t deadline_ = 0;
-  int socket_ = 0;
+  UdpSocket socket_;
 };

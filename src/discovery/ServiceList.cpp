@@ -1,6 +1,6 @@
 #include "discovery/ServiceList.h"
 
-#include "addon/StorageLayout.h"
+#include "common/StorageLayout.h"
 #include "common/Utils.h"
 
 const char* const FicheroServiceList = "02_0000.xml";

@@ -1,7 +1,7 @@
 #include "discovery/ServicesOrder.h"
 
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
+#include "common/DatosConfiguracion.h"
+#include "common/StorageLayout.h"
 #include "common/Utils.h"
 #include "discovery/ServiceList.h"
 

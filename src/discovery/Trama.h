@@ -10,6 +10,7 @@ struct Trama {
   bool valid = false;
   // Byte 0 equals 0x01: the last four bytes are a CRC-32 and not body.
   bool crc = false;
+  uint32_t crcValue = 0;  // those four bytes, big-endian
   uint32_t totalSize = 0;
   std::string payloadId;  // two lower-case hex digits
   std::string segmentId;  // four lower-case hex digits

@@ -1,7 +1,8 @@
 #include "gui/GUIDialogBase.h"
 
-#include "addon/GuiBinding.h"
 #include "common/Log.h"
+#include "gui/GuiBinding.h"
+#include "host/xbmc_gui_types.h"
 
 namespace {
 CGUIDialogBase* Dialog(GUIHANDLE cbhdl) {
@@ -66,15 +67,15 @@ bool CGUIDialogBase::CloseOnBackAction(int actionId) {
   }
 }
 
-bool CGUIDialogBase::OnInitCB(GUIHANDLE cbhdl) {
+bool CGUIDialogBase::OnInitCB(void* cbhdl) {
   return Dialog(cbhdl)->OnInit();
 }
-bool CGUIDialogBase::OnFocusCB(GUIHANDLE cbhdl, int controlId) {
+bool CGUIDialogBase::OnFocusCB(void* cbhdl, int controlId) {
   return Dialog(cbhdl)->OnFocus(controlId);
 }
-bool CGUIDialogBase::OnClickCB(GUIHANDLE cbhdl, int controlId) {
+bool CGUIDialogBase::OnClickCB(void* cbhdl, int controlId) {
   return Dialog(cbhdl)->OnClick(controlId);
 }
-bool CGUIDialogBase::OnActionCB(GUIHANDLE cbhdl, int actionId) {
+bool CGUIDialogBase::OnActionCB(void* cbhdl, int actionId) {
   return Dialog(cbhdl)->OnAction(actionId);
 }

@@ -4,8 +4,7 @@
 
 #include <string>
 
-#include "host/xbmc_gui_types.h"
-
+class CAddonGUIWindow;
 class CHelper_libXBMC_gui;
 
 class CGUIDialogBase {
@@ -35,8 +34,9 @@ class CGUIDialogBase {
   CHelper_libXBMC_gui* m_gui = nullptr;
 
  private:
-  static bool OnInitCB(GUIHANDLE cbhdl);
-  static bool OnFocusCB(GUIHANDLE cbhdl, int controlId);
-  static bool OnClickCB(GUIHANDLE cbhdl, int controlId);
-  static bool OnActionCB(GUIHANDLE cbhdl, int actionId);
+  // The host hands back the window's callback handle: this dialog.
+  static bool OnInitCB(void* cbhdl);
+  static bool OnFocusCB(void* cbhdl, int controlId);
+  static bool OnClickCB(void* cbhdl, int controlId);
+  static bool OnActionCB(void* cbhdl, int actionId);
 };

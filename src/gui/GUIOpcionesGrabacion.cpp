@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "addon/GuiBinding.h"
 #include "common/Text.h"
+#include "gui/GuiBinding.h"
 #include "series/Serie.h"
 
 namespace {

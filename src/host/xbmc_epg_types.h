@@ -1,4 +1,5 @@
-// Host PVR API: one programme-guide entry as the host receives it.
+// Host PVR API: one programme-guide entry as the host receives it, packed
+// as the host declares it.
 #pragma once
 
 #include <ctime>
@@ -25,6 +26,7 @@ struct EPG_TAG {
   int iEpisodeNumber;
   int iEpisodePartNumber;
   const char* strEpisodeName;
-};
+  const char* strRecordingId;  // the add-on leaves it null
+} __attribute__((packed));
 
 }  // extern "C"

@@ -108,3 +108,13 @@ typedef void (*GUI_control_release_rendering_t)(CAddonGUIRenderingControl* contr
 #define XBMC_ADDON_LIBRARY_PATH "/library.xbmc.addon/libXBMC_addon-x86-osx.so"
 #define XBMC_PVR_LIBRARY_PATH "/library.xbmc.pvr/libXBMC_pvr-x86-osx.so"
 #define XBMC_GUI_LIBRARY_PATH "/library.xbmc.gui/libXBMC_gui-x86-osx.so"
+
+#include <string>
+
+// The full path of one of the three libraries: the host's add-on library
+// folder is the first string of the callback block handed to ADDON_Create.
+inline std::string XbmcLibraryPath(void* callbacks, const char* relative) {
+  const auto* cb = static_cast<const AddonCB*>(callbacks);
+  const std::string base = cb != nullptr && cb->libBasePath != nullptr ? cb->libBasePath : "";
+  return base + relative;
+}

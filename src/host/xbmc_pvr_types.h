@@ -17,6 +17,10 @@
 #define PVR_ADDON_INPUT_FORMAT_STRING_LENGTH 32
 #define PVR_STREAM_MAX_STREAMS 20
 
+// The host declares its PVR data structures packed (GCC's packed attribute);
+// the function table and PVR_PROPERTIES keep their natural layout.
+#define ATTRIBUTE_PACKED __attribute__((packed))
+
 extern "C" {
 
 enum PVR_ERROR {
@@ -83,7 +87,7 @@ struct PVR_ADDON_CAPABILITIES {
   bool bSupportsRecordingFolders;
   bool bSupportsRecordingPlayCount;
   bool bSupportsLastPlayedPosition;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_STREAM_PROPERTIES {
   unsigned int iStreamCount;
@@ -104,7 +108,7 @@ struct PVR_STREAM_PROPERTIES {
     int iBitRate;
     int iBitsPerSample;
   } stream[PVR_STREAM_MAX_STREAMS];
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_SIGNAL_STATUS {
   char strAdapterName[PVR_ADDON_NAME_STRING_LENGTH];
@@ -119,7 +123,7 @@ struct PVR_SIGNAL_STATUS {
   double dVideoBitrate;
   double dAudioBitrate;
   double dDolbyBitrate;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_CHANNEL {
   unsigned int iUniqueId;
@@ -132,18 +136,18 @@ struct PVR_CHANNEL {
   unsigned int iEncryptionSystem;
   char strIconPath[PVR_ADDON_URL_STRING_LENGTH];
   bool bIsHidden;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_CHANNEL_GROUP {
   char strGroupName[PVR_ADDON_NAME_STRING_LENGTH];
   bool bIsRadio;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_CHANNEL_GROUP_MEMBER {
   char strGroupName[PVR_ADDON_NAME_STRING_LENGTH];
   unsigned int iChannelUniqueId;
   unsigned int iChannelNumber;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_TIMER {
   unsigned int iClientIndex;
@@ -164,7 +168,7 @@ struct PVR_TIMER {
   unsigned int iMarginEnd;
   int iGenreType;
   int iGenreSubType;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_RECORDING {
   char strRecordingId[PVR_ADDON_NAME_STRING_LENGTH];
@@ -185,19 +189,19 @@ struct PVR_RECORDING {
   int iGenreSubType;
   int iPlayCount;
   int iLastPlayedPosition;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_EDL_ENTRY {
   long long start;
   long long end;
   int type;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_MENUHOOK {
   unsigned int iHookId;
   unsigned int iLocalizedStringId;
   PVR_MENUHOOK_CAT category;
-};
+} ATTRIBUTE_PACKED;
 
 struct PVR_MENUHOOK_DATA {
   PVR_MENUHOOK_CAT cat;
@@ -207,7 +211,7 @@ struct PVR_MENUHOOK_DATA {
     PVR_TIMER timer;
     PVR_RECORDING recording;
   } data;
-};
+} ATTRIBUTE_PACKED;
 
 // The client's function table, in the host's slot order.
 struct PVRClient {

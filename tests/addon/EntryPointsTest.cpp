@@ -1,85 +1,133 @@
+// The exported entry points as the host calls them.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <tuple>
 
 #include "addon/AddonMain.h"
 #include "addon/HostAdapter.h"
-#include "addon/Settings.h"
-#include "backend/DatosConfiguracion.h"
+#include "addon/MenuHooks.h"
 #include "backend/Quorvina.h"
+#include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
+#include "common/HostServices.h"
+#include "common/HttpGlobals.h"
+#include "common/SettingValues.h"
+#include "common/StorageLayout.h"
 #include "host/xbmc_pvr_types.h"
-#include "support/FakeHost.h"
+#include "support/InProcessHost.h"
 
 extern "C" void get_addon(PVRClient* client);
 extern "C" void ADDON_Announce(const char*, const char*, const char*, const void*);
-extern "C" ADDON_STATUS ADDON_Create(void*, void*);
-extern "C" ADDON_STATUS ADDON_SetSetting(const char*, const void*);
 
 namespace {
 
 class EntryPointsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    memset(&client, 0, sizeof(client));
-    get_addon(&client);
-    PararProceso = false;
-  }
+  void SetUp() override { get_addon(&client); }
   void TearDown() override { PararProceso = false; }
-  PVRClient client;
-  FakeHost host;
+  PVRClient client{};
+  InProcessHost host;
 };
 
-TEST_F(EntryPointsTest, FillsEverySlotOfTheTable) {
+// A controller, not started, over a stored line-up of two channels and
+// without a profile server.
+class WithControllerTest : public EntryPointsTest {
+ protected:
+  void SetUp() override {
+    EntryPointsTest::SetUp();
+    host.UseStorage();
+    httpHostQuorvinaConfiguracion = "127.0.0.1";
+    PuertoHttpQuorvina = 1;
+    std::string canales = "<Canales>";
+    for (const char* id : {"1", "2"}) {
+      canales += std::string("<Canal NumeroCanal=\"1\" ID=\"") + id +
+                 "\" Nombre=\"A\" ServiceNameOriginal=\"" + id +
+                 "\" ServiceType=\"1\" ip=\"239.0.0.1\" puerto=\"1\"/>";
+    }
+    EscribirFichero(PathCompletoCanales, canales + "</Canales>");
+    quorvina = new Quorvina();
+  }
+  void TearDown() override {
+    delete quorvina;
+    quorvina = nullptr;
+    configuracionquorvina = DatosConfiguracion();
+    httpHostQuorvinaConfiguracion = "172.26.22.23";
+    PuertoHttpQuorvina = 2001;
+    EntryPointsTest::TearDown();
+  }
+  PVR_ERROR Hook(unsigned int id) {
+    const PVR_MENUHOOK hook{.iHookId = id, .iLocalizedStringId = 0, .category = PVR_MENUHOOK_ALL};
+    PVR_MENUHOOK_DATA item{};
+    return client.MenuHook(hook, item);
+  }
+};
+
+TEST_F(EntryPointsTest, EverySlotOfTheTableIsFilled) {
   const auto* slots = reinterpret_cast<void* const*>(&client);
   for (size_t i = 0; i < sizeof(client) / sizeof(void*); ++i) {
     EXPECT_NE(slots[i], nullptr) << "slot " << i;
   }
 }
 
-TEST_F(EntryPointsTest, IdentityAndCapabilities) {
-  EXPECT_STREQ(client.GetPVRAPIVersion(), "1.9.2");
-  EXPECT_STREQ(client.GetMininumGUIAPIVersion(), "5.3.0");
-  EXPECT_STREQ(client.GetBackendName(), "PVR Quorvina");
-  EXPECT_STREQ(client.GetBackendVersion(), "1.0.0");
-  EXPECT_STREQ(client.GetConnectionString(), "conectado");
-  PVR_ADDON_CAPABILITIES caps;
-  memset(&caps, 0xff, sizeof(caps));
-  EXPECT_EQ(client.GetAddonCapabilities(&caps), PVR_ERROR_NO_ERROR);
-  const bool expected[] = {true, true, false, true, true, true, false,
-                           true, true, true,  true, true, false};
-  const auto* flags = reinterpret_cast<const bool*>(&caps);
-  for (size_t i = 0; i < sizeof(expected); ++i) EXPECT_EQ(flags[i], expected[i]) << i;
+// An action that nothing carries out must not answer success.
+TEST_F(WithControllerTest, ActionsWithoutASubsystemAnswerNotImplemented) {
+  const PVR_TIMER timer{};
+  const PVR_RECORDING recording{};
+  const PVR_CHANNEL channel{};
+  PVR_STREAM_PROPERTIES properties{};
+  const struct {
+    const char* entry;
+    std::function<PVR_ERROR()> call;
+  } cases[] = {
+      {"AddTimer", [&] { return client.AddTimer(timer); }},
+      {"DeleteTimer", [&] { return client.DeleteTimer(timer, true); }},
+      {"UpdateTimer", [&] { return client.UpdateTimer(timer); }},
+      {"DeleteRecording", [&] { return client.DeleteRecording(recording); }},
+      {"RenameRecording", [&] { return client.RenameRecording(recording); }},
+      {"SetRecordingPlayCount", [&] { return client.SetRecordingPlayCount(recording, 1); }},
+      {"SetRecordingLastPlayedPosition",
+       [&] { return client.SetRecordingLastPlayedPosition(recording, 60); }},
+      {"GetStreamProperties", [&] { return client.GetStreamProperties(&properties); }},
+      {"DeleteChannel", [&] { return client.DeleteChannel(channel); }},
+      {"series (hook 1)", [&] { return Hook(1); }},
+      {"copy (hook 2)", [&] { return Hook(2); }},
+      {"copy a recording (hook 4)", [&] { return Hook(4); }},
+      {"clean recordings (hook 5)", [&] { return Hook(5); }},
+      {"catch-up (hook 8)", [&] { return Hook(8); }},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.call(), PVR_ERROR_NOT_IMPLEMENTED) << c.entry;
+  EXPECT_TRUE(host.gui().closedWindows().empty());
 }
 
-TEST_F(EntryPointsTest, FixedAnswersWithoutController) {
-  ASSERT_EQ(quorvina, nullptr);
-  EXPECT_EQ(client.GetChannelsAmount(), -1);
-  EXPECT_EQ(client.GetChannelGroupsAmount(), -1);
-  EXPECT_EQ(client.GetRecordingsAmount(), -1);
-  EXPECT_EQ(client.ReadLiveStream(nullptr, 0), -1);
-  EXPECT_EQ(client.PositionRecordedStream(), -1);
-  EXPECT_EQ(client.DeleteChannel(PVR_CHANNEL{}), PVR_ERROR_NOT_IMPLEMENTED);
-  EXPECT_EQ(client.GetRecordingEdl(PVR_RECORDING{}, nullptr, nullptr), PVR_ERROR_NOT_IMPLEMENTED);
-  EXPECT_TRUE(client.CanPauseStream());
-  EXPECT_EQ(client.DemuxRead(), nullptr);
-  EXPECT_FALSE(client.OpenRecordedStream(PVR_RECORDING{}));
-  long long total = 5, used = 5;
-  EXPECT_EQ(client.GetDriveSpace(&total, &used), PVR_ERROR_NO_ERROR);
-  EXPECT_EQ(total + used, 0);
-  EXPECT_STREQ(client.GetLiveStreamURL(PVR_CHANNEL{}), "");
+TEST_F(WithControllerTest, ReloadHooksTellTheUserThenTriggerTheHost) {
+  using hostsim::FollowUpKind;
+  const struct {
+    unsigned int hook;
+    size_t timers, recordings, guides;
+  } cases[] = {{6, 1, 1, 0}, {7, 1, 1, 2}};  // a guide per channel; none for on demand
+  for (const auto& c : cases) {
+    EXPECT_EQ(Hook(c.hook), PVR_ERROR_NO_ERROR) << c.hook;
+    EXPECT_EQ(host.gui().closedWindows("DialogSI.xml").back().label(1), "Utilidades") << c.hook;
+    EXPECT_EQ(host.host().followUps().triggers(FollowUpKind::Timers), c.timers) << c.hook;
+    EXPECT_EQ(host.host().followUps().triggers(FollowUpKind::Recordings), c.recordings) << c.hook;
+    EXPECT_EQ(host.host().followUps().triggers(FollowUpKind::Epg), c.guides) << c.hook;
+  }
 }
 
-TEST_F(EntryPointsTest, SignalStatusFillsOnlyItsFourTexts) {
-  PVR_SIGNAL_STATUS status;
-  memset(&status, 0, sizeof(status));
-  status.iSNR = 77;
-  EXPECT_EQ(client.SignalStatus(status), PVR_ERROR_NO_ERROR);
-  EXPECT_STREQ(status.strAdapterName, "Quorvina");
-  EXPECT_STREQ(status.strAdapterStatus, "OK");
-  EXPECT_STREQ(status.strProviderName, "Brastoke");
-  EXPECT_EQ(status.iSNR, 77);
+TEST_F(EntryPointsTest, TheCatchUpHookNeedsTheMarkerFile) {
+  for (const bool marker : {false, true}) {
+    ultimos7dias = marker;
+    AltasMenusHooks();
+  }
+  ultimos7dias = false;
+  const auto hooks = host.host().pvr().menuHooks();
+  ASSERT_EQ(hooks.size(), 15u);  // seven, then eight
+  EXPECT_EQ(hooks[6].hookId, 7u);
+  EXPECT_EQ(std::make_tuple(hooks.back().hookId, hooks.back().stringId, hooks.back().category),
+            std::make_tuple(8u, 30270u, int(PVR_MENUHOOK_EPG)));
 }
 
 TEST_F(EntryPointsTest, OnlyTheExactQuitAnnouncementStops) {
@@ -91,41 +139,6 @@ TEST_F(EntryPointsTest, OnlyTheExactQuitAnnouncementStops) {
   EXPECT_TRUE(PararProceso);
 }
 
-TEST_F(EntryPointsTest, CreateRefusesNullArguments) {
-  EXPECT_EQ(ADDON_Create(nullptr, nullptr), ADDON_STATUS_UNKNOWN);
-  AddonCB cb{"/nonexistent", nullptr};
-  EXPECT_EQ(ADDON_Create(&cb, nullptr), ADDON_STATUS_UNKNOWN);
-}
-
-TEST_F(EntryPointsTest, MenuHooksDependOnTheMarkerFile) {
-  ultimos7dias = false;
-  AltasMenusHooks();
-  ASSERT_EQ(host.MenuHooks().size(), 7u);
-  ultimos7dias = true;
-  AltasMenusHooks();
-  const auto hooks = host.MenuHooks();
-  ASSERT_EQ(hooks.size(), 15u);
-  EXPECT_EQ(hooks.back().iHookId, 8u);
-  EXPECT_EQ(hooks.back().iLocalizedStringId, 30270u);
-  EXPECT_EQ(hooks.back().category, PVR_MENUHOOK_EPG);
-  EXPECT_EQ(hooks[3].category, PVR_MENUHOOK_RECORDING);
-  ultimos7dias = false;
-}
-
-TEST_F(EntryPointsTest, SameSearchTypeDoesNothing) {
-  configuracionquorvina = DatosConfiguracion();
-  configuracionquorvina.TiposdeBusqueda = 2;
-  int same = 2;
-  EXPECT_EQ(ADDON_SetSetting("TiposdeBusqueda", &same), ADDON_STATUS_OK);
-  EXPECT_EQ(configuracionquorvina.TiposdeBusqueda, 2);
-  int other = 3;
-  ADDON_SetSetting("TiposdeBusqueda", &other);
-  EXPECT_EQ(configuracionquorvina.TiposdeBusqueda, 3);
-  int ignored = 1;
-  ADDON_SetSetting("ModoDebug", &ignored);
-  EXPECT_EQ(configuracionquorvina.TiposdeBusqueda, 3);
-}
-
 TEST(HostAdapterTest, LongChannelNameIsCutAndTerminated) {
   Canal canal;
   canal.id = 1;
@@ -133,10 +146,9 @@ TEST(HostAdapterTest, LongChannelNameIsCutAndTerminated) {
   canal.nombre = std::string(3000, 'n');
   canal.logo = "/logo.jpg";
   const PVR_CHANNEL channel = ToHostChannel(canal);
-  EXPECT_EQ(strlen(channel.strChannelName), 1023u);
+  EXPECT_EQ(strnlen(channel.strChannelName, sizeof(channel.strChannelName)), 1023u);
   EXPECT_STREQ(channel.strIconPath, "/logo.jpg");
   EXPECT_EQ(channel.iChannelNumber, 5u);
-  EXPECT_FALSE(channel.bIsRadio);
 }
 
 }  // namespace

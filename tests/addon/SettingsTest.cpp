@@ -1,108 +1,96 @@
+// Reading the add-on's settings from the host at create.
 #include <gtest/gtest.h>
 
-#include "addon/AddonBinding.h"
+#include <cstring>
+#include <string>
+
 #include "addon/Settings.h"
-#include "addon/StorageLayout.h"
-#include "backend/DatosConfiguracion.h"
+#include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
-#include "support/FakeHost.h"
+#include "common/SettingValues.h"
+#include "support/InProcessHost.h"
 
 namespace {
+
+const std::string kLongFolder = "/" + std::string(2999, 'd');
 
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override { configuracionquorvina = DatosConfiguracion(); }
-  FakeHost host;
-};
-
-struct BufCase {
-  bool stored;
-  int value;
-  int expected;
-};
-
-class BufsizeTest : public SettingsTest, public ::testing::WithParamInterface<BufCase> {};
-
-TEST_P(BufsizeTest, RoundsDownToWholeTransportPackets) {
-  if (GetParam().stored) host.SetInt("BUFSIZE", GetParam().value);
-  ADDON_ReadSettings();
-  EXPECT_EQ(BUFSIZE, GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(Values, BufsizeTest,
-                         ::testing::Values(BufCase{true, 1000, 940}, BufCase{true, 188, 188},
-                                           BufCase{false, 0, 127840}));
-
-TEST_F(SettingsTest, EmptyRecordFolderFallsBackForItsDependants) {
-  host.SetText("recordfolder", "");
-  host.SetText("timeshiftfolder", "");
-  host.SetText("recordfolderseries", "");
-  ADDON_ReadSettings();
-  EXPECT_EQ(PathRecorded, "/storage/recordings");
-  EXPECT_EQ(PathTimeShift, "/storage/recordings");
-  EXPECT_EQ(PathGrabacionSeries, "/storage/recordings");
-}
-
-TEST_F(SettingsTest, DependantFoldersFollowTheRecordFolder) {
-  host.SetText("recordfolder", "/srv/tv");
-  ADDON_ReadSettings();
-  EXPECT_EQ(PathTimeShift, "/srv/tv");
-  EXPECT_EQ(PathGrabacionSeries, "/srv/tv");
-}
-
-struct ZoneCase {
-  bool stored;
-  int index;
-  const char* demarcacion;
-};
-
-class ZoneTest : public SettingsTest, public ::testing::WithParamInterface<ZoneCase> {};
-
-TEST_P(ZoneTest, IndexMapsToDemarcationCode) {
-  if (GetParam().stored) host.SetInt("ZonaGeografica", GetParam().index);
-  ADDON_ReadSettings();
-  EXPECT_EQ(configuracionquorvina.Provincia, GetParam().demarcacion);
-}
-
-INSTANTIATE_TEST_SUITE_P(Indexes, ZoneTest,
-                         ::testing::Values(ZoneCase{false, 0, "19"}, ZoneCase{true, 1, "19"},
-                                           ZoneCase{true, 0, "24"}, ZoneCase{true, 16, "36"},
-                                           ZoneCase{true, 17, "19"}, ZoneCase{true, -1, "19"}));
-
-TEST_F(SettingsTest, UnreadableValuesKeepTheirOwnDefaults) {
-  host.SetInt("minutosantes", 3);
-  ADDON_ReadSettings();
-  EXPECT_EQ(minutosantes, 3);
-  EXPECT_EQ(minutosdespues, 20);
-  EXPECT_EQ(PuertoHttp, 4242);
-  EXPECT_FLOAT_EQ(finalventanaSinc, 24.0f);
-  EXPECT_TRUE(configuracionquorvina.CargarCanalesHD);
-}
-
-TEST_F(SettingsTest, EntryPointEmptyStaysEmptyButUnreadableDefaults) {
-  ADDON_ReadSettings();
-  EXPECT_EQ(configuracionquorvina.IPInicial, "239.0.2.129");
-  host.SetText("servidorInicio", "");
-  ADDON_ReadSettings();
-  EXPECT_EQ(configuracionquorvina.IPInicial, "");
-}
-
-TEST_F(SettingsTest, FolderTreeIsBuiltUnderAUserFolderWithoutTrailingSlash) {
-  TempDir dir;
-  strUserPath = dir.file("user");
-  strClientPath = dir.path();
-  host.SetText("recordfolder", dir.file("rec"));
-  ADDON_ReadSettings();
-  CrearDirectorios();
-  EXPECT_EQ(PathPayloadBase, strUserPath + "/Base/");
-  EXPECT_EQ(PathRecordingsRecordings, strUserPath + "/Recordings/Recordings/");
-  EXPECT_EQ(PathFicheroTimeShiftDisco, dir.file("rec/timeshift.ts"));
-  EXPECT_EQ(PathCompletoCanales, strUserPath + "/Canales/Canales.xml");
-  EXPECT_EQ(PathCompletoMapasGenero, dir.file("MapasGeneros.xml"));
-  for (const std::string& folder : {PathPayloadBase, PathDetallesEPG, PathLastPlayRecordings,
-                                    PathSeriesTracking, PathSincronizacion, PathRecorded}) {
-    EXPECT_TRUE(XBMC->DirectoryExists(folder.c_str())) << folder;
+  void TearDown() override { configuracionquorvina = DatosConfiguracion(); }
+  // Reads the settings while the host holds `stored` (setting elements).
+  void Read(const std::string& stored) {
+    host.Settings("<settings>" + stored + "</settings>");
+    ADDON_ReadSettings();
   }
+  static std::string Setting(const std::string& id, const std::string& value) {
+    return "<setting id=\"" + id + "\" value=\"" + value + "\"/>";
+  }
+  InProcessHost host;
+};
+
+TEST_F(SettingsTest, BufferSizeIsCutToWholeTransportPackets) {
+  const struct {
+    const char* stored;  // null: absent
+    int size;
+  } cases[] = {{"1000", 940}, {"188", 188}, {nullptr, 127840}};
+  for (const auto& c : cases) {
+    Read(c.stored ? Setting("BUFSIZE", c.stored) : "");
+    EXPECT_EQ(BUFSIZE, c.size) << (c.stored ? c.stored : "absent");
+  }
+}
+
+TEST_F(SettingsTest, ZoneIndexGivesTheDemarcationCode) {
+  const struct {
+    const char* stored;  // null: absent
+    const char* demarcation;
+    bool refused;
+  } cases[] = {{nullptr, "19", false}, {"0", "24", false}, {"1", "19", false},
+               {"16", "36", false},    {"17", "19", true}, {"-1", "19", true}};
+  for (const auto& c : cases) {
+    const std::string name = c.stored ? c.stored : "absent";
+    Read(c.stored ? Setting("ZonaGeografica", c.stored) : "");
+    EXPECT_EQ(configuracionquorvina.Provincia, c.demarcation) << name;
+    EXPECT_EQ(host.Logged("ZonaGeografica fuera de rango: " + name), c.refused) << name;
+  }
+}
+
+// An empty folder falls back, but an empty entry point stays empty: only an
+// unreadable one takes the default.
+TEST_F(SettingsTest, EmptyTextsFallBackExceptTheEntryPoint) {
+  const struct {
+    std::string stored;
+    const char* recordings;
+    const char* timeShift;
+    const char* series;
+    const char* entryPoint;
+  } cases[] = {
+      {Setting("recordfolder", "") + Setting("timeshiftfolder", "") +
+           Setting("recordfolderseries", "") + Setting("servidorInicio", ""),
+       "/storage/recordings", "/storage/recordings", "/storage/recordings", ""},
+      {Setting("recordfolder", "/srv/tv"), "/srv/tv", "/srv/tv", "/srv/tv", "239.0.2.129"},
+      {Setting("recordfolder", "/srv/tv") + Setting("timeshiftfolder", "/ts"), "/srv/tv", "/ts",
+       "/srv/tv", "239.0.2.129"},
+  };
+  for (const auto& c : cases) {
+    Read(c.stored);
+    EXPECT_EQ(PathRecorded, c.recordings) << c.stored;
+    EXPECT_EQ(PathTimeShift, c.timeShift) << c.stored;
+    EXPECT_EQ(PathGrabacionSeries, c.series) << c.stored;
+    EXPECT_EQ(configuracionquorvina.IPInicial, c.entryPoint) << c.stored;
+  }
+}
+
+TEST_F(SettingsTest, ALongFolderIsCutTo1023BytesWhateverTheHostCopies) {
+  // Unlike hostsim, a host may copy the whole text into the caller's buffer.
+  host.table().getSetting = [](void*, const char* name, void* value) {
+    if (strcmp(name, "recordfolder") != 0) return false;
+    memcpy(value, kLongFolder.c_str(), kLongFolder.size() + 1);
+    return true;
+  };
+  ADDON_ReadSettings();
+  EXPECT_EQ(PathRecorded, kLongFolder.substr(0, 1023));
+  EXPECT_EQ(PathTimeShift, PathRecorded);
 }
 
 }  // namespace

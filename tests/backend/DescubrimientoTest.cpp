@@ -1,8 +1,10 @@
+// The subscriber's regional server, picked from the service-provider record of
+// the entry point.
 #include <gtest/gtest.h>
 
-#include "backend/DatosConfiguracion.h"
 #include "backend/Quorvina.h"
-#include "support/FakeHost.h"
+#include "common/DatosConfiguracion.h"
+#include "support/InProcessHost.h"
 
 namespace {
 
@@ -16,87 +18,44 @@ std::string Record(const std::string& providers) {
 }
 
 std::string Provider(const std::string& domain, const std::string& offering) {
-  return "  <ServiceProvider DomainName=\"" + domain +
-         "\" Version=\"1\">\n"
-         "   <Offering><Push " +
-         offering +
-         "/></Offering>\n"
-         "  </ServiceProvider>\n";
+  return "  <ServiceProvider DomainName=\"" + domain + "\" Version=\"1\">\n   <Offering><Push " +
+         offering + "/></Offering>\n  </ServiceProvider>\n";
 }
 
-class RegionalServerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    configuracionquorvina = DatosConfiguracion();
-    configuracionquorvina.Provincia = "19";
+const std::string kMadrid = "Address=\"239.0.2.130\" Port=\"3938\"";
+
+TEST(RegionalServerTest, TheProviderOfTheSubscribersDemarcationGivesTheServer) {
+  const struct {
+    const char* name;
+    std::string record;
+    const char* address;  // empty: none found
+    int port;
+  } cases[] = {
+      {"among others",
+       Record(Provider("DEM_1.quorvina.es", "Address=\"239.0.2.1\" Port=\"3937\"") +
+              Provider("DEM_19.quorvina.es", kMadrid)),
+       "239.0.2.130", 3938},
+      {"first of two",
+       Record(Provider("DEM_19.quorvina.es", kMadrid) +
+              Provider("DEM_19.quorvina.es", "Address=\"239.0.2.131\" Port=\"1\"")),
+       "239.0.2.130", 3938},
+      {"no port", Record(Provider("DEM_19.quorvina.es", "Address=\"239.0.2.130\"")), "239.0.2.130",
+       0},
+      {"lower case", Record(Provider("dem_19.quorvina.es", kMadrid)), nullptr, 0},
+      {"trailing dot", Record(Provider("DEM_19.quorvina.es.", kMadrid)), nullptr, 0},
+      {"no declaration", Record(Provider("DEM_19.quorvina.es", kMadrid)).substr(5), nullptr, 0},
+      {"cut", "<?xml version=\"1.0\"?><ServiceDiscovery><Ser", nullptr, 0},
+  };
+  InProcessHost host;
+  configuracionquorvina = DatosConfiguracion();  // demarcation 19
+  for (const auto& c : cases) {
     DireccionProvincia.clear();
-    PuertoProvincia = 0;
-  }
-  FakeHost host;
-};
-
-TEST_F(RegionalServerTest, PicksTheProviderOfTheSubscribersDemarcation) {
-  Quorvina::ObtenerDireccionyPuertoProvincia(
-      Record(Provider("DEM_1.quorvina.es", "Address=\"239.0.2.1\" Port=\"3937\"") +
-             Provider("DEM_19.quorvina.es", "Address=\"239.0.2.130\" Port=\"3938\"")));
-  EXPECT_EQ(DireccionProvincia, "239.0.2.130");
-  EXPECT_EQ(PuertoProvincia, 3938);
-}
-
-TEST_F(RegionalServerTest, FirstOfTwoMatchingProvidersWins) {
-  Quorvina::ObtenerDireccionyPuertoProvincia(
-      Record(Provider("DEM_19.quorvina.es", "Address=\"239.0.2.130\" Port=\"3937\"") +
-             Provider("DEM_19.quorvina.es", "Address=\"239.0.2.131\" Port=\"3937\"")));
-  EXPECT_EQ(DireccionProvincia, "239.0.2.130");
-}
-
-TEST_F(RegionalServerTest, OfferingWithoutPortGivesPortZero) {
-  PuertoProvincia = 77;
-  Quorvina::ObtenerDireccionyPuertoProvincia(
-      Record(Provider("DEM_19.quorvina.es", "Address=\"239.0.2.130\"")));
-  EXPECT_EQ(DireccionProvincia, "239.0.2.130");
-  EXPECT_EQ(PuertoProvincia, 0);
-}
-
-TEST_F(RegionalServerTest, NamesMustMatchCharacterForCharacter) {
-  for (const char* domain :
-       {"dem_19.quorvina.es", "DEM_190.quorvina.es", "DEM_19.quorvina.es.", "DEM_19"}) {
-    Quorvina::ObtenerDireccionyPuertoProvincia(
-        Record(Provider(domain, "Address=\"239.0.2.130\" Port=\"3937\"")));
-    EXPECT_TRUE(DireccionProvincia.empty()) << domain;
-  }
-}
-
-TEST_F(RegionalServerTest, TextThatIsNotXmlChangesNothing) {
-  for (const std::string& text :
-       {std::string(""), std::string("garbage"),
-        Record(Provider("DEM_19.quorvina.es", "Address=\"239.0.2.130\"")).substr(5),
-        std::string("<?xml version=\"1.0\"?><ServiceDiscovery><Ser")}) {
-    Quorvina::ObtenerDireccionyPuertoProvincia(text);
-    EXPECT_TRUE(DireccionProvincia.empty());
-  }
-}
-
-TEST(SearchTypeTest, DerivesTheChannelFilter) {
-  struct Case {
-    int tipo;
-    std::string paquetes;
-    bool hdBefore, todos, ocultar, hd;
-  };
-  const Case cases[] = {
-      {0, "A|B", false, false, true, false}, {0, "", true, true, true, true},
-      {1, "A", false, true, true, true},     {2, "A", true, true, false, false},
-      {3, "A", false, true, false, true},    {7, "A", true, false, true, true},
-  };
-  for (const Case& c : cases) {
-    configuracionquorvina = DatosConfiguracion();
-    configuracionquorvina.TiposdeBusqueda = c.tipo;
-    configuracionquorvina.paquetes = c.paquetes;
-    configuracionquorvina.CargarCanalesHD = c.hdBefore;
-    Quorvina::CalcularConfiguracionCanales();
-    EXPECT_EQ(configuracionquorvina.TodosPaquetes, c.todos) << c.tipo;
-    EXPECT_EQ(configuracionquorvina.OcultarSustituidos, c.ocultar) << c.tipo;
-    EXPECT_EQ(configuracionquorvina.CargarCanalesHD, c.hd) << c.tipo;
+    PuertoProvincia = 77;
+    Quorvina::ObtenerDireccionyPuertoProvincia(c.record);
+    EXPECT_EQ(DireccionProvincia, c.address ? c.address : "") << c.name;
+    if (c.address) {
+      EXPECT_EQ(PuertoProvincia, c.port) << c.name;
+    }
   }
 }
 

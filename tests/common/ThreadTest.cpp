@@ -1,118 +1,77 @@
+// The stop of an owned worker within a limit, and the event that wakes every
+// waiter. The rest of the thread base is exercised by the workers' own tests.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
+#include <vector>
 
 #include "common/Thread.h"
+#include "support/InProcessHost.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
+// Runs until released; with `obeys`, a stop request releases it too.
 class Worker : public PLATFORM::CThread {
  public:
-  ~Worker() override { StopThread(0); }
-  void* Process() override {
-    entered = true;
-    while (!StopRequested()) SleepFor(50);
-    return nullptr;
-  }
-  std::atomic<bool> entered{false};
-};
-
-class Sleeper : public PLATFORM::CThread {
- public:
-  ~Sleeper() override {
+  explicit Worker(bool obeys = true) : obeys_(obeys) {}
+  ~Worker() override {
     release = true;
     StopThread(0);
   }
   void* Process() override {
-    while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!release && !(obeys_ && StopRequested())) std::this_thread::sleep_for(5ms);
+    std::this_thread::sleep_for(20ms);  // ends a little after being told
     return nullptr;
   }
   std::atomic<bool> release{false};
+
+ private:
+  const bool obeys_;
 };
 
-TEST(ThreadTest, RunningFromStartUntilProcessReturns) {
-  Sleeper worker;
-  ASSERT_TRUE(worker.Start(false));
-  EXPECT_TRUE(worker.Running());
-  worker.release = true;
-  EXPECT_TRUE(worker.StopThread(2000));
-  EXPECT_FALSE(worker.Running());
-}
-
-TEST(ThreadTest, SleepAfterStopRequestReturnsAtOnce) {
-  Sleeper worker;
-  worker.Start(true);
-  worker.StopThread(-1);  // request only
+TEST(ThreadTest, AnOwnedWorkerThatDoesNotStopInTimeIsLetGoAndLogged) {
+  InProcessHost host;
+  std::unique_ptr<Worker> stubborn = std::make_unique<Worker>(false);
+  Worker* running = stubborn.get();
+  stubborn->Start(true);
   const auto start = Clock::now();
-  EXPECT_FALSE(worker.SleepFor(2000));
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
-  worker.release = true;
+  EXPECT_FALSE(PLATFORM::StopOwnedWorker(stubborn, 200, "terco"));
+  EXPECT_LT(Clock::now() - start, 1s);
+  EXPECT_TRUE(stubborn == nullptr && running->Running());
+  EXPECT_EQ(host.LevelOfLog("El proceso terco no ha terminado a tiempo"), "error");
+  delete running;  // the owner let it go; the test ends it
+
+  std::unique_ptr<Worker> obedient = std::make_unique<Worker>(true);
+  obedient->Start(true);
+  EXPECT_TRUE(PLATFORM::StopOwnedWorker(obedient, 2000, "obediente") && obedient == nullptr);
+  EXPECT_FALSE(host.Logged("obediente"));
 }
 
-TEST(ThreadTest, StopWaitsForProcessToEnd) {
-  Worker worker;
-  worker.Start(true);
-  EXPECT_TRUE(worker.entered || worker.Running());
-  EXPECT_TRUE(worker.StopThread(0));
-  EXPECT_FALSE(worker.Running());
-}
-
-TEST(ThreadTest, DestroyingARunningWorkerWaitsForIt) {
-  std::atomic<bool> finished{false};
-  class Slow : public PLATFORM::CThread {
-   public:
-    explicit Slow(std::atomic<bool>& done) : done_(done) {}
-    ~Slow() override { StopThread(0); }
-    void* Process() override {
-      while (!StopRequested()) SleepFor(20);
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-      done_ = true;
-      return nullptr;
-    }
-    std::atomic<bool>& done_;
-  };
-  {
-    Slow slow(finished);
-    slow.Start(true);
-  }
-  EXPECT_TRUE(finished);
-}
-
-TEST(ThreadTest, StopAllJoinsEveryStartedWorker) {
-  Worker a, b;
-  a.Start(true);
-  b.Start(true);
-  PLATFORM::CThread::StopAll(2000);
-  EXPECT_FALSE(a.Running());
-  EXPECT_FALSE(b.Running());
-}
-
-TEST(EventTest, AutoResetEventIsConsumedByTheWaiter) {
+TEST(EventTest, NotifyWakesEveryWaiterAndTheLastOneResetsIt) {
   PLATFORM::CEvent event(true);
+  std::atomic<int> waiting{0}, woken{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 4; ++i) {
+    waiters.emplace_back([&] {
+      ++waiting;
+      if (event.Wait(5000)) ++woken;
+    });
+  }
+  while (waiting < 4) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(50ms);  // all four inside Wait
   event.Notify();
+  for (std::thread& t : waiters) t.join();
+  EXPECT_EQ(woken, 4);
+  EXPECT_FALSE(event.Wait(10));
+  event.Notify();  // with no waiter it stays set for the next one
   EXPECT_TRUE(event.Wait(10));
   EXPECT_FALSE(event.Wait(10));
-}
-
-TEST(EventTest, WaitTimesOutWithoutNotify) {
-  PLATFORM::CEvent event(false);
-  const auto start = Clock::now();
-  EXPECT_FALSE(event.Wait(50));
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(45));
-}
-
-TEST(EventTest, NotifyFromAnotherThreadWakesTheWaiter) {
-  PLATFORM::CEvent event(true);
-  std::thread notifier([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    event.Notify();
-  });
-  EXPECT_TRUE(event.Wait(2000));
-  notifier.join();
 }
 
 }  // namespace

@@ -1,209 +1,269 @@
-// Loading the line-up from "Canales.xml", "canalesexternos.xml" and
-// "orden.xml": numbers, order keys, hidden replaced channels, HD filter,
-// groups, the on-demand channel, and bad files.
+// The owner of the line-up: when "Canales.xml" is rebuilt from the discovery
+// records, what the host is told, how a stop ends a rebuild, and readers on
+// other threads while a load replaces the line-up.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <fstream>
-#include <map>
+#include <memory>
 #include <string>
-#include <tuple>
+#include <thread>
 #include <vector>
 
-#include "discovery/CanalesFixture.h"
+#include "common/DatosConfiguracion.h"
+#include "common/Globals.h"
+#include "common/StorageLayout.h"
+#include "discovery/Canales.h"
+#include "support/InProcessHost.h"
 
-namespace canales_test {
 namespace {
 
-using CanalesLoad = CanalesFixture;
+using namespace std::chrono_literals;
+using Numbers = std::vector<std::pair<int, int>>;  // service (channel id), number
 
-TEST(NombreLogotipo, KeepsThePartAfterTheLastSlashUnlessItIsTheOnlyLeadingOne) {
-  const struct {
-    const char* value;
-    const char* name;
-  } cases[] = {
-      {"a/b/c.png", "c.png"}, {"/c.png", "/c.png"}, {"c.png", "c.png"},
-      {"/a/c.png", "c.png"},  {"a/", ""},           {"", ""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(Canales::NombreLogotipo(c.value), c.name) << c.value;
-}
-
-TEST_F(CanalesLoad, EqualNumbersTakeConsecutiveKeysInIdOrder) {
-  std::vector<Line> lines;
-  OrderMap keys = {{61, 12}, {10000, 10000}};
-  for (int id = 11; id >= 1; --id) {  // the file order is not the id order
-    lines.push_back({5, id, "C"});
-    keys[49 + id] = id;
+std::string Channels(int count, const std::string& prefix, int firstId = 1) {
+  std::string text =
+      "<Canales>\n<Version VersionOrden=\"4\" VersionCanales=\"7\" paquetes=\"P1\" "
+      "demarcacion=\"19\" TipodeBusqueda=\"0\" />\n";
+  for (int id = firstId; id < firstId + count; ++id) {
+    const std::string n = std::to_string(id);
+    text += "<Canal NumeroCanal=\"" + n + "\" ID=\"" + n + "\" Nombre=\"" + prefix + n +
+            "\" Genero=\"" + prefix + "genre\" ServiceNameOriginal=\"" + n +
+            "\" ServiceType=\"1\" ip=\"239.0.0.1\" puerto=\"8208\" />\n";
   }
-  lines.push_back({6, 12, "Seis"});
-  WriteCanales(CanalesFile(lines));
-  EXPECT_EQ(Create().ObtenerOrden(), keys);
+  return text + "</Canales>\n";
 }
 
-TEST_F(CanalesLoad, HiddenReplacedAndHdChannels) {
+class CanalesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.UseStorage();
+    // Otherwise the defaults: demarcation 19, search type 0, hide replaced, HD.
+    configuracionquorvina = DatosConfiguracion();
+    configuracionquorvina.paquetes = "P1";
+    configuracionquorvina.ListaPaquetes = {"P1"};
+  }
+  void TearDown() override {
+    list.reset();
+    configuracionquorvina = DatosConfiguracion();
+    PararProceso = false;
+  }
+
+  // The service list ("02_0000.xml") and the package record ("05_0000.xml")
+  // of service n on 239.0.0.n.
+  void WriteRecords(int listVersion, int orderVersion, const Numbers& numbers) {
+    std::string services, order;
+    for (const auto& [id, number] : numbers) {
+      const std::string n = std::to_string(id);
+      services += "<SingleService><ServiceLocation><IPMulticastAddress Address=\"239.0.0." + n +
+                  "\" Port=\"8208\"/></ServiceLocation><TextualIdentifier ServiceName=\"" + n +
+                  "\"/><SI ServiceType=\"1\"><Name>S" + n + "</Name></SI></SingleService>";
+      order += "<Service><TextualID ServiceName=\"" + n + "\"/><LogicalChannelNumber>" +
+               std::to_string(number) + "</LogicalChannelNumber></Service>";
+    }
+    host.user().Write("Base/02_0000.xml",
+                      "<ServiceDiscovery><BroadcastDiscovery Version=\"" +
+                          std::to_string(listVersion) + "\"><ServiceList>" + services +
+                          "</ServiceList></BroadcastDiscovery></ServiceDiscovery>");
+    host.user().Write("Base/05_0000.xml", "<ServiceDiscovery><PackageDiscovery Version=\"" +
+                                              std::to_string(orderVersion) +
+                                              "\"><Package><PackageName>P1</PackageName>" + order +
+                                              "</Package></PackageDiscovery></ServiceDiscovery>");
+  }
+  void WriteCanales(const std::string& text) { host.user().Write("Canales/Canales.xml", text); }
+  std::string ReadCanales() const { return host.user().Read("Canales/Canales.xml"); }
+
+  // Builds the list (which loads at once) and waits for a rebuild it starts;
+  // without a probe, probing is a failure.
+  Canales& Create(ChannelProbe probe = nullptr) {
+    list = std::make_unique<Canales>(
+        probe ? probe : [](const std::string& ip, int) {
+          ADD_FAILURE() << "unexpected probe of " << ip;
+          return false;
+        },
+        [](const std::string&, const std::string&) { return false; });  // no logo server
+    EXPECT_TRUE(WaitIdle());
+    return *list;
+  }
+  bool WaitIdle(int ms = 20000) {
+    for (; list->Running() && ms > 0; ms -= 10) std::this_thread::sleep_for(10ms);
+    return !list->Running();
+  }
+  std::vector<int> Ids() const {
+    std::vector<int> ids;
+    for (const auto& entry : list->Snapshot()->channels) ids.push_back(entry.first);
+    return ids;
+  }
+
+  InProcessHost host;
+  std::unique_ptr<Canales> list;
+};
+
+TEST_F(CanalesTest, ARebuildWritesReloadsAndTellsTheHost) {
+  WriteRecords(7, 4, {{1, 1}, {4, 2}});
+  Canales& canales = Create();
+  EXPECT_NE(ReadCanales().find("ID=\"4\" Nombre=\"S4\""), std::string::npos);
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 4, 10000}));
+  const CanalesRecorded r = canales.GetRecorded();
+  EXPECT_EQ(std::make_tuple(r.listVersion, r.orderVersion, r.packages),
+            std::make_tuple(7, 4, "P1"));
+  EXPECT_EQ(host.CountNotified("Cargando canales..."), 1u);
+  EXPECT_EQ(host.CountNotified("Canales cargados"), 1u);
+  EXPECT_EQ(host.host().followUps().triggers(hostsim::FollowUpKind::Channels), 1u);
+  EXPECT_EQ(host.host().followUps().triggers(hostsim::FollowUpKind::Groups), 1u);
+  EXPECT_EQ(host.HostErrors(), std::vector<std::string>());
+}
+
+TEST_F(CanalesTest, RebuildsOnlyWhenAnInputChanged) {
   const struct {
     const char* name;
-    bool hide, hd;
-    std::vector<Line> lines;
-    std::vector<int> channels;  // with the on-demand channel
-    std::vector<int> full;
+    int listVersion, orderVersion;  // of the records after the change
+    void (*change)(DatosConfiguracion&);
+    bool rebuild;
   } cases[] = {
-      {"A names B", true, true, {{1, 1, "A", "", 1, 2}, {2, 2, "B"}}, {1, 10000}, {1, 2}},
-      {"own id", true, true, {{1, 1, "A", "", 1, 1}, {2, 2, "B"}}, {1, 2, 10000}, {1, 2}},
-      {"unknown replacement", true, true, {{1, 1, "A", "", 1, 9}}, {1, 10000}, {1}},
-      {"hiding off", false, true, {{1, 1, "A", "", 1, 2}, {2, 2, "B"}}, {1, 2, 10000}, {1, 2}},
-      // A hidden channel hides nothing itself.
-      {"mutual", true, true, {{1, 1, "A", "", 1, 2}, {2, 2, "B", "", 1, 1}}, {1, 10000}, {1, 2}},
-      // Without HD only service type 1 remains.
-      {"HD off",
-       true,
-       false,
-       {{1, 1, "S"}, {2, 2, "H", "", 2}, {3, 3, "U", "", 31}},
-       {1, 10000},
-       {1}},
+      {"nothing", 7, 4, [](DatosConfiguracion&) {}, false},
+      {"list version", 8, 4, [](DatosConfiguracion&) {}, true},
+      {"order version", 7, 5, [](DatosConfiguracion&) {}, true},
+      {"packages", 7, 4, [](DatosConfiguracion& c) { c.paquetes = "P1|P2"; }, true},
+      {"demarcation", 7, 4, [](DatosConfiguracion& c) { c.Provincia = "28"; }, true},
+      {"search type", 7, 4, [](DatosConfiguracion& c) { c.TiposdeBusqueda = 3; }, true},
   };
   for (const auto& c : cases) {
-    configuracionquorvina.OcultarSustituidos = c.hide;
-    configuracionquorvina.CargarCanalesHD = c.hd;
-    WriteCanales(CanalesFile(c.lines));
-    Canales& list = Create();
-    EXPECT_EQ(Ids(list.GetCanales()), c.channels) << c.name;
-    EXPECT_EQ(Ids(list.ObtenerCanalesCompletos()), c.full) << c.name;
-    // The order still places the hidden channel.
-    EXPECT_EQ(list.ObtenerOrden().size(), c.full.size() + 1) << c.name;
+    configuracionquorvina.paquetes = "P1";
+    configuracionquorvina.Provincia = "19";
+    configuracionquorvina.TiposdeBusqueda = 0;
+    WriteCanales("");
+    WriteRecords(7, 4, {{1, 1}});
+    Canales& canales = Create();
+    const size_t built = host.CountNotified("Canales cargados");
+    c.change(configuracionquorvina);
+    WriteRecords(c.listVersion, c.orderVersion, {{1, 1}});
+    canales.CargarCanales();
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(host.CountNotified("Canales cargados") - built, c.rebuild ? 1u : 0u) << c.name;
+    EXPECT_EQ(canales.GetRecorded().listVersion, c.listVersion) << c.name;
+    EXPECT_EQ(canales.GetRecorded().orderVersion, c.orderVersion) << c.name;
   }
 }
 
-TEST_F(CanalesLoad, OrdenRemovesOrRenumbers) {
-  WriteCanales(CanalesFile({{1, 1, "A"}, {2, 2, "B"}, {3, 3, "C"}, {4, 4, "D"}, {5, 5, "E"}}));
-  WriteCanales(
-      "<ordenacion>"
-      "<orden ID=\"1\" Suprimir=\"1\" NumeroCanal=\"40\"/>"
-      "<orden ID=\"2\" Suprimir=\"0\" NumeroCanal=\"20\"/>"
-      "<orden ID=\"3\" Suprimir=\"0\"/><orden ID=\"4\"/><orden ID=\"5\" NumeroCanal=\"0\"/>"
-      "<orden ID=\"99\" Suprimir=\"1\"/><orden NumeroCanal=\"5\"/>"
-      "<orden ID=\"4\" NumeroCanal=\"44\"/>"
-      "</ordenacion>",
-      "orden.xml");
-  Canales& list = Create();
-  const ChannelMap channels = list.GetCanales();
-  const ChannelMap full = list.ObtenerCanalesCompletos();
-  EXPECT_EQ(Ids(channels), (std::vector<int>{2, 3, 4, 5, 10000}));
-  EXPECT_EQ(Ids(full), (std::vector<int>{2, 3, 4, 5}));
-  for (const auto& [id, numero] : std::map<int, int>{{2, 20}, {3, 3}, {4, 44}, {5, 9999}}) {
-    EXPECT_EQ(channels.at(id).numero, numero) << id;
-    EXPECT_EQ(full.at(id).numero, numero) << id;
-  }
-  EXPECT_EQ(list.ObtenerOrden().at(200), 2);
-}
-
-TEST_F(CanalesLoad, ExternalChannels) {
-  WriteCanales(CanalesFile({{0, 1, "Operador"}}));
-  user.Write("mis canales.xml",
-             "<Canales>"
-             "<Canal NumeroCanal=\"30\" ID=\"500\" Nombre=\"Local\" BrastokeTV=\"0\" "
-             "servidor=\"http://10.0.0.1/tv\" puerto=\"81\" HD=\"1\" Genero=\"Propios\" "
-             "ServiceNameOriginal=\"501\"/>"
-             "<Canal NumeroCanal=\"0\" ID=\"600\" Nombre=\"Otro\" BrastokeTV=\"1\" "
-             "servidor=\"239.1.1.1\"/>"
-             "<Canal NumeroCanal=\"32\" ID=\"700\" Nombre=\"Sin\" BrastokeTV=\"1\"/>"
-             "<Canal NumeroCanal=\"33\" ID=\"1\" Nombre=\"Intruso\" BrastokeTV=\"0\" "
-             "servidor=\"x\"/>"
-             "</Canales>");
-  FicheroCanalesExternos = user.file("mis canales.xml");
-  Canales& list = Create();
-  const ChannelMap channels = list.GetCanales();
-  // No "servidor": skipped; a taken id keeps its channel; number 0 is 9999.
-  EXPECT_EQ(Ids(channels), (std::vector<int>{1, 500, 600, 10000}));
-  EXPECT_EQ(Ids(list.ObtenerCanalesCompletos()), (std::vector<int>{1, 500, 600}));
-  EXPECT_EQ(Fields(channels.at(1)),
-            std::make_tuple(9999, "Operador", "239.0.0.1", 8208, "", 1, false, true));
-  EXPECT_EQ(list.ObtenerCanalesCompletos().at(1).nombre, "Operador");
-  EXPECT_EQ(Fields(channels.at(500)),
-            std::make_tuple(30, "Local", "http://10.0.0.1/tv", 81, "Propios", 501, true, false));
-  EXPECT_EQ(Fields(channels.at(600)),
-            std::make_tuple(9999, "Otro", "239.1.1.1", 0, "", 600, false, true));
-}
-
-TEST_F(CanalesLoad, GroupsByGenreAndTheOnDemandChannel) {
-  const std::string longGenre = std::string(1022, 'g') + "\xC3\xB1" + "tail";  // "ñ" across 1023
-  WriteCanales(CanalesFile({{2, 1, "A", "Genero=\"Cine\" "},
-                            {1, 2, "B", "Genero=\"Cine\" "},
-                            {3, 3, "C", "Genero=\"\" "},
-                            {4, 4, "D"},
-                            {5, 5, "E", "Genero=\"" + longGenre + "\" "}}));
-  Canales& list = Create();
-  // The cut name is the one the host hands back, so it finds the members.
-  const std::string cut(1022, 'g');
-  std::vector<std::string> names;
-  for (const auto& [name, group] : list.GetChannelGroups()) {
-    EXPECT_EQ(group.strGroupName, name);
-    EXPECT_FALSE(group.bIsRadio);
-    names.push_back(name);
-  }
-  EXPECT_EQ(names, (std::vector<std::string>{"Cine", "V.O.D", cut}));
-  EXPECT_EQ(list.NumeroGrupos(), 3);
-  EXPECT_EQ(list.NumeroCanales(), 6);
-  using Member = std::tuple<std::string, unsigned, unsigned>;  // group, id, number
-  const auto members = [&list](const std::string& group) {
-    std::vector<Member> all;
-    for (const auto& m : list.GetChannelGroupMembers(group))
-      all.emplace_back(m.strGroupName, m.iChannelUniqueId, m.iChannelNumber);
-    return all;
-  };
-  EXPECT_EQ(members("Cine"), (std::vector<Member>{{"Cine", 1, 2}, {"Cine", 2, 1}}));
-  EXPECT_EQ(members(cut), (std::vector<Member>{{cut, 5, 5}}));
-  EXPECT_EQ(members("V.O.D"), (std::vector<Member>{{"V.O.D", 10000, 10000}}));
-  EXPECT_TRUE(members("Deportes").empty());
-
-  const Canal vod = list.GetCanales().at(10000);
-  EXPECT_EQ(Fields(vod), std::make_tuple(10000, "V.O.D", "127.0.0.1", 0, "", 10000, false, true));
-  EXPECT_EQ(vod.logo, strClientPath + "/Logos/597.jpg");
-}
-
-TEST_F(CanalesLoad, BadInputIsLoggedAndSkipped) {
-  // A line without "ip", and broken files of external channels and of a
-  // renumbering that would remove channel 2.
-  std::string text = CanalesFile({{2, 2, "B"}});
-  text.insert(text.find("<Canal "),
-              "<Canal NumeroCanal=\"1\" ID=\"1\" Nombre=\"Sin ip\" ServiceNameOriginal=\"1\" "
-              "ServiceType=\"1\" puerto=\"1\" />\n");
-  WriteCanales(text);
-  WriteCanales("<Canales><Canal ID=\"5\"</Canales>", "canalesexternos.xml");
-  WriteCanales("<ordenacion><orden ID=\"2\" Suprimir=\"1\">", "orden.xml");
-  Canales& list = Create();
-  for (const char* line :
-       {"Canal incompleto", "canalesexternos.xml no valido", "orden.xml no valido"})
-    EXPECT_TRUE(host.Logged(line)) << line;
-  EXPECT_EQ(Ids(list.GetCanales()), (std::vector<int>{2, 10000}));
-
-  // A bad channel file keeps the line-up but forgets the versions.
-  for (const char* bad :
-       {"<Canales>\n<Canal NumeroCanal=\"1\" ID=\"9\"", "<Otros><Canal/></Otros>", ""}) {
-    WriteCanales(text);
-    list.CargarFichero();
-    ASSERT_EQ(list.GetRecorded().listVersion, 7);
-    host.ClearLogs();
-    WriteCanales(bad);
-    list.CargarFichero();
-    EXPECT_TRUE(host.Logged("Canales.xml no valido")) << bad;
-    EXPECT_EQ(Ids(list.GetCanales()), (std::vector<int>{2, 10000})) << bad;
-    const Canales::Recorded r = list.GetRecorded();
-    EXPECT_EQ(std::tie(r.listVersion, r.orderVersion), std::make_tuple(-1, -1)) << bad;
+TEST_F(CanalesTest, WithoutRecordsOrWithoutAnyChannelTheStoredLineUpStays) {
+  const struct {
+    const char* name;
+    bool packageRecord;
+    bool allPackages;  // and the only service silent
+    int probes;
+  } cases[] = {{"no package record", false, false, 0}, {"nothing selected", true, true, 1}};
+  for (const auto& c : cases) {
+    WriteCanales(Channels(1, "Viejo"));
+    WriteRecords(9, 9, {{2, 1}});
+    if (!c.packageRecord) std::remove(host.user().file("Base/05_0000.xml").c_str());
+    configuracionquorvina.TodosPaquetes = c.allPackages;
+    configuracionquorvina.paquetes = c.allPackages ? "" : "P1";
+    std::atomic<int> probes{0};
+    Create([&probes](const std::string&, int) {
+      ++probes;
+      return false;
+    });
+    EXPECT_EQ(probes, c.probes) << c.name;
+    EXPECT_EQ(ReadCanales(), Channels(1, "Viejo")) << c.name;
+    EXPECT_EQ(Ids(), (std::vector<int>{1, 10000})) << c.name;
   }
 }
 
-TEST_F(CanalesLoad, EliminarCanalesDeletesTheFilesAndForgetsTheVersions) {
-  WriteCanales(CanalesFile({{1, 1, "A"}}));
-  WriteCanales("<Canales/>", "CanalesCompleto.xml");
-  Canales& list = Create();
-  ASSERT_TRUE(list.Cargado());
-  list.EliminarCanales();
+TEST_F(CanalesTest, ABadChannelFileKeepsTheLineUpButForgetsTheVersions) {
+  WriteCanales(Channels(2, "A"));
+  Canales& canales = Create();
+  ASSERT_EQ(canales.GetRecorded().listVersion, 7);
+  WriteCanales("<Canales>\n<Canal NumeroCanal=\"1\" ID=\"9\"");
+  canales.CargarFichero();
+  EXPECT_EQ(Ids(), (std::vector<int>{1, 2, 10000}));
+  const CanalesRecorded r = canales.GetRecorded();
+  EXPECT_EQ(std::make_tuple(r.listVersion, r.orderVersion), std::make_tuple(-1, -1));
+  // Deleting the files forgets the search type too.
+  host.user().Write("Canales/CanalesCompleto.xml", "<Canales/>");
+  canales.EliminarCanales();
   EXPECT_FALSE(std::ifstream(PathCompletoCanales).good());
   EXPECT_FALSE(std::ifstream(PathCompletoCanalesCompleto).good());
-  EXPECT_FALSE(list.Cargado());
-  const Canales::Recorded r = list.GetRecorded();
-  EXPECT_EQ(std::tie(r.listVersion, r.orderVersion, r.searchType), std::make_tuple(-1, -1, -1));
+  EXPECT_FALSE(canales.Cargado());
+  EXPECT_EQ(canales.GetRecorded().searchType, -1);
+}
+
+TEST_F(CanalesTest, AStopEndsAProbingRebuildWithinOneProbe) {
+  Numbers numbers;
+  for (int i = 1; i <= 20; ++i) numbers.emplace_back(i, i);
+  std::atomic<int> probes{0};
+  for (const bool destroy : {false, true}) {  // else the stop flag
+    PararProceso = false;
+    probes = 0;
+    configuracionquorvina.TodosPaquetes = true;
+    configuracionquorvina.paquetes = "";
+    WriteRecords(1, 1, numbers);
+    WriteCanales("");
+    list = std::make_unique<Canales>([&probes](const std::string&, int) {
+      ++probes;
+      std::this_thread::sleep_for(2000ms);
+      return true;
+    });
+    // Nothing stored yet: it counts as loaded while the rebuild probes.
+    EXPECT_TRUE(list->Cargado()) << destroy;
+    EXPECT_EQ(list->NumeroCanales(), 0) << destroy;
+    while (probes < 2) std::this_thread::sleep_for(10ms);
+    const auto start = std::chrono::steady_clock::now();
+    if (destroy) {
+      list.reset();
+    } else {
+      PararProceso = true;
+      EXPECT_TRUE(WaitIdle(5000));
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2500ms) << destroy;
+    EXPECT_LE(probes, 3) << destroy;
+    EXPECT_EQ(ReadCanales(), "") << destroy;
+    EXPECT_EQ(host.CountNotified("Canales cargados"), 0u) << destroy;
+    list.reset();
+  }
+}
+
+// Every read sees one whole line-up, never a mix of two loads.
+TEST_F(CanalesTest, ReadersSeeWholeLineUpsWhileOneThreadReloads) {
+  const std::string files[] = {Channels(30, "A-"), Channels(10, "B-", 100)};
+  WriteCanales(files[0]);
+  Canales& canales = Create();
+  // 0 or 1 for a whole line-up of A or of B; -1 for anything else.
+  const auto generationOf = [](const LineUp& lineUp) {
+    const size_t a = lineUp.members.count("A-genre"), b = lineUp.members.count("B-genre");
+    if (!((a == 30 && b == 0) || (a == 0 && b == 10))) return -1;
+    const bool whole = lineUp.channels.size() == a + b + 1 && lineUp.order.size() == a + b + 1 &&
+                       lineUp.groups.size() == 2 &&
+                       lineUp.channels.begin()->second.nombre == (a ? "A-1" : "B-100");
+    return whole ? (a ? 0 : 1) : -1;
+  };
+  ASSERT_EQ(generationOf(*canales.Snapshot()), 0);
+  std::atomic<bool> done{false};
+  std::atomic<int> torn{0}, reads{0};
+  std::thread reloader([&] {
+    for (int i = 1; i <= 150; ++i) {
+      WriteCanales(files[i % 2]);
+      canales.CargarFichero();
+    }
+    done = true;
+  });
+  std::vector<std::thread> readers;
+  for (int r = 0; r < 2; ++r) {
+    readers.emplace_back([&, r] {
+      for (; !done; ++reads) {
+        if (r == 0 && generationOf(*canales.Snapshot()) < 0) ++torn;
+        const size_t a = canales.GetChannelGroupMembers("A-genre").size();
+        if (r == 1 && a != 0 && a != 30) ++torn;
+      }
+    });
+  }
+  reloader.join();
+  for (std::thread& t : readers) t.join();
+  EXPECT_EQ(torn, 0);
+  EXPECT_GT(reads, 100);
+  EXPECT_EQ(generationOf(*canales.Snapshot()), 0);  // 150 is even: the last load was A
 }
 
 }  // namespace
-}  // namespace canales_test

@@ -164,17 +164,18 @@ void E2eTest::StartHeadend(const std::string& scenario) {
   ASSERT_TRUE(headend_->ready()) << "headend did not start";
 }
 
-std::string E2eTest::UserFile(const std::string& relative) const {
-  return userDir_ + "/" + relative;
-}
-
 std::string E2eTest::ReadUserFile(const std::string& relative) const {
-  return ReadFile(UserFile(relative));
+  return ReadFile(userDir_ + "/" + relative);
 }
 
-void E2eTest::WriteSettings(const std::string& settingsXml) {
-  fs::create_directories(userDir_);
-  std::ofstream(userDir_ + "/settings.xml") << settingsXml;
+bool E2eTest::WaitForUserFile(const std::string& relative,
+                              std::chrono::milliseconds timeout) const {
+  const auto deadline = Clock::now() + timeout;
+  while (ReadUserFile(relative).empty()) {
+    if (Clock::now() >= deadline) return false;
+    usleep(100000);
+  }
+  return true;
 }
 
 bool E2eTest::Notified(const std::string& text) {

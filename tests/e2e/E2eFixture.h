@@ -40,13 +40,10 @@ class E2eTest : public ::testing::Test {
   hostsim::Host& StartHost(const std::string& hostLibDir = "");
   void StopHost();
   void StartHeadend(const std::string& scenario = Scenario());
-  void StopHeadend() { headend_.reset(); }
 
-  std::string UserFile(const std::string& relative) const;
   std::string ReadUserFile(const std::string& relative) const;
-  // The add-on folder used by this test (a private copy of the staged one).
-  const std::string& AddonDir() const { return addonDir_; }
-  void WriteSettings(const std::string& settingsXml);
+  // Waits until the user file exists and is not empty.
+  bool WaitForUserFile(const std::string& relative, std::chrono::milliseconds timeout) const;
   bool Notified(const std::string& text);
 
   std::unique_ptr<hostsim::Host> host_;

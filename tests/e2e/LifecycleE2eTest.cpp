@@ -1,6 +1,5 @@
-// The add-on's life cycle in a host: identity, capabilities, menu hooks,
-// broken host folders and a prompt, clean unload.
-#include <fstream>
+// The add-on's life cycle in a host: broken host folders, and a prompt,
+// clean unload in the middle of discovery.
 #include <thread>
 
 #include "E2eFixture.h"
@@ -11,33 +10,6 @@ namespace {
 using namespace std::chrono_literals;
 
 class LifecycleE2eTest : public E2eTest {};
-
-TEST_F(LifecycleE2eTest, HostSeesIdentityCapabilitiesAndSevenHooks) {
-  StartHeadend();
-  hostsim::Host& host = StartHost();
-  ASSERT_TRUE(host.load().ok);
-  const hostsim::AddonInfo info = host.info();
-  EXPECT_EQ(info.backendName, "PVR Quorvina");
-  EXPECT_EQ(info.pvrApiVersion, "1.9.2");
-  EXPECT_EQ(info.guiApiVersion, "5.3.0");
-  const auto flags = hostsim::capabilityFlags(info.capabilities);
-  ASSERT_EQ(flags.size(), 13u);
-  EXPECT_TRUE(flags[0].second);    // EPG
-  EXPECT_FALSE(flags[2].second);   // radio
-  EXPECT_FALSE(flags[12].second);  // last played position
-  EXPECT_EQ(info.menuHooks.size(), 7u);
-}
-
-TEST_F(LifecycleE2eTest, MarkerFileAddsTheCatchUpHook) {
-  std::ofstream(AddonDir() + "/ultimos7dias").put('\n');
-  StartHeadend();
-  hostsim::Host& host = StartHost();
-  ASSERT_TRUE(host.load().ok);
-  const hostsim::AddonInfo info = host.info();
-  ASSERT_EQ(info.menuHooks.size(), 8u);
-  EXPECT_EQ(info.menuHooks.back().hookId, 8u);
-  EXPECT_EQ(info.menuHooks.back().category, PVR_MENUHOOK_EPG);
-}
 
 TEST_F(LifecycleE2eTest, BrokenHostFoldersFailWithPermanentFailure) {
   for (const char* folder : {HOSTSIM_BROKEN_SYMBOL_DIR, HOSTSIM_MISSING_GUI_DIR}) {

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 
 TinyHttpServer::TinyHttpServer() {
@@ -28,14 +29,14 @@ TinyHttpServer::~TinyHttpServer() {
   close(listen_);
 }
 
-void TinyHttpServer::Answer(const std::string& path, const std::string& rawResponse) {
+void TinyHttpServer::Answer(const std::string& path, std::vector<std::string> segments) {
   std::lock_guard<std::mutex> lock(mutex_);
-  answers_[path] = rawResponse;
+  answers_[path] = std::move(segments);
 }
 
 void TinyHttpServer::AnswerOk(const std::string& path, const std::string& body) {
-  Answer(path, "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                   std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+  Answer(path,
+         {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body});
 }
 
 std::vector<std::string> TinyHttpServer::Requests() const {
@@ -64,15 +65,17 @@ void TinyHttpServer::Serve() {
     const std::string path = start == std::string::npos || end == std::string::npos
                                  ? std::string()
                                  : request.substr(start + 1, end - start - 1);
-    std::string reply = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+    std::vector<std::string> reply = {"HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"};
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(request);
       const auto it = answers_.find(path);
       if (it != answers_.end()) reply = it->second;
     }
-    send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
-    shutdown(client, SHUT_WR);
+    for (size_t i = 0; i < reply.size(); ++i) {
+      if (i > 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      send(client, reply[i].data(), reply[i].size(), MSG_NOSIGNAL);
+    }
     close(client);
   }
 }

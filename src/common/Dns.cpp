@@ -1,4 +1,4 @@
-#include "backend/Dns.h"
+#include "common/Dns.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "common/Socket.h"
 
 namespace {
 constexpr size_t kHeaderSize = 12;
@@ -100,7 +102,10 @@ std::string ReadName(const unsigned char* position, const unsigned char* message
   return labels;
 }
 
-std::vector<unsigned char> BuildDnsQuery(const std::string& host, uint16_t id) {
+std::vector<unsigned char> BuildDnsQuery(const std::string& fullName, uint16_t id) {
+  // A fully qualified name ends in the root's dot, which has no label.
+  std::string host = fullName;
+  if (!host.empty() && host.back() == '.') host.pop_back();
   // A label's length byte must not read as the end of the name or a pointer.
   size_t start = 0;
   for (size_t dot = host.find('.');; dot = host.find('.', start)) {
@@ -208,24 +213,20 @@ hostent* ngethostbyname(const std::string& host, const std::string& dnsServer) {
       BuildDnsQuery(host, static_cast<uint16_t>(rand() % 65535));
   if (query.empty()) return nullptr;
 
-  const int sock = socket(AF_INET, SOCK_DGRAM, 0);
-  if (sock < 0) return nullptr;
-  const ssize_t sent = sendto(sock, query.data(), query.size(), 0,
+  const Socket sock(socket(AF_INET, SOCK_DGRAM, 0));
+  if (!sock.valid()) return nullptr;
+  const ssize_t sent = sendto(sock.fd(), query.data(), query.size(), 0,
                               reinterpret_cast<const sockaddr*>(&server), sizeof(server));
-  if (sent != static_cast<ssize_t>(query.size())) {
-    close(sock);
-    return nullptr;
-  }
+  if (sent != static_cast<ssize_t>(query.size())) return nullptr;
 
   std::vector<unsigned char> buffer(kReplyBuffer);
   ssize_t received = -1;
   for (int attempt = 0; attempt < kReceiveTries; ++attempt) {
-    received = recvfrom(sock, buffer.data(), buffer.size(), MSG_DONTWAIT, nullptr, nullptr);
+    received = recvfrom(sock.fd(), buffer.data(), buffer.size(), MSG_DONTWAIT, nullptr, nullptr);
     if (received >= 0) break;
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
     std::this_thread::sleep_for(kReceiveWait);
   }
-  close(sock);
   if (received < 0) return nullptr;
 
   // The question is echoed as sent, so the answers start where ours ended.

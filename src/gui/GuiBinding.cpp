@@ -1,6 +1,6 @@
-#include "addon/GuiBinding.h"
+#include "gui/GuiBinding.h"
 
-#include "addon/HostLibrary.h"
+#include "common/Library.h"
 
 CHelper_libXBMC_gui* GUI = nullptr;
 
@@ -10,30 +10,30 @@ CHelper_libXBMC_gui::~CHelper_libXBMC_gui() {
 
 bool CHelper_libXBMC_gui::RegisterMe(void* handle) {
   m_Handle = handle;
-  m_libXBMC_gui = hostlib::Open(hostlib::BasePath(handle), XBMC_GUI_LIBRARY_PATH);
+  m_libXBMC_gui = library::Open(XbmcLibraryPath(handle, XBMC_GUI_LIBRARY_PATH));
   if (m_libXBMC_gui == nullptr) return false;
 
   void* lib = m_libXBMC_gui;
   const bool resolved =
-      hostlib::Resolve(lib, "GUI_register_me", GUI_register_me) &&
-      hostlib::Resolve(lib, "GUI_unregister_me", GUI_unregister_me) &&
-      hostlib::Resolve(lib, "GUI_lock", GUI_lock) &&
-      hostlib::Resolve(lib, "GUI_unlock", GUI_unlock) &&
-      hostlib::Resolve(lib, "GUI_get_screen_height", GUI_get_screen_height) &&
-      hostlib::Resolve(lib, "GUI_get_screen_width", GUI_get_screen_width) &&
-      hostlib::Resolve(lib, "GUI_get_video_resolution", GUI_get_video_resolution) &&
-      hostlib::Resolve(lib, "GUI_Window_create", GUI_Window_create) &&
-      hostlib::Resolve(lib, "GUI_Window_destroy", GUI_Window_destroy) &&
-      hostlib::Resolve(lib, "GUI_control_get_spin", GUI_control_get_spin) &&
-      hostlib::Resolve(lib, "GUI_control_release_spin", GUI_control_release_spin) &&
-      hostlib::Resolve(lib, "GUI_control_get_radiobutton", GUI_control_get_radiobutton) &&
-      hostlib::Resolve(lib, "GUI_control_release_radiobutton", GUI_control_release_radiobutton) &&
-      hostlib::Resolve(lib, "GUI_control_get_progress", GUI_control_get_progress) &&
-      hostlib::Resolve(lib, "GUI_control_release_progress", GUI_control_release_progress) &&
-      hostlib::Resolve(lib, "GUI_ListItem_create", GUI_ListItem_create) &&
-      hostlib::Resolve(lib, "GUI_ListItem_destroy", GUI_ListItem_destroy) &&
-      hostlib::Resolve(lib, "GUI_control_get_rendering", GUI_control_get_rendering) &&
-      hostlib::Resolve(lib, "GUI_control_release_rendering", GUI_control_release_rendering);
+      library::Resolve(lib, "GUI_register_me", GUI_register_me) &&
+      library::Resolve(lib, "GUI_unregister_me", GUI_unregister_me) &&
+      library::Resolve(lib, "GUI_lock", GUI_lock) &&
+      library::Resolve(lib, "GUI_unlock", GUI_unlock) &&
+      library::Resolve(lib, "GUI_get_screen_height", GUI_get_screen_height) &&
+      library::Resolve(lib, "GUI_get_screen_width", GUI_get_screen_width) &&
+      library::Resolve(lib, "GUI_get_video_resolution", GUI_get_video_resolution) &&
+      library::Resolve(lib, "GUI_Window_create", GUI_Window_create) &&
+      library::Resolve(lib, "GUI_Window_destroy", GUI_Window_destroy) &&
+      library::Resolve(lib, "GUI_control_get_spin", GUI_control_get_spin) &&
+      library::Resolve(lib, "GUI_control_release_spin", GUI_control_release_spin) &&
+      library::Resolve(lib, "GUI_control_get_radiobutton", GUI_control_get_radiobutton) &&
+      library::Resolve(lib, "GUI_control_release_radiobutton", GUI_control_release_radiobutton) &&
+      library::Resolve(lib, "GUI_control_get_progress", GUI_control_get_progress) &&
+      library::Resolve(lib, "GUI_control_release_progress", GUI_control_release_progress) &&
+      library::Resolve(lib, "GUI_ListItem_create", GUI_ListItem_create) &&
+      library::Resolve(lib, "GUI_ListItem_destroy", GUI_ListItem_destroy) &&
+      library::Resolve(lib, "GUI_control_get_rendering", GUI_control_get_rendering) &&
+      library::Resolve(lib, "GUI_control_release_rendering", GUI_control_release_rendering);
   if (!resolved) return false;
 
   m_Callbacks = GUI_register_me(m_Handle);
@@ -45,7 +45,7 @@ void CHelper_libXBMC_gui::Release() {
     GUI_unregister_me(m_Handle, m_Callbacks);
   }
   m_Callbacks = nullptr;
-  hostlib::Close(m_libXBMC_gui);
+  library::Close(m_libXBMC_gui);
 }
 
 void CHelper_libXBMC_gui::Lock() {

@@ -1,4 +1,4 @@
-#include "backend/Http.h"
+#include "common/Http.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,11 +12,12 @@
 #include <chrono>
 #include <cstring>
 
-#include "addon/AddonBinding.h"
+#include "common/HostServices.h"
 #include "common/Utils.h"
 
 namespace {
 constexpr int kSocketTimeoutSeconds = 10;
+constexpr int kReceiveSliceMs = 200;
 constexpr size_t kRequestBuffer = 2000;
 // Bounds on one response, so that a server that never stops cannot keep a
 // request running or growing without end.
@@ -66,12 +67,10 @@ bool SendAll(int socket, const char* data, int size) {
 }
 }  // namespace
 
-http::~http() {
-  if (socket_ >= 0) close(socket_);
-}
+http::~http() = default;
 
 bool http::conectarhttp(const std::string& host, int port, const std::string& path) {
-  if (socket_ >= 0) desconectar();
+  if (socket_.valid()) desconectar();
   host_ = host;
   port_ = port;
   path_ = path;
@@ -84,11 +83,12 @@ bool http::conectarhttp(const std::string& host, int port, const std::string& pa
 bool http::in_conectarhttp() {
   GenerarLogDebug("conectarhttp " + host_ + "-" + convertInttoString(port_));
 
-  socket_ = socket(AF_INET, SOCK_STREAM, 0);
-  if (socket_ < 0) return false;
+  socket_.reset(socket(AF_INET, SOCK_STREAM, 0));
+  if (!socket_.valid()) return false;
+  const int fd = socket_.fd();
   timeval timeout{kSocketTimeoutSeconds, 0};
-  if (setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) != 0 ||
-      setsockopt(socket_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout)) != 0) {
+  if (setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) != 0 ||
+      setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout)) != 0) {
     return false;
   }
 
@@ -109,15 +109,15 @@ bool http::in_conectarhttp() {
 
   // Connect without blocking so that an unreachable server costs only the
   // connect time-out; a refused connection shows up when sending.
-  if (!SetBlocking(socket_, false)) return false;
-  (void)connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+  if (!SetBlocking(fd, false)) return false;
+  (void)connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
   GenerarLogDebug("conectado:" + host_);
-  if (!WaitWritable(socket_, timeoutSeconds_ * 1000 + timeoutMicroseconds_ / 1000)) {
+  if (!WaitWritable(fd, timeoutSeconds_ * 1000 + timeoutMicroseconds_ / 1000)) {
     GenerarLogDebug("timeout:" + host_);
     return false;
   }
   GenerarLogDebug("SetBlocking");
-  if (!SetBlocking(socket_, true)) return false;
+  if (!SetBlocking(fd, true)) return false;
 
   GenerarLogDebug("GET");
   std::string request = "GET " + path_ + " HTTP/1.1\r\nHost: " + host_ + "\r\n";
@@ -125,9 +125,8 @@ bool http::in_conectarhttp() {
   if (!cookie.empty()) request += cookie + "\r\n";
   request += "\r\n";
   // Requests live in a 2000-byte buffer; one that does not fit is never sent cut short.
-  if (request.size() >= kRequestBuffer ||
-      send(socket_, request.data(), request.size(), MSG_NOSIGNAL) !=
-          static_cast<ssize_t>(request.size())) {
+  if (request.size() >= kRequestBuffer || send(fd, request.data(), request.size(), MSG_NOSIGNAL) !=
+                                              static_cast<ssize_t>(request.size())) {
     GenerarLogDebug("send fallado " + host_);
     return false;
   }
@@ -137,11 +136,22 @@ bool http::in_conectarhttp() {
 }
 
 int http::Receive(char* buffer, int size) {
-  for (;;) {
-    const ssize_t received = recv(socket_, buffer, size, 0);
-    if (received < 0 && errno == EINTR) continue;
-    return static_cast<int>(received);
+  // Waits in short slices so that a stopping add-on never waits out a silent
+  // server's whole time-out.
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::seconds(kSocketTimeoutSeconds);
+  while (!PararProceso) {
+    pollfd watch{socket_.fd(), POLLIN, 0};
+    const int ready = poll(&watch, 1, kReceiveSliceMs);
+    if (ready < 0 && errno != EINTR) return -1;
+    if (ready > 0) {
+      const ssize_t received = recv(socket_.fd(), buffer, size, 0);
+      if (received < 0 && errno == EINTR) continue;
+      return static_cast<int>(received);
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return -1;
   }
+  return -1;
 }
 
 int http::Leerhttp(char* buffer, int size, bool keepHead) {
@@ -152,10 +162,7 @@ int http::Leerhttp(char* buffer, int size, bool keepHead) {
 }
 
 void http::desconectar() {
-  if (socket_ >= 0) {
-    close(socket_);
-    socket_ = -1;
-  }
+  socket_.reset();
   connected_ = false;
   reader_.EndResponse();
   GenerarLogDebug("desconectar.");
@@ -170,15 +177,15 @@ std::string http::ObtenerStringhttp(const std::string& host, int port, const std
     if (count > 0) body.append(block, count);
     if (count < kBlock || body.size() >= kMaxText || PararProceso) break;
   }
-  if (IPAdaptador.Empty()) IPAdaptador.SetIfEmpty(ObtenerIPAdaptador(socket_));
+  if (IPAdaptador.Empty()) IPAdaptador.SetIfEmpty(ObtenerIPAdaptador(socket_.fd()));
   desconectar();
   return body;
 }
 
 bool http::ObtenerFicherohttp(const std::string& host, int port, const std::string& path,
                               const std::string& file) {
-  if (XBMC == nullptr || !conectarhttp(host, port, path)) return false;
-  void* handle = nullptr;
+  if (!conectarhttp(host, port, path)) return false;
+  HostFile output;
   bool written = false;
   bool failed = false;
   int64_t total = 0;
@@ -188,8 +195,8 @@ bool http::ObtenerFicherohttp(const std::string& host, int port, const std::stri
     if (count <= 0) break;
     // Opened only once there is something to write, so a refused request
     // leaves no file behind.
-    if (handle == nullptr) handle = XBMC->OpenFileForWrite(file.c_str(), true);
-    if (handle == nullptr || XBMC->WriteFile(handle, block, count) != count) {
+    if (!output) output = HostFile::ForWrite(file, true);
+    if (!output.Write(block, static_cast<size_t>(count))) {
       failed = true;
       break;
     }
@@ -197,11 +204,12 @@ bool http::ObtenerFicherohttp(const std::string& host, int port, const std::stri
     total += count;
     if (count < kBlock || total >= kMaxRelay || PararProceso) break;
   }
-  if (handle != nullptr) XBMC->CloseFile(handle);
+  const bool opened = static_cast<bool>(output);
+  output.Close();
   desconectar();
   if (failed) {
     // A half-written file would later pass for a downloaded one.
-    if (handle != nullptr) XBMC->DeleteFile(file.c_str());
+    if (opened) TheHost().DeleteFile(file);
     return false;
   }
   return written;

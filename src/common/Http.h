@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "backend/HttpGlobals.h"
-#include "backend/HttpReader.h"
+#include "common/HttpGlobals.h"
+#include "common/HttpReader.h"
+#include "common/Socket.h"
 
 class http {
  public:
@@ -49,6 +50,6 @@ class http {
   int port_ = 0;
   std::string path_;
   HttpReader reader_;
-  int socket_ = -1;
+  Socket socket_;
   bool connected_ = false;
 };

@@ -1,3 +1,3 @@
-#include "backend/DatosConfiguracion.h"
+#include "common/DatosConfiguracion.h"
 
 DatosConfiguracion configuracionquorvina;

@@ -1,4 +1,4 @@
-#include "backend/HttpGlobals.h"
+#include "common/HttpGlobals.h"
 
 std::string httpHostQuorvina = "172.26.22.23";
 std::string httpHostQuorvinaConfiguracion = "172.26.22.23";

@@ -1,8 +1,8 @@
-#include "addon/StorageLayout.h"
+#include "common/StorageLayout.h"
 
-#include "addon/AddonBinding.h"
-#include "addon/Settings.h"
+#include "common/HostServices.h"
 #include "common/Paths.h"
+#include "common/SettingValues.h"
 
 std::string strUserPath;
 std::string strClientPath;
@@ -57,8 +57,8 @@ std::string PathContadorRecordings;
 namespace {
 // One host call, no parents: the tree is built top-down in order.
 void Ensure(const std::string& folder) {
-  if (XBMC == nullptr) return;
-  if (!XBMC->DirectoryExists(folder.c_str())) XBMC->CreateDirectory(folder.c_str());
+  HostServices& host = TheHost();
+  if (!host.DirectoryExists(folder)) host.CreateDirectory(folder);
 }
 
 std::string EnsuredUnderUser(const char* name) {

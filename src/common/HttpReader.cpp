@@ -1,9 +1,9 @@
-#include "backend/HttpReader.h"
+#include "common/HttpReader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "backend/HttpGlobals.h"
+#include "common/HttpGlobals.h"
 #include "common/Utils.h"
 
 namespace {
