@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit and end-to-end tests (each
-# networked test in a private network namespace of its own) built with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then each fuzz target over
-# its seed corpus.
+# Builds everything and runs every test:
+#   1. the static checks: clang-format over the tree and the include layers;
+#   2. the unit and end-to-end tests (each networked test in a private
+#      network namespace of its own) built with AddressSanitizer and
+#      UndefinedBehaviorSanitizer;
+#   3. the same tests built with ThreadSanitizer;
+#   4. each fuzz target over its seed corpus.
 #
 #   scripts/test.sh            everything, sanitized
-#   QUICK=1 scripts/test.sh    one plain optimised build and its tests only
+#   QUICK=1 scripts/test.sh    the static checks and one plain build only
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -15,27 +18,47 @@ werror=OFF
 [ "${CI:-}" = "true" ] && werror=ON
 
 bash scripts/install-deps.sh
+start=$(date +%s)
+phase() { echo "== $* ($(( $(date +%s) - start )) s)"; }
 
-run_suite() {  # build-dir, extra cmake args...
+phase "clang-format"
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+phase "include layers"
+scripts/check-layers.sh
+
+configure() {  # build-dir, extra cmake args...
   local dir="$1"; shift
-  echo "== configure $dir"
+  phase "configure $dir"
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVINA_WERROR="$werror" "$@" >/dev/null
-  echo "== build $dir"
-  cmake --build "$dir" -j"$jobs"
-  echo "== test $dir"
+}
+
+run_suite() {  # build-dir, targets...
+  local dir="$1"; shift
+  phase "build $dir"
+  if [ $# -gt 0 ]; then cmake --build "$dir" -j"$jobs" --target "$@"; else cmake --build "$dir" -j"$jobs"; fi
+  phase "test $dir"
   # Tests that need the private test network make a namespace of their own.
   ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 300
 }
 
-start=$(date +%s)
+sanitized_debug=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g")
+
 if [ "${QUICK:-0}" = "1" ]; then
+  configure build
   run_suite build
 else
-  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    run_suite build-asan -DQUORVINA_SANITIZE=asan -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  configure build-asan -DQUORVINA_SANITIZE=asan "${sanitized_debug[@]}"
+  run_suite build-asan
 
-  echo "== fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
+  # The threaded code is the add-on's and its tests': the tools' own tests
+  # are left out of this build.
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+  configure build-tsan -DQUORVINA_SANITIZE=tsan "${sanitized_debug[@]}"
+  run_suite build-tsan quorvina_tests quorvina_e2e
+
+  phase "fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVINA_FUZZ=ON -DQUORVINA_TESTS=OFF \
     -DQUORVINA_SANITIZE=asan -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   targets=()
@@ -49,7 +72,7 @@ else
     work="build-fuzz/corpus-$name"
     mkdir -p "$corpus" "$work"
     # New inputs go to the scratch folder; the shipped seeds stay as they are.
-    "$target" -runs=2000 -max_total_time=20 "$work" "$corpus" >/dev/null 2>"build-fuzz/$name.log" || {
+    "$target" -runs=2000 -max_total_time=10 "$work" "$corpus" >/dev/null 2>"build-fuzz/$name.log" || {
       cat "build-fuzz/$name.log"; echo "fuzz target $name failed"; exit 1; }
     fuzzed=$((fuzzed + 1))
   done
