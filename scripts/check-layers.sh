@@ -32,7 +32,7 @@ while IFS= read -r hit; do
   file="${hit%%:*}"
   rest="${hit#*:}"
   line="${rest%%:*}"
-  target="$(sed -E 's/^[^"]*"([^"]+)".*/\1/' <<<"${rest#*:}")"
+  target="$(sed -E 's/^[^"<]*["<]([^">]+)[">].*/\1/' <<<"${rest#*:}")"
   file="${file#./}"
   from="${file%%/*}"
   to="${target%%/*}"
@@ -59,7 +59,8 @@ while IFS= read -r hit; do
   if [ "$from_rank" -eq 2 ] && [ "$to_rank" -eq 2 ] && [ "$from" != "$to" ]; then
     echo "$from $to" >>"$edges"
   fi
-done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' --include='*.h' --include='*.cpp' . || true)
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*("|<(host|common|backend|discovery|epg|live|recordings|series|services|gui|addon)/)' \
+  --include='*.h' --include='*.cpp' . || true)
 
 # tsort reports a loop among the subsystems' uses of each other.
 if [ -s "$edges" ]; then

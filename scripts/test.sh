@@ -32,13 +32,19 @@ configure() {  # build-dir, extra cmake args...
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVINA_WERROR="$werror" "$@" >/dev/null
 }
 
-run_suite() {  # build-dir, targets...
+run_suite() {  # build-dir [label targets...]
   local dir="$1"; shift
+  local label=()
   phase "build $dir"
-  if [ $# -gt 0 ]; then cmake --build "$dir" -j"$jobs" --target "$@"; else cmake --build "$dir" -j"$jobs"; fi
+  if [ $# -gt 0 ]; then
+    label=(-L "$1"); shift
+    cmake --build "$dir" -j"$jobs" --target "$@"
+  else
+    cmake --build "$dir" -j"$jobs"
+  fi
   phase "test $dir"
   # Tests that need the private test network make a namespace of their own.
-  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 300
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 300 "${label[@]}"
 }
 
 sanitized_debug=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMAKE_C_FLAGS_DEBUG="-O1 -g")
@@ -52,11 +58,11 @@ else
   configure build-asan -DQUORVINA_SANITIZE=asan "${sanitized_debug[@]}"
   run_suite build-asan
 
-  # The threaded code is the add-on's and its tests': the tools' own tests
-  # are left out of this build.
+  # The threaded code is the add-on's: the tools' own tests are neither
+  # built nor run here (label "addon").
   export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
   configure build-tsan -DQUORVINA_SANITIZE=tsan "${sanitized_debug[@]}"
-  run_suite build-tsan quorvina_tests quorvina_e2e
+  run_suite build-tsan addon quorvina_tests quorvina_e2e
 
   phase "fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVINA_FUZZ=ON -DQUORVINA_TESTS=OFF \

@@ -23,7 +23,7 @@ bool m_bCreated = false;
 
 namespace {
 
-constexpr int kStopControllerMs = 500;
+constexpr int kStopControllerMs = 250;
 
 std::unique_ptr<AddonHost> g_host;
 

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -25,11 +26,20 @@ std::atomic<bool> CargandoCanales{false};
 namespace {
 constexpr uint32_t kRefreshStepMs = 2000;
 constexpr int kRefreshSteps = 1800;  // one hour
-constexpr auto kStopPoll = std::chrono::milliseconds(250);
+constexpr auto kStopPoll = std::chrono::milliseconds(100);
 // Every loop polls the stop flag and every network wait is cut in short
 // slices, so the whole add-on stops within this.
-constexpr auto kStopWait = std::chrono::milliseconds(2250);
-constexpr int kStopWorkerMs = 250;
+constexpr auto kStopWait = std::chrono::milliseconds(2000);
+// What the destructor may add, for all its workers together, when one of
+// them has not ended yet.
+constexpr auto kStopWorkers = std::chrono::milliseconds(500);
+
+// Milliseconds left before the deadline, at least 1.
+int Left(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<int64_t>(1, left.count()));
+}
 }  // namespace
 
 Quorvina::Quorvina() {
@@ -51,9 +61,10 @@ Quorvina::Quorvina() {
 }
 
 Quorvina::~Quorvina() {
-  PLATFORM::StopWorker(*this, kStopWorkerMs, "quorvina");
-  PLATFORM::StopOwnedWorker(m_canales, kStopWorkerMs, "canales");
-  PLATFORM::StopOwnedWorker(m_configuracion, kStopWorkerMs, "configuracion");
+  const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
+  PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
+  PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
+  PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
   avformat_network_deinit();
 }
 

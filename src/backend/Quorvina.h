@@ -20,13 +20,13 @@ class Quorvina : public PLATFORM::CThread {
   ~Quorvina() override;
 
   void* Process() override;
-  // Waits, polling every 250 ms and at most a little over two seconds,
-  // until the controller and its workers have ended their loops (called
-  // after PararProceso was raised).
+  // Waits, polling every 100 ms and at most two seconds, until the
+  // controller and its workers have ended their loops (called after
+  // PararProceso was raised).
   void ParaProceso();
 
-  // The channel line-up.
-  Canales& ListaCanales() { return *m_canales; }
+  // The channel line-up, to read.
+  const Canales& ListaCanales() const { return *m_canales; }
 
   // Menu actions.
   void RecargarCanales(bool preguntar);

@@ -8,16 +8,20 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 
 #include "common/HostServices.h"
+#include "common/Thread.h"
 #include "common/Utils.h"
 
 namespace {
 constexpr int kSocketTimeoutSeconds = 10;
 constexpr int kReceiveSliceMs = 200;
+// A server that trickles its answer cannot hold one request longer.
+constexpr auto kRequestLimit = std::chrono::seconds(30);
 constexpr size_t kRequestBuffer = 2000;
 // Bounds on one response, so that a server that never stops cannot keep a
 // request running or growing without end.
@@ -75,6 +79,7 @@ bool http::conectarhttp(const std::string& host, int port, const std::string& pa
   port_ = port;
   path_ = path;
   reader_.Reset();
+  requestDeadline_ = std::chrono::steady_clock::now() + kRequestLimit;
   if (in_conectarhttp()) return true;
   desconectar();
   return false;
@@ -139,8 +144,9 @@ int http::Receive(char* buffer, int size) {
   // Waits in short slices so that a stopping add-on never waits out a silent
   // server's whole time-out.
   const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::seconds(kSocketTimeoutSeconds);
-  while (!PararProceso) {
+      std::min(std::chrono::steady_clock::now() + std::chrono::seconds(kSocketTimeoutSeconds),
+               requestDeadline_);
+  while (!PLATFORM::Stopping()) {
     pollfd watch{socket_.fd(), POLLIN, 0};
     const int ready = poll(&watch, 1, kReceiveSliceMs);
     if (ready < 0 && errno != EINTR) return -1;

@@ -3,6 +3,7 @@
 // process-wide session cookie. One object serves one request at a time.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -51,5 +52,6 @@ class http {
   std::string path_;
   HttpReader reader_;
   Socket socket_;
+  std::chrono::steady_clock::time_point requestDeadline_{};
   bool connected_ = false;
 };

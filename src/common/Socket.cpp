@@ -11,6 +11,7 @@
 #include "common/Conversions.h"
 #include "common/Globals.h"
 #include "common/Log.h"
+#include "common/Thread.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ bool SetFlag(int fd, int option) {
 // Sleeps, waking early when the add-on stops.
 void Pause(std::chrono::milliseconds length) {
   const auto end = std::chrono::steady_clock::now() + length;
-  while (!PararProceso && std::chrono::steady_clock::now() < end) {
+  while (!PLATFORM::Stopping() && std::chrono::steady_clock::now() < end) {
     std::this_thread::sleep_for(kPauseSlice);
   }
 }
@@ -122,7 +123,7 @@ bool CrearClienteUdp(UdpSocket& udp, const std::string& ip, int port, int buffer
 }
 
 bool AbrirSocketUDP(UdpSocket& udp, const std::string& ip, int port, bool unicast) {
-  for (int attempt = 0; attempt < kUdpAttempts && !PararProceso; ++attempt) {
+  for (int attempt = 0; attempt < kUdpAttempts && !PLATFORM::Stopping(); ++attempt) {
     if (CrearClienteUdp(udp, ip, port, BUFSIZE, unicast)) return true;
     Pause(kUdpPause);
   }

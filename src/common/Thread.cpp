@@ -13,6 +13,9 @@ namespace PLATFORM {
 
 namespace {
 
+// The worker whose Process runs on this thread; null on other threads.
+thread_local CThread* t_current = nullptr;
+
 // Sleeps are cut in slices so that the process-wide stop flag is seen quickly.
 constexpr uint32_t kSleepSliceMs = 100;
 
@@ -128,6 +131,7 @@ bool CThread::Start(bool wait) {
 
 void* CThread::ThreadHandler(void* self) {
   auto* thread = static_cast<CThread*>(self);
+  t_current = thread;
   {
     std::lock_guard<std::recursive_mutex> lock(thread->m_mutex);
     pthread_setname_np(pthread_self(), thread->m_name.substr(0, 15).c_str());
@@ -198,6 +202,10 @@ void CThread::Join() {
     m_bJoinable = false;
   }
   pthread_join(thread, nullptr);
+}
+
+bool Stopping() {
+  return PararProceso || (t_current != nullptr && t_current->StopRequested());
 }
 
 bool StopWorker(CThread& worker, int ms, const std::string& name) {

@@ -78,6 +78,11 @@ class CThread {
   std::string m_name = "quorvina";
 };
 
+// True when the add-on stops, or when the worker running on this thread has
+// been asked to stop: every wait in shared code polls it, so that stopping
+// one worker also cuts its network waits.
+bool Stopping();
+
 // Stops a worker its owner holds, waiting at most `ms`. A worker that does
 // not end in time is let go instead of destroyed under its running thread,
 // and logged; false then.

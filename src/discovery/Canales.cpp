@@ -44,7 +44,11 @@ Canales::Canales(ChannelProbe probe, LogoResolver::Download download)
       m_filter(FilterFromConfiguration()),
       m_lineUp(std::make_shared<const LineUp>()) {
   SetThreadName("canales");
+  // The host waits for the constructor: the stored line-up is shown with the
+  // logos at hand, and the controller's thread fetches the missing ones.
+  m_descargarLogos = false;
   CargarCanales();
+  m_descargarLogos = true;
 }
 
 Canales::~Canales() {
@@ -97,7 +101,12 @@ void Canales::CargarCanales() {
 
   // The thread is idle here, so it is safe to hand it new inputs.
   m_filter = FilterFromConfiguration();
-  if (!m_cargado) CargarFichero(m_filter);
+  if (!m_cargado) {
+    CargarFichero(m_filter);
+  } else if (m_logosPendientes.exchange(false)) {
+    CargarFichero(m_filter);
+    TheHost().TriggerChannelUpdate();
+  }
 
   GenerarLogDebug("Entrada servicelist");
   m_serviceList.CargarServicios();
@@ -142,7 +151,9 @@ void Canales::CargarFichero(const Filter& filter) {
 bool Canales::ProcesarFichero(const Filter& filter) {
   GenerarLogDebug("ProcesarFichero");
   GenerarLogDebug("Cargado XML");
-  LogoResolver logos(PathLogos, strClientPath, m_download, [this] { return Parar(); });
+  LogoResolver logos(PathLogos, strClientPath,
+                     m_descargarLogos ? m_download : LogoResolver::Download(),
+                     [this] { return Parar(); });
   std::optional<CanalesXmlContent> stored =
       LeerCanalesXml(PathCompletoCanales, filter.loadHD, logos);
   if (!stored) return false;
@@ -154,6 +165,7 @@ bool Canales::ProcesarFichero(const Filter& filter) {
   inputs.canales = std::move(stored->canales);
   inputs.externos = LeerCanalesExternos(externos, logos);
   inputs.ordenes = LeerOrdenes(PathCombine(PathCanales, "orden.xml"));
+  if (!m_descargarLogos) m_logosPendientes = logos.fallbacks() > 0;
   inputs.ocultarSustituidos = filter.hideReplaced;
   inputs.vod = VodChannel();
   auto lineUp = std::make_shared<const LineUp>(BuildLineUp(inputs));

@@ -71,6 +71,10 @@ class Canales : public PLATFORM::CThread {
   // Taken by CargarCanales while the thread is idle; the thread works from it.
   Filter m_filter;
   std::atomic<bool> m_cargado{false};
+  // Logos are not downloaded while the host waits for the constructor; the
+  // first CargarCanales of the controller's thread loads them.
+  bool m_descargarLogos = true;
+  std::atomic<bool> m_logosPendientes{false};
 
   mutable std::mutex m_mutex;  // guards the two below, never held across I/O
   std::shared_ptr<const LineUp> m_lineUp;

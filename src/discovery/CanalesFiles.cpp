@@ -39,16 +39,16 @@ bool ReadChannel(const XMLNode& node, bool cargarHD, LogoResolver& logos, Canal&
       return false;
     }
   }
+  const bool sd = ConvertStringtoint(Attr(node, "ServiceType")) == 1;
+  if (!cargarHD && !sd) return false;
   canal.numero = NumeroCanal(ConvertStringtoint(Attr(node, "NumeroCanal")));
   canal.id = ConvertStringtoint(Attr(node, "ID"));
   canal.nombre = Attr(node, "Nombre");
   if (const char* logo = node.getAttribute("Logo")) canal.logo = logos.Resolve(logo);
   canal.ip = Attr(node, "ip");
   canal.puerto = ConvertStringtoint(Attr(node, "puerto"));
-  const bool sd = ConvertStringtoint(Attr(node, "ServiceType")) == 1;
   canal.HD = !sd;
   canal.operador = true;
-  if (!cargarHD && !sd) return false;
   canal.genero = Attr(node, "Genero");
   canal.idSustituto = ConvertStringtoint(Attr(node, "ServiceNameOriginal"));
   return true;

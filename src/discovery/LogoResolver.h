@@ -38,6 +38,8 @@ class LogoResolver {
   static std::string DefaultLogo(const std::string& clientFolder);
 
   bool downloading() const { return download_on_; }
+  // Logos that were neither in the logo folder nor downloaded.
+  int fallbacks() const { return fallbacks_; }
 
  private:
   std::string ShippedLogo(const std::string& value) const;

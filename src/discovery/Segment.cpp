@@ -25,8 +25,12 @@ void Segment::AddFragment(const Trama& trama) {
   // without checking which numbers arrived.
   if (fragments_.size() != static_cast<size_t>(trama.lastSection) + 1) return;
   if (hasCrc_ && Crc32(getSegment()) != crc_) {
-    GenerarLogError("CRC erroneo en el segmento " + id_ + ": se recoge de nuevo");
     ++rejected_;
+    // A sender that always gets it wrong would otherwise fill the log.
+    if (rejected_ <= 3 || rejected_ % 100 == 0) {
+      GenerarLogError("CRC erroneo en el segmento " + id_ + " (" + std::to_string(rejected_) +
+                      "): se recoge de nuevo");
+    }
     LimpiarFragmentos();
     return;
   }

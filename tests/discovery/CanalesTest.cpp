@@ -116,6 +116,21 @@ TEST_F(CanalesTest, ARebuildWritesReloadsAndTellsTheHost) {
   EXPECT_EQ(host.HostErrors(), std::vector<std::string>());
 }
 
+TEST_F(CanalesTest, MissingLogosAreFetchedOnTheControllersPassNotWhileTheHostWaits) {
+  WriteCanales(Channels(1, "C"));
+  std::string text = ReadCanales();
+  WriteCanales(text.replace(text.find("ServiceNameOriginal"), 0, "Logo=\"l1.png\" "));
+  std::vector<std::string> asked;
+  list = std::make_unique<Canales>(nullptr, [&asked](const std::string& path, const std::string&) {
+    asked.push_back(path);
+    return false;
+  });
+  EXPECT_TRUE(asked.empty());
+  list->CargarCanales();
+  EXPECT_EQ(asked, std::vector<std::string>{"/appclient/incoming/epg/big/l1.png"});
+  EXPECT_EQ(host.host().followUps().triggers(hostsim::FollowUpKind::Channels), 1u);
+}
+
 TEST_F(CanalesTest, RebuildsOnlyWhenAnInputChanged) {
   const struct {
     const char* name;
