@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
 #include "common/Utils.h"
 #include "support/InProcessHost.h"
 
