@@ -46,9 +46,7 @@ Canales::Canales(ChannelProbe probe, LogoResolver::Download download)
   SetThreadName("canales");
   // The host waits for the constructor: the stored line-up is shown with the
   // logos at hand, and the controller's thread fetches the missing ones.
-  m_descargarLogos = false;
-  CargarCanales();
-  m_descargarLogos = true;
+  Actualizar(false);
 }
 
 Canales::~Canales() {
@@ -90,6 +88,10 @@ CanalesRecorded Canales::GetRecorded() const {
 }
 
 void Canales::CargarCanales() {
+  Actualizar(true);
+}
+
+void Canales::Actualizar(bool descargarLogos) {
   if (Running()) {
     // The host already has channels: the running rebuild will refresh them.
     if (NumeroCanales() > 0 || PararProceso) return;
@@ -102,9 +104,9 @@ void Canales::CargarCanales() {
   // The thread is idle here, so it is safe to hand it new inputs.
   m_filter = FilterFromConfiguration();
   if (!m_cargado) {
-    CargarFichero(m_filter);
-  } else if (m_logosPendientes.exchange(false)) {
-    CargarFichero(m_filter);
+    CargarFichero(m_filter, descargarLogos);
+  } else if (descargarLogos && m_logosPendientes.exchange(false)) {
+    CargarFichero(m_filter, true);
     TheHost().TriggerChannelUpdate();
   }
 
@@ -130,7 +132,7 @@ void* Canales::Process() {
   GenerarXML(m_filter);
   if (Parar()) return nullptr;
   GenerarLogDebug("Salida GenerarXML");
-  CargarFichero(m_filter);
+  CargarFichero(m_filter, true);
   if (Parar()) return nullptr;
   NotificarCadena(NoticeKind::Info, 30502);
   TheHost().TriggerChannelUpdate();
@@ -139,20 +141,20 @@ void* Canales::Process() {
 }
 
 void Canales::CargarFichero() {
-  CargarFichero(FilterFromConfiguration());
+  CargarFichero(FilterFromConfiguration(), true);
 }
 
-void Canales::CargarFichero(const Filter& filter) {
+void Canales::CargarFichero(const Filter& filter, bool descargarLogos) {
   GenerarLogDebug("CargarFichero");
-  if (!ProcesarFichero(filter)) SetVersions(-1, -1, false);
+  if (!ProcesarFichero(filter, descargarLogos)) SetVersions(-1, -1, false);
   GenerarLogDebug("Fin CargarFichero");
 }
 
-bool Canales::ProcesarFichero(const Filter& filter) {
+bool Canales::ProcesarFichero(const Filter& filter, bool descargarLogos) {
   GenerarLogDebug("ProcesarFichero");
   GenerarLogDebug("Cargado XML");
   LogoResolver logos(PathLogos, strClientPath,
-                     m_descargarLogos ? m_download : LogoResolver::Download(),
+                     descargarLogos ? m_download : LogoResolver::Download(),
                      [this] { return Parar(); });
   std::optional<CanalesXmlContent> stored =
       LeerCanalesXml(PathCompletoCanales, filter.loadHD, logos);
@@ -165,7 +167,7 @@ bool Canales::ProcesarFichero(const Filter& filter) {
   inputs.canales = std::move(stored->canales);
   inputs.externos = LeerCanalesExternos(externos, logos);
   inputs.ordenes = LeerOrdenes(PathCombine(PathCanales, "orden.xml"));
-  if (!m_descargarLogos) m_logosPendientes = logos.fallbacks() > 0;
+  if (!descargarLogos) m_logosPendientes = logos.fallbacks() > 0;
   inputs.ocultarSustituidos = filter.hideReplaced;
   inputs.vod = VodChannel();
   auto lineUp = std::make_shared<const LineUp>(BuildLineUp(inputs));

@@ -58,8 +58,11 @@ class Canales : public PLATFORM::CThread {
   };
 
   static Filter FilterFromConfiguration();
-  void CargarFichero(const Filter& filter);
-  bool ProcesarFichero(const Filter& filter);
+  // CargarCanales, with logo downloads only when the caller may wait for
+  // them.
+  void Actualizar(bool descargarLogos);
+  void CargarFichero(const Filter& filter, bool descargarLogos);
+  bool ProcesarFichero(const Filter& filter, bool descargarLogos);
   void GenerarXML(const Filter& filter);
   void SetVersions(int orderVersion, int listVersion, bool searchTypeToo);
   bool Parar();
@@ -73,7 +76,6 @@ class Canales : public PLATFORM::CThread {
   std::atomic<bool> m_cargado{false};
   // Logos are not downloaded while the host waits for the constructor; the
   // first CargarCanales of the controller's thread loads them.
-  bool m_descargarLogos = true;
   std::atomic<bool> m_logosPendientes{false};
 
   mutable std::mutex m_mutex;  // guards the two below, never held across I/O
