@@ -7,6 +7,7 @@
 #include "common/XMLNode.h"
 #include "discovery/Canales.h"
 #include "discovery/PayLoads.h"
+#include "epg/EPGQuorvina.h"
 
 std::string DireccionProvincia;
 int PuertoProvincia = 0;
@@ -34,7 +35,7 @@ void Quorvina::ObtenerDireccionyPuertoProvincia(const std::string& xml) {
   GenerarLogDebug("ObtenerDireccionyPuertoProvincia Salida");
 }
 
-bool Quorvina::ObtenerDatosBasicos(bool /*conGuia*/) {
+bool Quorvina::ObtenerDatosBasicos(bool conGuia) {
   const DatosConfiguracion& conf = configuracionquorvina;
   PayLoads entrada(conf.IPInicial, conf.PuertoInicial, PathPayloadBase);
   GenerarLogDebug("ObtenerDatosQuorvina Entrada 1");
@@ -60,6 +61,10 @@ bool Quorvina::ObtenerDatosBasicos(bool /*conGuia*/) {
   m_canales->CargarCanales();
   CargandoCanales = false;
   GenerarLogDebug("Salida CargarXmlCanales ObtenerDatosQuorvina");
+  if (conGuia) {
+    const std::string guia = regional.ObtenerXMLPayLoad("06");
+    if (!guia.empty()) m_epg->GenerarEPG(guia);
+  }
   regional.Limpiar();
   return true;
 }
