@@ -9,6 +9,10 @@
 #include "discovery/PayLoads.h"
 #include "epg/EPGQuorvina.h"
 
+namespace {
+constexpr uint32_t kEsperaLineUpMs = 100;
+}
+
 std::string DireccionProvincia;
 int PuertoProvincia = 0;
 std::string SufijoDominioOperador = ".quorvina.es";
@@ -62,8 +66,15 @@ bool Quorvina::ObtenerDatosBasicos(bool conGuia) {
   CargandoCanales = false;
   GenerarLogDebug("Salida CargarXmlCanales ObtenerDatosQuorvina");
   if (conGuia) {
+    // The guide is received for the channels of the line-up, which the
+    // channel list may still be rebuilding in its own thread.
+    while (m_canales->Running() && !PararProceso) SleepFor(kEsperaLineUpMs);
     const std::string guia = regional.ObtenerXMLPayLoad("06");
-    if (!guia.empty()) m_epg->GenerarEPG(guia);
+    if (m_canales->NumeroCanales() == 0) {
+      GenerarLogError("Sin canales: la guia se recibira en la siguiente pasada");
+    } else if (!guia.empty()) {
+      m_epg->GenerarEPG(guia);
+    }
   }
   regional.Limpiar();
   return true;
