@@ -33,8 +33,9 @@ class EPGQuorvinaTest : public ::testing::Test {
                       "demarcacion=\"19\" TipodeBusqueda=\"0\" />\n<Canal NumeroCanal=\"1\" "
                       "ID=\"7\" Nombre=\"Siete\" ServiceNameOriginal=\"7\" ServiceType=\"1\" "
                       "ip=\"239.0.0.7\" puerto=\"8208\" />\n</Canales>\n");
-    canales = std::make_unique<Canales>([](const std::string&, int) { return false; },
-                                        [](const std::string&, const std::string&) { return false; });
+    canales =
+        std::make_unique<Canales>([](const std::string&, int) { return false; },
+                                  [](const std::string&, const std::string&) { return false; });
   }
   void TearDown() override {
     guia.reset();
@@ -65,9 +66,12 @@ TEST_F(EPGQuorvinaTest, AnEmptyTableFetchesEveryDayAndStaleFilesGo) {
   const struct {
     const char* name;
     bool kept;
-  } files[] = {{"EPG/7_0x0001.xml", true},        {"EPG/7_0x0900.xml", false},
-               {"EPG/Detalle/7_0x0900.xml", false}, {"EPG/Detalle/7_0x0101.xml", true},
-               {"EPG/notas.txt", true},           {"EPG/mapepg.xml", true}};
+  } files[] = {{"EPG/7_0x0001.xml", true},
+               {"EPG/7_0x0900.xml", false},
+               {"EPG/Detalle/7_0x0900.xml", false},
+               {"EPG/Detalle/7_0x0101.xml", true},
+               {"EPG/notas.txt", true},
+               {"EPG/mapepg.xml", true}};
   for (const auto& f : files) EXPECT_EQ(Exists(f.name), f.kept) << f.name;
 
   // Nothing announced: every day's files go.

@@ -25,8 +25,9 @@ TEST(GuideFieldsTest, FieldConversions) {
   const struct {
     std::string text;
     long long seconds;
-  } durations[] = {{"PT1H30M", 5400}, {"PT45M10S", 2710}, {"PT2H", 7200},
-                   {"PT", 0},         {"PT1H1H", 3600},   {"P1DT2H", 7200},
+  } durations[] = {{"PT1H30M", 5400}, {"PT45M10S", 2710},
+                   {"PT2H", 7200},    {"PT", 0},
+                   {"PT1H1H", 3600},  {"P1DT2H", 7200},
                    {"PT1X5M", 300},   {"PT99999999999999H", 1000000000LL * 3600}};
   for (const auto& c : durations) EXPECT_EQ(CalcularDuracionSegundos(c.text), c.seconds) << c.text;
 
@@ -46,8 +47,11 @@ TEST(GuideFieldsTest, FieldConversions) {
     std::string id;
     size_t width;
     std::string normal;
-  } normal[] = {{"0x1A", 4, "001a"}, {"0x0123", 4, "0123"}, {"0xF1", 0, "f1"},
-                {"0x12345", 4, "12345"}, {"F", 4, "0000"}};
+  } normal[] = {{"0x1A", 4, "001a"},
+                {"0x0123", 4, "0123"},
+                {"0xF1", 0, "f1"},
+                {"0x12345", 4, "12345"},
+                {"F", 4, "0000"}};
   for (const auto& c : normal) EXPECT_EQ(NormalizarId(c.id, c.width), c.normal) << c.id;
 }
 
@@ -97,8 +101,7 @@ TEST(GuideFieldsTest, DetailsReplies) {
     std::string directors, productionDate, description;
   } cases[] = {
       {"array", R"({"resultCode":0,"resultData":{"directors":["A","B"]}})", true, "A, B"},
-      {"text code", R"({"resultCode":"0","resultData":{"productionDate":2019}})", true, "",
-       "2019"},
+      {"text code", R"({"resultCode":"0","resultData":{"productionDate":2019}})", true, "", "2019"},
       {"refused", R"({"resultCode":1,"resultData":{"directors":"A"}})", false},
       {"refused text", R"({"resultCode":"01","resultData":{}})", false},
       {"no data", R"({"resultCode":0})", false},
@@ -106,8 +109,8 @@ TEST(GuideFieldsTest, DetailsReplies) {
       {"cut", R"({"resultCode":0,"resultData":{"directors":["A")", false},
       {"mixed array", R"({"resultCode":0,"resultData":{"directors":["A",3,{},"B"]}})", true,
        "A, B"},
-      {"escaped breaks", R"({"resultCode":0,"resultData":{"description":"uno\\ndos\ntres"}})",
-       true, "", "", "uno\ndos\ntres"},
+      {"escaped breaks", R"({"resultCode":0,"resultData":{"description":"uno\\ndos\ntres"}})", true,
+       "", "", "uno\ndos\ntres"},
       {"other types", R"({"resultCode":0,"resultData":{"directors":1.5,"productionDate":true}})",
        true},
   };

@@ -20,13 +20,15 @@ namespace {
 std::string Event(const std::string& crid, const std::string& start, const std::string& duration,
                   const std::string& inner) {
   return "<ScheduleEvent><Program crid=\"" + crid + "\"/><InstanceDescription>" + inner +
-         "</InstanceDescription>" + (start.empty() ? "" : "<EventStartTime>" + start + "</EventStartTime>") +
+         "</InstanceDescription>" +
+         (start.empty() ? "" : "<EventStartTime>" + start + "</EventStartTime>") +
          "<EventDuration>" + duration + "</EventDuration></ScheduleEvent>";
 }
 
 std::string Guide(const std::string& channel, const std::string& events) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TVAMain><ProgramDescription>"
-         "<ProgramLocationTable><Schedule serviceIDRef=\"" + channel + ".tv.es\">" + events +
+         "<ProgramLocationTable><Schedule serviceIDRef=\"" +
+         channel + ".tv.es\">" + events +
          "</Schedule></ProgramLocationTable></ProgramDescription></TVAMain>\n";
 }
 
@@ -49,8 +51,9 @@ class ProgramasEPGTest : public ::testing::Test {
     configuracionquorvina.OcultarSustituidos = false;
     IPAdaptador.Set("10.0.0.5");
     host.user().Write("Canales/Canales.xml", kCanales);
-    canales = std::make_unique<Canales>([](const std::string&, int) { return false; },
-                                        [](const std::string&, const std::string&) { return false; });
+    canales =
+        std::make_unique<Canales>([](const std::string&, int) { return false; },
+                                  [](const std::string&, const std::string&) { return false; });
     t0 = ConvertStringtotime_T("2024-05-01T10:00:00") + 3600;  // the profile's one hour
     host.user().Write(
         "EPG/1_0x0001.xml",
@@ -121,15 +124,14 @@ TEST_F(ProgramasEPGTest, FieldsOfAnEntry) {
             std::make_tuple(16, "Cine", 18));
   EXPECT_EQ(std::make_tuple(a.iSeriesNumber, a.iEpisodeNumber, a.iEpisodePartNumber),
             std::make_tuple(2, 5, 2019));
-  EXPECT_EQ(std::make_tuple(a.iChannelNumber, a.idCanal, a.strPlot),
-            std::make_tuple(105u, 2, ""));
+  EXPECT_EQ(std::make_tuple(a.iChannelNumber, a.idCanal, a.strPlot), std::make_tuple(105u, 2, ""));
   Canal hd;
   ASSERT_TRUE(canales->ObtenerCanal(2, hd));
   EXPECT_EQ(a.strIconPath, hd.logo);  // no programme images without details
   const EPG_Quorvina& b = list[1];
-  EXPECT_EQ(std::make_tuple(b.iUniqueBroadcastId, b.iGenreType, b.strGenreDescription,
-                            b.iParentalRating),
-            std::make_tuple(4294967295u, 256, "Magacín", 0));
+  EXPECT_EQ(
+      std::make_tuple(b.iUniqueBroadcastId, b.iGenreType, b.strGenreDescription, b.iParentalRating),
+      std::make_tuple(4294967295u, 256, "Magacín", 0));
   EXPECT_EQ(list[2].iParentalRating, 1);  // no guidance at all
 }
 
