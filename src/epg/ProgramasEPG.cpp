@@ -1,7 +1,5 @@
 #include "epg/ProgramasEPG.h"
 
-#include <strings.h>
-
 #include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
 #include "common/HttpGlobals.h"
@@ -12,47 +10,9 @@
 #include "common/XMLNode.h"
 #include "discovery/Canales.h"
 #include "epg/CacheDetalles.h"
+#include "epg/CargaGuia.h"
 #include "epg/CarpetaGuia.h"
 #include "epg/GuideFields.h"
-
-namespace {
-
-bool EsEvento(const XMLNode& node) {
-  const char* name = node.getName();
-  return name != nullptr && strcasecmp(name, "ScheduleEvent") == 0;
-}
-
-std::string Atributo(const XMLNode& node, const char* name) {
-  const char* value = node.getAttribute(name);
-  return value != nullptr ? value : std::string();
-}
-
-std::string Texto(const XMLNode& node) {
-  const char* text = node.getText();
-  std::string value = text != nullptr ? text : std::string();
-  SustituirSaltosporespacios(value);
-  return value;
-}
-
-}  // namespace
-
-// What one guide request works with, taken once at its start.
-struct ProgramasEPG::Carga {
-  Canal canal;
-  std::shared_ptr<const LineUp> lineUp;
-  std::shared_ptr<const MapaGeneros> generos;
-  time_t start = 0;
-  time_t end = 0;
-  const EntradaSink* sink = nullptr;
-  RelojGuia reloj;
-  time_t desfase = 0;
-  bool detalles = false;
-  std::string iconoPrograma;  // "http://ip:port/logoprograma=" while details are on
-  std::vector<std::string> sinMapa;
-  std::vector<int> programas;  // met by this load, for catch-up
-  bool faltanDetalles = false;
-  size_t sinHora = 0;
-};
 
 ProgramasEPG::ProgramasEPG(const Canales& canales) : m_canales(canales) {
   SetThreadName("epg detalles");
@@ -86,7 +46,7 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
 
 void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
                                const EntradaSink& sink) {
-  Carga carga;
+  CargaGuia carga;
   carga.lineUp = m_canales.Snapshot();
   const auto found = carga.lineUp->channels.find(static_cast<int>(channel));
   if (found == carga.lineUp->channels.end()) return;
@@ -144,7 +104,7 @@ void ProgramasEPG::MarcarCargado(int channel) {
   if (m_canalesCargados.size() + 1 >= canales) m_completo = true;
 }
 
-void ProgramasEPG::RegistrarProgramas(const Carga& carga) {
+void ProgramasEPG::RegistrarProgramas(const CargaGuia& carga) {
   const int channel = carga.canal.id;
   const auto hd = [&carga](int id) {
     const auto it = carga.lineUp->channels.find(id);
@@ -165,118 +125,20 @@ void ProgramasEPG::RegistrarProgramas(const Carga& carga) {
   }
 }
 
-void ProgramasEPG::CargarFichero(Carga& carga, const std::string& name) {
+void ProgramasEPG::CargarFichero(CargaGuia& carga, const std::string& name) {
   const std::string path = PathEPG + name;
   GenerarLogDebug("Cargando fichero " + path);
   MapaDetalles detalles;
   if (carga.detalles)
     detalles = LeerFicheroDetalle(LeerFichero(PathDetallesEPG + name), Etiquetas());
-  const std::string text = LeerFichero(path);
-  if (text.empty()) return;
-  XMLResults results{};
-  const XMLNode main = XMLNode::parseString(text.c_str(), "TVAMain", &results);
-  const XMLNode schedule = main.getChildNode(0).getChildNode(0).getChildNode(0);
-  if (schedule.isEmpty()) {
-    GenerarLogError("Fichero de guia ilegible " + path + ": " + XMLNode::getError(results.error));
-    return;
-  }
-  if (results.error != eXMLErrorNone) {
-    // A file cut short still shows the programmes it holds whole.
-    GenerarLogError("Fichero de guia incompleto " + path + ": " + XMLNode::getError(results.error) +
-                    " en la linea " + std::to_string(results.nLine));
-  }
-  carga.sinHora = 0;
-  const int total = schedule.nChildNode();
-  for (int i = 0; i < total && !PararProceso; ++i) {
-    const XMLNode event = schedule.getChildNode(i);
-    if (!EsEvento(event)) continue;
-    EPG_Quorvina entry;
-    if (!CargarProgramaEPG(event, entry, detalles, carga)) continue;
+  LeerGuia(carga, LeerFichero(path), detalles, path, [this, &carga](const EPG_Quorvina& entry) {
     if (!entry.cridSerie.empty() && entry.startTime != 0) ComprobarSerie(entry);
     if (entry.endTime >= carga.start && entry.startTime <= carga.end) (*carga.sink)(entry);
-  }
-  if (carga.sinHora > 0) {
-    GenerarLogError("Fichero de guia " + path + ": " + std::to_string(carga.sinHora) +
-                    " programas sin hora de inicio");
-  }
-}
-
-bool ProgramasEPG::CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry,
-                                     const MapaDetalles& detalles, Carga& carga) {
-  const XMLNode inicio = event.getChildNode("EventStartTime");
-  const char* hora = inicio.getText();
-  if (hora == nullptr) {
-    ++carga.sinHora;
-    return false;
-  }
-  entry.startTime = carga.reloj.Convertir(hora) + carga.desfase;
-  const char* duracion = event.getChildNode("EventDuration").getText();
-  entry.endTime = entry.startTime + (duracion != nullptr ? CalcularDuracionSegundos(duracion) : 0);
-  entry.firstAired = entry.startTime;
-
-  const char* attr = event.getChildNode("Program").getAttribute("crid");
-  const std::string crid = attr != nullptr ? attr : std::string();
-  entry.iUniqueBroadcastId = ObtenerID(crid);
-  entry.iChannelNumber = static_cast<uint32_t>(carga.canal.numero);
-  entry.idCanal = carga.canal.id;
-
-  const XMLNode descripcion = event.getChildNode("InstanceDescription");
-  entry.strTitle = Texto(descripcion.getChildNode("Title"));
-  entry.strEpisodeName = entry.strTitle;
-  const std::string genero = Texto(descripcion.getChildNode("Genre").getChildNode("Name"));
-  entry.strGenreDescription = genero;
-  entry.iGenreType = ObtenerGenero(*carga.generos, genero);
-  const int generoGuia = entry.iGenreType;
-
-  const XMLNode fecha = descripcion.getChildNode("ReleaseInformation").getChildNode("ReleaseDate");
-  if (!fecha.isEmpty()) {
-    const XMLNode season = fecha.getChildNode("Season");
-    const XMLNode episode = fecha.getChildNode("Episode");
-    const XMLNode year = fecha.getChildNode("Year");
-    if (!season.isEmpty()) entry.iSeriesNumber = LeerEntero(season.getText());
-    if (!episode.isEmpty()) entry.iEpisodeNumber = LeerEntero(episode.getText());
-    if (!year.isEmpty()) entry.iEpisodePartNumber = LeerEntero(year.getText());
-  }
-
-  entry.strIconPath = carga.detalles
-                          ? carga.iconoPrograma + std::to_string(entry.iUniqueBroadcastId) + ";" +
-                                std::to_string(carga.canal.id)
-                          : carga.canal.logo;
-  entry.iParentalRating = CalcularCalificacion(
-      Texto(descripcion.getChildNode("ParentalGuidance").getChildNode(0).getChildNode(0)));
-
-  if (carga.detalles) {
-    const auto found = detalles.find(crid);
-    if (found != detalles.end()) {
-      const DetalleProgramaEPG& d = found->second;
-      if (!d.genre.empty()) entry.strGenreDescription = ObtenerGeneroCompleto(d.genre, d.subgenre);
-      entry.iGenreType = ObtenerGenero(*carga.generos, d.genre);
-      if (entry.iGenreType == kGeneroSinMapa)
-        entry.iGenreType = ObtenerGenero(*carga.generos, d.subgenre);
-      if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = generoGuia;
-      if (!d.plotOutline.empty() && !d.description.empty()) {
-        entry.strPlot = d.plotOutline + "\r\n" + d.description;
-      }
-    } else {
-      carga.faltanDetalles = true;
-    }
-  }
-
-  const XMLNode serie = event.getChildNode("EpisodeOf");
-  if (!serie.isEmpty()) {
-    const char* cridSerie = serie.getAttribute("crid");
-    entry.cridSerie = cridSerie != nullptr ? cridSerie : std::string();
-    entry.tituloSerie = Texto(serie.getChildNode("Title"));
-  }
-  if (ultimos7dias) carga.programas.push_back(static_cast<int>(entry.iUniqueBroadcastId));
-  if (entry.iGenreType == kGeneroSinMapa && !ExistInvector(carga.sinMapa, genero)) {
-    carga.sinMapa.push_back(genero);
-  }
-  return true;
+  });
 }
 
 bool ProgramasEPG::GetProgramaEPG(int channel, int programme, EPG_Quorvina& entry) {
-  Carga carga;
+  CargaGuia carga;
   carga.lineUp = m_canales.Snapshot();
   const auto found = carga.lineUp->channels.find(channel);
   if (found == carga.lineUp->channels.end()) return false;
@@ -299,8 +161,8 @@ bool ProgramasEPG::GetProgramaEPG(int channel, int programme, EPG_Quorvina& entr
     const int total = schedule.nChildNode();
     for (int i = 0; i < total; ++i) {
       const XMLNode event = schedule.getChildNode(i);
-      if (!EsEvento(event) || ObtenerID(Atributo(event.getChildNode("Program"), "crid")) !=
-                                  static_cast<uint32_t>(programme)) {
+      if (!EsEventoGuia(event) || ObtenerID(AtributoGuia(event.getChildNode("Program"), "crid")) !=
+                                      static_cast<uint32_t>(programme)) {
         continue;
       }
       MapaDetalles detalles;

@@ -18,7 +18,7 @@
 #include "epg/MapaGeneros.h"
 
 class Canales;
-class XMLNode;
+struct CargaGuia;
 
 class ProgramasEPG : public PLATFORM::CThread {
  public:
@@ -52,17 +52,12 @@ class ProgramasEPG : public PLATFORM::CThread {
   void* Process() override;
 
  private:
-  struct Carga;
-
-  void CargarFichero(Carga& carga, const std::string& name);
-  // False, counted, for an event without a start time.
-  bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDetalles& details,
-                         Carga& carga);
+  void CargarFichero(CargaGuia& carga, const std::string& name);
   // Loads the genre map at the first request that finds it empty.
   std::shared_ptr<const MapaGeneros> Generos();
   const EtiquetasDetalle& Etiquetas();
   // Records the programmes a load met for its channel (HD twins win).
-  void RegistrarProgramas(const Carga& carga);
+  void RegistrarProgramas(const CargaGuia& carga);
   void MarcarCargado(int channel);
 
   void ObtenerDetalles(time_t from, time_t to);
