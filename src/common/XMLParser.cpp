@@ -445,6 +445,16 @@ const Node* Parser::run() {
     char c = *p_;
     if (c == '\0') break;
     if (c != '<') {
+      // White space between two tags, the bulk of indented files, makes no
+      // text: skip it in one pass.
+      if (!textBegin_) {
+        char* s = p_;
+        while (is(*s, kSpace)) ++s;
+        if (*s == '<') {
+          p_ = s;
+          continue;
+        }
+      }
       if (!readText()) return nullptr;
       continue;
     }

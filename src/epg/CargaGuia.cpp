@@ -1,6 +1,7 @@
 #include "epg/CargaGuia.h"
 
-#include <strings.h>
+#include <cstdio>
+#include <string_view>
 
 #include "common/Globals.h"
 #include "common/Log.h"
@@ -9,18 +10,57 @@
 
 namespace {
 
+// Names compare as the document model compares them: ASCII case aside.
+bool MismoNombre(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    char x = *a, y = *b;
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+    if (x != y) return false;
+    if (x == '\0') return true;
+  }
+}
+
+// The node's text with its line breaks as blanks.
 std::string Texto(const XMLNode& node) {
   const char* text = node.getText();
   std::string value = text != nullptr ? text : std::string();
-  SustituirSaltosporespacios(value);
+  for (char& c : value) {
+    if (c == '\n') c = ' ';
+  }
   return value;
+}
+
+// The first child of each of the names, found in one pass over the children.
+template <size_t N>
+void PrimerosHijos(const XMLNode& node, const char* const (&names)[N], XMLNode (&found)[N]) {
+  const int total = node.nChildNode();
+  for (int i = 0; i < total; ++i) {
+    XMLNode child = node.getChildNode(i);
+    const char* name = child.getName();
+    for (size_t k = 0; k < N; ++k) {
+      if (found[k].isEmpty() && MismoNombre(name, names[k])) {
+        found[k] = std::move(child);
+        break;
+      }
+    }
+  }
 }
 
 }  // namespace
 
+int CargaGuia::Genero(const std::string& name) {
+  for (const auto& known : codigos_) {
+    if (known.first == name) return known.second;
+  }
+  const int code = generos ? ObtenerGenero(*generos, name) : kGeneroSinMapa;
+  codigos_.emplace_back(name, code);
+  return code;
+}
+
 bool EsEventoGuia(const XMLNode& node) {
   const char* name = node.getName();
-  return name != nullptr && strcasecmp(name, "ScheduleEvent") == 0;
+  return name != nullptr && MismoNombre(name, "ScheduleEvent");
 }
 
 std::string AtributoGuia(const XMLNode& node, const char* name) {
@@ -59,56 +99,70 @@ void LeerGuia(CargaGuia& carga, const std::string& text, const MapaDetalles& det
 
 bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDetalles& detalles,
                        CargaGuia& carga) {
-  const XMLNode inicio = event.getChildNode("EventStartTime");
-  const char* hora = inicio.getText();
+  enum { kInicio, kDuracion, kPrograma, kDescripcion, kSerie };
+  static constexpr const char* kEvento[] = {"EventStartTime", "EventDuration", "Program",
+                                            "InstanceDescription", "EpisodeOf"};
+  XMLNode campos[5];
+  PrimerosHijos(event, kEvento, campos);
+  const char* hora = campos[kInicio].getText();
   if (hora == nullptr) {
     ++carga.sinHora;
     return false;
   }
   entry.startTime = carga.reloj.Convertir(hora) + carga.desfase;
-  const char* duracion = event.getChildNode("EventDuration").getText();
+  const char* duracion = campos[kDuracion].getText();
   entry.endTime = entry.startTime + (duracion != nullptr ? CalcularDuracionSegundos(duracion) : 0);
   entry.firstAired = entry.startTime;
 
-  const char* attr = event.getChildNode("Program").getAttribute("crid");
-  const std::string crid = attr != nullptr ? attr : std::string();
+  const char* attr = campos[kPrograma].getAttribute("crid");
+  const char* crid = attr != nullptr ? attr : "";
   entry.iUniqueBroadcastId = ObtenerID(crid);
   entry.iChannelNumber = static_cast<uint32_t>(carga.canal.numero);
   entry.idCanal = carga.canal.id;
 
-  const XMLNode descripcion = event.getChildNode("InstanceDescription");
-  entry.strTitle = Texto(descripcion.getChildNode("Title"));
+  enum { kTitulo, kGenero, kLanzamiento, kCalificacion };
+  static constexpr const char* kDescripcion_[] = {"Title", "Genre", "ReleaseInformation",
+                                                  "ParentalGuidance"};
+  XMLNode descripcion[4];
+  PrimerosHijos(campos[kDescripcion], kDescripcion_, descripcion);
+  entry.strTitle = Texto(descripcion[kTitulo]);
   entry.strEpisodeName = entry.strTitle;
-  const std::string genero = Texto(descripcion.getChildNode("Genre").getChildNode("Name"));
-  entry.strGenreDescription = genero;
-  entry.iGenreType = ObtenerGenero(*carga.generos, genero);
+  entry.strGenreDescription = Texto(descripcion[kGenero].getChildNode("Name"));
+  entry.iGenreType = carga.Genero(entry.strGenreDescription);
   const int generoGuia = entry.iGenreType;
-
-  const XMLNode fecha = descripcion.getChildNode("ReleaseInformation").getChildNode("ReleaseDate");
-  if (!fecha.isEmpty()) {
-    const XMLNode season = fecha.getChildNode("Season");
-    const XMLNode episode = fecha.getChildNode("Episode");
-    const XMLNode year = fecha.getChildNode("Year");
-    if (!season.isEmpty()) entry.iSeriesNumber = LeerEntero(season.getText());
-    if (!episode.isEmpty()) entry.iEpisodeNumber = LeerEntero(episode.getText());
-    if (!year.isEmpty()) entry.iEpisodePartNumber = LeerEntero(year.getText());
+  if (generoGuia == kGeneroSinMapa && !ExistInvector(carga.sinMapa, entry.strGenreDescription)) {
+    carga.sinMapa.push_back(entry.strGenreDescription);
   }
 
-  entry.strIconPath = carga.detalles
-                          ? carga.iconoPrograma + std::to_string(entry.iUniqueBroadcastId) + ";" +
-                                std::to_string(carga.canal.id)
-                          : carga.canal.logo;
-  entry.iParentalRating = CalcularCalificacion(
-      Texto(descripcion.getChildNode("ParentalGuidance").getChildNode(0).getChildNode(0)));
+  const XMLNode fecha = descripcion[kLanzamiento].getChildNode("ReleaseDate");
+  if (!fecha.isEmpty()) {
+    static constexpr const char* kFecha[] = {"Season", "Episode", "Year"};
+    XMLNode numeros[3];
+    PrimerosHijos(fecha, kFecha, numeros);
+    if (!numeros[0].isEmpty()) entry.iSeriesNumber = LeerEntero(numeros[0].getText());
+    if (!numeros[1].isEmpty()) entry.iEpisodeNumber = LeerEntero(numeros[1].getText());
+    if (!numeros[2].isEmpty()) entry.iEpisodePartNumber = LeerEntero(numeros[2].getText());
+  }
 
   if (carga.detalles) {
-    const auto found = detalles.find(crid);
+    char numbers[32];
+    const int length =
+        std::snprintf(numbers, sizeof(numbers), "%u;%d", entry.iUniqueBroadcastId, carga.canal.id);
+    entry.strIconPath.reserve(carga.iconoPrograma.size() + static_cast<size_t>(length));
+    entry.strIconPath.assign(carga.iconoPrograma).append(numbers, static_cast<size_t>(length));
+  } else {
+    entry.strIconPath = carga.canal.logo;
+  }
+  entry.iParentalRating =
+      CalcularCalificacion(Texto(descripcion[kCalificacion].getChildNode(0).getChildNode(0)));
+
+  if (carga.detalles) {
+    const auto found = detalles.empty() ? detalles.end() : detalles.find(std::string_view(crid));
     if (found != detalles.end()) {
       const DetalleProgramaEPG& d = found->second;
       if (!d.genre.empty()) entry.strGenreDescription = ObtenerGeneroCompleto(d.genre, d.subgenre);
-      entry.iGenreType = ObtenerGenero(*carga.generos, d.genre);
-      if (entry.iGenreType == kGeneroSinMapa)
-        entry.iGenreType = ObtenerGenero(*carga.generos, d.subgenre);
+      entry.iGenreType = carga.Genero(d.genre);
+      if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = carga.Genero(d.subgenre);
       if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = generoGuia;
       if (!d.plotOutline.empty() && !d.description.empty()) {
         entry.strPlot = d.plotOutline + "\r\n" + d.description;
@@ -118,15 +172,12 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
     }
   }
 
-  const XMLNode serie = event.getChildNode("EpisodeOf");
+  const XMLNode& serie = campos[kSerie];
   if (!serie.isEmpty()) {
     const char* cridSerie = serie.getAttribute("crid");
     entry.cridSerie = cridSerie != nullptr ? cridSerie : std::string();
     entry.tituloSerie = Texto(serie.getChildNode("Title"));
   }
   if (ultimos7dias) carga.programas.push_back(static_cast<int>(entry.iUniqueBroadcastId));
-  if (entry.iGenreType == kGeneroSinMapa && !ExistInvector(carga.sinMapa, genero)) {
-    carga.sinMapa.push_back(genero);
-  }
   return true;
 }

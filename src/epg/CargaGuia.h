@@ -32,6 +32,15 @@ struct CargaGuia {
   std::vector<int> programas;  // met by this load, for catch-up
   bool faltanDetalles = false;
   size_t sinHora = 0;
+  // The details caches there are; null: look for each.
+  std::shared_ptr<const std::vector<std::string>> cachesDetalle;
+
+  // The host genre code of a name; a channel's guide repeats a handful of
+  // names, each looked up once.
+  int Genero(const std::string& name);
+
+ private:
+  std::vector<std::pair<std::string, int>> codigos_;
 };
 
 bool EsEventoGuia(const XMLNode& node);

@@ -21,8 +21,8 @@ struct DetalleProgramaEPG {
   std::string description;
 };
 
-// Details by programme crid.
-using MapaDetalles = std::map<std::string, DetalleProgramaEPG>;
+// Details by programme crid (looked up by the crid's text as it is).
+using MapaDetalles = std::map<std::string, DetalleProgramaEPG, std::less<>>;
 
 // The host's labels of the summary's lines, each already coloured.
 struct EtiquetasDetalle {

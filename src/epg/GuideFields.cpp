@@ -1,6 +1,7 @@
 #include "epg/GuideFields.h"
 
 #include <cctype>
+#include <cstring>
 
 #include "common/Conversions.h"
 #include "common/Text.h"
@@ -41,10 +42,10 @@ int LeerEntero(const char* text) {
   return value > 2147483647LL || value < -2147483648LL ? 0 : static_cast<int>(value);
 }
 
-uint32_t ObtenerID(const std::string& crid) {
-  const size_t slash = crid.rfind('/');
-  if (slash == std::string::npos || slash == 0) return 4294967295u;
-  return static_cast<uint32_t>(LeerEntero(crid.c_str() + slash + 1));
+uint32_t ObtenerID(const char* crid) {
+  const char* slash = std::strrchr(crid, '/');
+  if (slash == nullptr || slash == crid) return 4294967295u;
+  return static_cast<uint32_t>(LeerEntero(slash + 1));
 }
 
 Duracion CalcularDuracion(const std::string& text) {
@@ -112,12 +113,14 @@ time_t RelojGuia::Convertir(const std::string& text) {
       text[16] != ':' || !Numero(text, 17, 2, second) || (text.size() > 19 && Digito(text[19]))) {
     return ConvertStringtotime_T(text);
   }
-  if (year != year_ || month != month_ || day != day_) {
-    // Standard time all year: within one day the offset never changes.
-    midnight_ = ConvertStringtotime_T(text.substr(0, 11) + "00:00:00");
-    year_ = year;
-    month_ = month;
-    day_ = day;
+  for (const Dia& known : dias_) {
+    if (known.day == day && known.month == month && known.year == year) {
+      return known.midnight + hour * 3600 + minute * 60 + second;
+    }
   }
-  return midnight_ + hour * 3600 + minute * 60 + second;
+  // Standard time all year: within one day the offset never changes.
+  const time_t midnight = ConvertStringtotime_T(text.substr(0, 11) + "00:00:00");
+  if (dias_.size() == kDias) dias_.erase(dias_.begin());
+  dias_.push_back(Dia{year, month, day, midnight});
+  return midnight + hour * 3600 + minute * 60 + second;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 // A decimal integer as the system's conversion reads it: leading blanks and
 // a sign allowed, 0 when there are no digits or the value does not fit.
@@ -15,7 +16,10 @@ inline int LeerEntero(const std::string& text) {
 
 // The programme id after the last "/" of a crid; 4294967295 when there is no
 // "/" or the only one is the first character.
-uint32_t ObtenerID(const std::string& crid);
+uint32_t ObtenerID(const char* crid);
+inline uint32_t ObtenerID(const std::string& crid) {
+  return ObtenerID(crid.c_str());
+}
 
 struct Duracion {
   long long dias = 0;
@@ -36,15 +40,17 @@ int CalcularCalificacion(const std::string& text);
 std::string NormalizarId(const std::string& id, size_t width = 0);
 
 // Reads guide start times as the system's time conversion does (local
-// standard time, the zone letter ignored), remembering the last day it
+// standard time, the zone letter ignored), remembering the days it
 // converted: a day of programmes costs one calendar conversion.
 class RelojGuia {
  public:
   time_t Convertir(const std::string& text);
 
  private:
-  int year_ = -1;
-  int month_ = -1;
-  int day_ = -1;
-  time_t midnight_ = 0;
+  struct Dia {
+    int year, month, day;
+    time_t midnight;
+  };
+  static constexpr size_t kDias = 16;  // more than a guide's week
+  std::vector<Dia> dias_;
 };

@@ -1,5 +1,7 @@
 #include "epg/ProgramasEPG.h"
 
+#include <algorithm>
+
 #include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
 #include "common/HttpGlobals.h"
@@ -66,6 +68,7 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     yaCargado = ExistInvector(m_canalesCargados, id);
+    carga.reloj = m_reloj;
     auto own = m_programasCanal.find(id);
     if (ultimos7dias && own != m_programasCanal.end()) {
       for (int programa : own->second) m_canalPrograma.erase(programa);
@@ -76,7 +79,8 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
   carga.generos = Generos();
 
   const std::string prefix = std::to_string(carga.canal.idSustituto) + "_";
-  for (const std::string& name : ListarFicheros(PathEPG)) {
+  if (carga.detalles) carga.cachesDetalle = m_detalles.Ficheros(PathDetallesEPG);
+  for (const std::string& name : *m_guias.Ficheros(PathEPG)) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     CargarFichero(carga, name);
     if (PararProceso) return;
@@ -86,6 +90,10 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
   }
   if (ultimos7dias) RegistrarProgramas(carga);
   if (carga.faltanDetalles) m_faltanDetalles = true;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_reloj = std::move(carga.reloj);
+  }
   if (yaCargado) {
     LimpiarSeries();
   } else {
@@ -151,7 +159,7 @@ bool ProgramasEPG::GetProgramaEPG(int channel, int programme, EPG_Quorvina& entr
   }
   carga.generos = Generos();
   const std::string prefix = std::to_string(carga.canal.idSustituto) + "_";
-  for (const std::string& name : ListarFicheros(PathEPG)) {
+  for (const std::string& name : *m_guias.Ficheros(PathEPG)) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string text = LeerFichero(PathEPG + name);
     const XMLNode schedule = XMLNode::parseString(text.c_str(), "TVAMain")

@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "common/Thread.h"
+#include "epg/CarpetaGuia.h"
 #include "epg/DetalleProgramaEPG.h"
 #include "epg/EPG_Quorvina.h"
+#include "epg/GuideFields.h"
 #include "epg/MapaGeneros.h"
 
 class Canales;
@@ -69,13 +71,16 @@ class ProgramasEPG : public PLATFORM::CThread {
   void LimpiarSeries() {}
 
   const Canales& m_canales;
+  ListadoCarpeta m_guias;     // the guide folder
+  ListadoCarpeta m_detalles;  // the details folder
   std::atomic<time_t> m_siguienteDetalles{0};
   std::atomic<bool> m_completo{false};
   std::atomic<bool> m_faltanDetalles{false};
   std::once_flag m_etiquetasLeidas;
   EtiquetasDetalle m_etiquetas;
 
-  mutable std::mutex m_mutex;  // guards the four below; never held across I/O or the host
+  mutable std::mutex m_mutex;  // guards the five below; never held across I/O or the host
+  RelojGuia m_reloj;           // the days converted so far, handed from request to request
   std::shared_ptr<const MapaGeneros> m_generos;
   std::vector<int> m_canalesCargados;
   std::map<int, int> m_canalPrograma;                // programme id -> channel
