@@ -119,7 +119,8 @@ std::vector<Programme> ProgrammeGenerator::Day(const Service& service, long day)
         p.countries = dice.Pick(kCountries);
         p.directors = {dice.Pick(kDirectors)};
         if (dice.Below(3) == 0) p.directors.push_back(dice.Pick(kDirectors));
-        p.actors = {dice.Pick(kActors), dice.Pick(kActors), dice.Pick(kActors)};
+        const int first = dice.Below(8);
+        p.actors = {kActors[first], kActors[(first + 1) % 8], kActors[(first + 3) % 8]};
         p.scriptwriter = dice.Pick(kDirectors);
         p.producer = "Producciones " + std::string(dice.Pick(kCountries));
         p.rating = kRatings[dice.Below(6)];
@@ -140,7 +141,8 @@ std::vector<Programme> ProgrammeGenerator::Day(const Service& service, long day)
         p.genre = kind == Kind::Kids ? "Infantil" : "Series";
         p.subgenre = s.subgenre;
         p.directors = {dice.Pick(kDirectors)};
-        p.actors = {dice.Pick(kActors), dice.Pick(kActors)};
+        const int lead = dice.Below(8);
+        p.actors = {kActors[lead], kActors[(lead + 5) % 8]};
         p.description = "Temporada " + std::to_string(p.season) + ", episodio " +
                         std::to_string(p.episode) + ".\\nLa vida sigue en " + s.title + ".";
         break;
