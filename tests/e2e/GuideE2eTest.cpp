@@ -165,5 +165,19 @@ TEST_F(GuideE2eTest, AChangedDayAloneIsFetchedAgainAndADroppedDayGoes) {
   }
 }
 
+TEST_F(GuideE2eTest, DestroyReturnsWhileDaysAreBeingReceived) {
+  // Silent day groups: every receiver waits on its socket when the host quits.
+  StartHeadend(Scenario(R"({"guide":{"days":8,"carousel":{"silent":true}}})"));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForChannels(30s));
+  ASSERT_TRUE(WaitForUserFile("EPG/mapepg.xml", 30s));
+  std::this_thread::sleep_for(1s);
+  const auto start = Clock::now();
+  StopHost();
+  EXPECT_LT(Clock::now() - start, 3s);
+  EXPECT_EQ(Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\""), 0u);
+}
+
 }  // namespace
 }  // namespace e2e
