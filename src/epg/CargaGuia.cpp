@@ -1,6 +1,6 @@
 #include "epg/CargaGuia.h"
 
-#include <cstdio>
+#include <charconv>
 #include <string_view>
 
 #include "common/Globals.h"
@@ -146,10 +146,12 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
 
   if (carga.detalles) {
     char numbers[32];
-    const int length =
-        std::snprintf(numbers, sizeof(numbers), "%u;%d", entry.iUniqueBroadcastId, carga.canal.id);
-    entry.strIconPath.reserve(carga.iconoPrograma.size() + static_cast<size_t>(length));
-    entry.strIconPath.assign(carga.iconoPrograma).append(numbers, static_cast<size_t>(length));
+    char* end = std::to_chars(numbers, numbers + 16, entry.iUniqueBroadcastId).ptr;
+    *end++ = ';';
+    end = std::to_chars(end, numbers + sizeof(numbers), carga.canal.id).ptr;
+    const size_t length = static_cast<size_t>(end - numbers);
+    entry.strIconPath.reserve(carga.iconoPrograma.size() + length);
+    entry.strIconPath.assign(carga.iconoPrograma).append(numbers, length);
   } else {
     entry.strIconPath = carga.canal.logo;
   }
