@@ -21,14 +21,31 @@ bool MismoNombre(const char* a, const char* b) {
   }
 }
 
-// The node's text with its line breaks as blanks.
-std::string Texto(const XMLNode& node) {
+// The node's text with its line breaks as blanks, into `value` (whose
+// buffer is reused from entry to entry).
+void Texto(const XMLNode& node, std::string& value) {
   const char* text = node.getText();
-  std::string value = text != nullptr ? text : std::string();
+  value.assign(text != nullptr ? text : "");
   for (char& c : value) {
     if (c == '\n') c = ' ';
   }
-  return value;
+}
+
+// Back to a fresh entry, keeping the strings' buffers.
+void Vaciar(EPG_Quorvina& e) {
+  for (std::string* text :
+       {&e.strTitle, &e.strPlotOutline, &e.strPlot, &e.strIconPath, &e.strGenreDescription,
+        &e.strEpisodeName, &e.tituloSerie, &e.cridSerie}) {
+    text->clear();
+  }
+  e.iUniqueBroadcastId = 0;
+  e.iChannelNumber = 0;
+  e.idCanal = 0;
+  e.startTime = e.endTime = e.firstAired = 0;
+  e.iGenreType = e.iGenreSubType = 0;
+  e.iParentalRating = e.iStarRating = 0;
+  e.bNotify = false;
+  e.iSeriesNumber = e.iEpisodeNumber = e.iEpisodePartNumber = 0;
 }
 
 // The first child of each of the names, found in one pass over the children.
@@ -85,10 +102,11 @@ void LeerGuia(CargaGuia& carga, const std::string& text, const MapaDetalles& det
   }
   carga.sinHora = 0;
   const int total = schedule.nChildNode();
+  EPG_Quorvina entry;
   for (int i = 0; i < total && !PararProceso; ++i) {
     const XMLNode event = schedule.getChildNode(i);
     if (!EsEventoGuia(event)) continue;
-    EPG_Quorvina entry;
+    Vaciar(entry);
     if (CargarProgramaEPG(event, entry, detalles, carga)) onEntry(entry);
   }
   if (carga.sinHora > 0) {
@@ -125,9 +143,9 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
                                                   "ParentalGuidance"};
   XMLNode descripcion[4];
   PrimerosHijos(campos[kDescripcion], kDescripcion_, descripcion);
-  entry.strTitle = Texto(descripcion[kTitulo]);
+  Texto(descripcion[kTitulo], entry.strTitle);
   entry.strEpisodeName = entry.strTitle;
-  entry.strGenreDescription = Texto(descripcion[kGenero].getChildNode("Name"));
+  Texto(descripcion[kGenero].getChildNode("Name"), entry.strGenreDescription);
   entry.iGenreType = carga.Genero(entry.strGenreDescription);
   const int generoGuia = entry.iGenreType;
   if (generoGuia == kGeneroSinMapa && !ExistInvector(carga.sinMapa, entry.strGenreDescription)) {
@@ -155,8 +173,8 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
   } else {
     entry.strIconPath = carga.canal.logo;
   }
-  entry.iParentalRating =
-      CalcularCalificacion(Texto(descripcion[kCalificacion].getChildNode(0).getChildNode(0)));
+  Texto(descripcion[kCalificacion].getChildNode(0).getChildNode(0), carga.texto);
+  entry.iParentalRating = CalcularCalificacion(carga.texto);
 
   if (carga.detalles) {
     const auto found = detalles.empty() ? detalles.end() : detalles.find(std::string_view(crid));
@@ -177,8 +195,8 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
   const XMLNode& serie = campos[kSerie];
   if (!serie.isEmpty()) {
     const char* cridSerie = serie.getAttribute("crid");
-    entry.cridSerie = cridSerie != nullptr ? cridSerie : std::string();
-    entry.tituloSerie = Texto(serie.getChildNode("Title"));
+    entry.cridSerie.assign(cridSerie != nullptr ? cridSerie : "");
+    Texto(serie.getChildNode("Title"), entry.tituloSerie);
   }
   if (ultimos7dias) carga.programas.push_back(static_cast<int>(entry.iUniqueBroadcastId));
   return true;

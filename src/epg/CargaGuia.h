@@ -32,6 +32,7 @@ struct CargaGuia {
   std::vector<int> programas;  // met by this load, for catch-up
   bool faltanDetalles = false;
   size_t sinHora = 0;
+  std::string texto;  // scratch text, reused from entry to entry
   // The details caches there are; null: look for each.
   std::shared_ptr<const std::vector<std::string>> cachesDetalle;
 
