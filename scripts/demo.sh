@@ -3,7 +3,8 @@
 # network starts the operator simulator (headend, default scenario) and the
 # host simulator with the add-on on a fresh user folder, and shows what the
 # host receives: identity, capabilities, menu hooks, the line-up and its
-# groups. A second start shows the stored line-up without the operator.
+# groups, then the programme guide around now once its first days have
+# arrived. A second start shows the stored line-up without the operator.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,6 +17,9 @@ if [ "${QUORVINA_NETNS:-}" != "1" ]; then
     hostsim_host_libraries
   exec scripts/netns-run.sh "$0" "$@"
 fi
+
+# The operator's guide times are read in the zone of its subscribers.
+[ -e /usr/share/zoneinfo/Europe/Madrid ] && export TZ=Europe/Madrid
 
 work="$(mktemp -d /tmp/quorvina-demo-XXXXXX)"
 headend=""
@@ -34,12 +38,16 @@ headend=$!
 for _ in $(seq 100); do grep -q "headend ready" "$work/headend.log" && break; sleep 0.1; done
 grep -q "headend ready" "$work/headend.log" || { cat "$work/headend.log"; exit 1; }
 
-echo "== first start on a fresh user folder"
+echo "== first start on a fresh user folder; the guide a few seconds later"
 build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
-  info channels --wait 60 groups
+  info channels --wait 60 groups sleep 12 \
+  grid 2001 2002 2030 2040 1043 2070 1082 --hours 3 \
+  epg 2030 --from now-1h --to now+4h
 
 echo "== what the add-on stored"
-find "$user" -maxdepth 2 -name '*.xml' | sort
+find "$user" -maxdepth 2 -name '*.xml' -not -path '*/EPG/*' | sort
+echo "guide files: $(ls "$user/EPG" | grep -c '_0x') in EPG/, $(ls "$user/EPG/Detalle" | wc -l) details caches"
+cat "$user/EPG/mapepg.xml"; echo
 echo
 sed -n 1,3p "$user/Base/Configuracion.xml"
 sed -n 1,4p "$user/Canales/Canales.xml"

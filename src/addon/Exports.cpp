@@ -80,8 +80,12 @@ PVR_ERROR MenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) {
   return CallMenuHook(hook, item);
 }
 
-// The guide has no subsystem behind it yet: an empty guide.
-PVR_ERROR GetEpg(ADDON_HANDLE, const PVR_CHANNEL&, time_t, time_t) {
+PVR_ERROR GetEpg(ADDON_HANDLE handle, const PVR_CHANNEL& channel, time_t start, time_t end) {
+  if (PararProceso || quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
+  quorvina->GetEPGForChannel(channel.iUniqueId, start, end, [handle](const EPG_Quorvina& entry) {
+    const EPG_TAG tag = ToHostEpgTag(entry);
+    PVR->TransferEpgEntry(handle, &tag);
+  });
   return PVR_ERROR_NO_ERROR;
 }
 

@@ -38,3 +38,29 @@ PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro) {
   member.iChannelNumber = static_cast<unsigned int>(miembro.numero);
   return member;
 }
+
+EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry) {
+  EPG_TAG tag;
+  memset(&tag, 0, sizeof(tag));
+  tag.iUniqueBroadcastId = entry.iUniqueBroadcastId;
+  tag.strTitle = entry.strTitle.c_str();
+  tag.iChannelNumber = entry.iChannelNumber;
+  tag.startTime = entry.startTime;
+  tag.endTime = entry.endTime;
+  tag.strPlotOutline = entry.strPlotOutline.c_str();
+  tag.strPlot = entry.strPlot.c_str();
+  tag.strIconPath = entry.strIconPath.c_str();
+  tag.iGenreType = entry.iGenreType;
+  tag.iGenreSubType = entry.iGenreSubType;
+  tag.strGenreDescription = entry.strGenreDescription.c_str();
+  tag.firstAired = entry.firstAired;
+  tag.iParentalRating = entry.iParentalRating;
+  tag.iStarRating = entry.iStarRating;
+  tag.bNotify = entry.bNotify;
+  tag.iSeriesNumber = entry.iSeriesNumber;
+  tag.iEpisodeNumber = entry.iEpisodeNumber;
+  tag.iEpisodePartNumber = entry.iEpisodePartNumber;
+  tag.strEpisodeName = entry.strEpisodeName.c_str();
+  tag.strRecordingId = nullptr;
+  return tag;
+}

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "discovery/Canal.h"
+#include "epg/EPG_Quorvina.h"
+#include "host/xbmc_epg_types.h"
 #include "host/xbmc_pvr_types.h"
 
 // Copies at most size - 1 bytes and always terminates.
@@ -26,3 +28,5 @@ std::string HostText(const char (&field)[N]) {
 PVR_CHANNEL ToHostChannel(const Canal& canal);
 PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo);
 PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro);
+// The tag's texts point into the entry, which must outlive the transfer.
+EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry);

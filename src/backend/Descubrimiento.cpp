@@ -7,6 +7,11 @@
 #include "common/XMLNode.h"
 #include "discovery/Canales.h"
 #include "discovery/PayLoads.h"
+#include "epg/EPGQuorvina.h"
+
+namespace {
+constexpr uint32_t kEsperaLineUpMs = 100;
+}
 
 std::string DireccionProvincia;
 int PuertoProvincia = 0;
@@ -34,7 +39,7 @@ void Quorvina::ObtenerDireccionyPuertoProvincia(const std::string& xml) {
   GenerarLogDebug("ObtenerDireccionyPuertoProvincia Salida");
 }
 
-bool Quorvina::ObtenerDatosBasicos(bool /*conGuia*/) {
+bool Quorvina::ObtenerDatosBasicos(bool conGuia) {
   const DatosConfiguracion& conf = configuracionquorvina;
   PayLoads entrada(conf.IPInicial, conf.PuertoInicial, PathPayloadBase);
   GenerarLogDebug("ObtenerDatosQuorvina Entrada 1");
@@ -60,6 +65,17 @@ bool Quorvina::ObtenerDatosBasicos(bool /*conGuia*/) {
   m_canales->CargarCanales();
   CargandoCanales = false;
   GenerarLogDebug("Salida CargarXmlCanales ObtenerDatosQuorvina");
+  if (conGuia) {
+    // The guide is received for the channels of the line-up, which the
+    // channel list may still be rebuilding in its own thread.
+    while (m_canales->Running() && !PararProceso) SleepFor(kEsperaLineUpMs);
+    const std::string guia = regional.ObtenerXMLPayLoad("06");
+    if (m_canales->NumeroCanales() == 0) {
+      GenerarLogError("Sin canales: la guia se recibira en la siguiente pasada");
+    } else if (!guia.empty()) {
+      m_epg->GenerarEPG(guia);
+    }
+  }
   regional.Limpiar();
   return true;
 }

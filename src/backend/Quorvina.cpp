@@ -18,6 +18,7 @@ extern "C" {
 #include "common/StorageLayout.h"
 #include "common/Text.h"
 #include "discovery/Canales.h"
+#include "epg/EPGQuorvina.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
 
@@ -33,6 +34,9 @@ constexpr auto kStopWait = std::chrono::milliseconds(2000);
 // What the destructor may add, for all its workers together, when one of
 // them has not ended yet.
 constexpr auto kStopWorkers = std::chrono::milliseconds(500);
+// A guide request made while the line-up is rebuilt waits this long first.
+constexpr auto kEsperaCanales = std::chrono::milliseconds(2000);
+constexpr auto kEsperaRodaja = std::chrono::milliseconds(100);
 
 // Milliseconds left before the deadline, at least 1.
 int Left(std::chrono::steady_clock::time_point deadline) {
@@ -54,6 +58,7 @@ Quorvina::Quorvina() {
   m_tipoSolicitado = configuracionquorvina.TiposdeBusqueda;
   CalcularConfiguracionCanales();
   m_canales = std::make_unique<Canales>();
+  m_epg = std::make_unique<EPGQuorvina>(*m_canales);
   // A fresh installation has no stored line-up. The controller's thread
   // discovers it as soon as it starts and the host gets it through the
   // channel triggers: the host must never wait on the network here.
@@ -63,6 +68,7 @@ Quorvina::Quorvina() {
 Quorvina::~Quorvina() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
+  PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
   PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
   avformat_network_deinit();
@@ -101,13 +107,27 @@ void* Quorvina::Process() {
 
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
-  while (Running() || m_canales->Running() || m_configuracion->Running()) {
+  while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
+         m_epg->Programas().Running()) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
     }
     std::this_thread::sleep_for(kStopPoll);
   }
+}
+
+void Quorvina::GetEPGForChannel(unsigned int channel, time_t start, time_t end,
+                                const EntradaSink& sink) {
+  if (CargandoCanales) {
+    const auto until = std::chrono::steady_clock::now() + kEsperaCanales;
+    while (!PararProceso && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(kEsperaRodaja);
+    }
+  }
+  // The on-demand channel's entries come from the RTSP client, not built yet.
+  if (channel == CanalVOD || PararProceso) return;
+  m_epg->GetEPGForChannel(channel, start, end, sink);
 }
 
 void Quorvina::CalcularConfiguracionCanales() {

@@ -4,13 +4,16 @@
 #pragma once
 
 #include <atomic>
+#include <ctime>
 #include <memory>
 #include <string>
 
 #include "common/Thread.h"
+#include "epg/EPG_Quorvina.h"
 
 class Canales;
 class Configuracion;
+class EPGQuorvina;
 
 class Quorvina : public PLATFORM::CThread {
  public:
@@ -27,6 +30,11 @@ class Quorvina : public PLATFORM::CThread {
 
   // The channel line-up, to read.
   const Canales& ListaCanales() const { return *m_canales; }
+  // The programme guide.
+  EPGQuorvina& Guia() { return *m_epg; }
+  // The guide of one channel for the host, entry by entry. Waits a little
+  // while the line-up is being rebuilt; the on-demand channel has none yet.
+  void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
 
   // Menu actions.
   void RecargarCanales(bool preguntar);
@@ -53,6 +61,7 @@ class Quorvina : public PLATFORM::CThread {
 
   std::unique_ptr<Configuracion> m_configuracion;
   std::unique_ptr<Canales> m_canales;
+  std::unique_ptr<EPGQuorvina> m_epg;
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};
 };

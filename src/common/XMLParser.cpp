@@ -91,10 +91,28 @@ int digitValue(char c, bool hex) {
   return -1;
 }
 
+// The open elements, innermost last. A push comes with every start tag, so
+// it stays inline; growing is the rare case.
+template <class T>
+class Stack {
+ public:
+  void push(const T& item) {
+    if (size_ == items_.size()) items_.resize(items_.empty() ? 64 : items_.size() * 2);
+    items_[size_++] = item;
+  }
+  void pop() { --size_; }
+  T& back() { return items_[size_ - 1]; }
+  T& operator[](size_t i) { return items_[i]; }
+  size_t size() const { return size_; }
+
+ private:
+  std::vector<T> items_;
+  size_t size_ = 0;
+};
+
 class Parser {
  public:
   Parser(char* text, Arena& arena) : text_(text), p_(text), arena_(arena) {
-    frames_.reserve(64);
     children_.reserve(1024);
     texts_.reserve(256);
     attrs_.reserve(16);
@@ -145,7 +163,7 @@ class Parser {
   XMLError warning_ = eXMLErrorNone;
   size_t warningOffset_ = 0;
 
-  std::vector<Frame> frames_;
+  Stack<Frame> frames_;
   // Items of the open elements, innermost last; moved into the arena when an element closes.
   std::vector<const Node*> children_;
   std::vector<const char*> texts_;
@@ -169,7 +187,7 @@ Node* Parser::newNode(const char* name, const Node* parent) {
 
 void Parser::closeFrame() {
   Frame f = frames_.back();
-  frames_.pop_back();
+  frames_.pop();
   Node* n = f.node;
   n->nChildren = static_cast<uint32_t>(children_.size() - f.childBase);
   n->children = arena_.copy(children_.data() + f.childBase, n->nChildren);
@@ -412,7 +430,7 @@ bool Parser::parseStartTag(char* lt, bool standAlone) {
   node->nAttrs = static_cast<uint32_t>(attrs_.size());
   node->attrs = arena_.copy(attrs_.data(), attrs_.size());
   children_.push_back(node);
-  if (!selfClosed) frames_.push_back({node, children_.size(), texts_.size(), clears_.size()});
+  if (!selfClosed) frames_.push({node, children_.size(), texts_.size(), clears_.size()});
   return true;
 }
 
@@ -440,11 +458,21 @@ bool Parser::parseEndTag(char* lt) {
 
 const Node* Parser::run() {
   Node* top = newNode(nullptr, nullptr);
-  frames_.push_back({top, 0, 0, 0});
+  frames_.push({top, 0, 0, 0});
   for (;;) {
     char c = *p_;
     if (c == '\0') break;
     if (c != '<') {
+      // White space between two tags, the bulk of indented files, makes no
+      // text: skip it in one pass.
+      if (!textBegin_) {
+        char* s = p_;
+        while (is(*s, kSpace)) ++s;
+        if (*s == '<') {
+          p_ = s;
+          continue;
+        }
+      }
       if (!readText()) return nullptr;
       continue;
     }

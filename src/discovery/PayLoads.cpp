@@ -1,8 +1,10 @@
 #include "discovery/PayLoads.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -18,6 +20,9 @@ constexpr int kAviso = 30515;
 // Pause before trying again a group that could not be opened, so a missing
 // route does not spin the processor.
 constexpr auto kPausaApertura = std::chrono::milliseconds(250);
+// One receive waits this long for a datagram, in slices of the other.
+constexpr int kEsperaMs = 2000;
+constexpr int kRodajaMs = 200;
 
 // Fifteen characters at most reach the OS.
 std::string ThreadName(const std::string& address) {
@@ -133,7 +138,15 @@ bool PayLoads::OpenGroup() {
 }
 
 int PayLoads::Receive(unsigned char* buffer, int size) {
-  return static_cast<int>(recv(socket_.fd(), buffer, static_cast<size_t>(size), 0));
+  // The receive time-out is waited in slices, so that a stop ends it at once.
+  for (int waited = 0; waited < kEsperaMs && !StopFlag(); waited += kRodajaMs) {
+    pollfd watch{socket_.fd(), POLLIN, 0};
+    const int ready = poll(&watch, 1, kRodajaMs);
+    if (ready > 0)
+      return static_cast<int>(recv(socket_.fd(), buffer, static_cast<size_t>(size), 0));
+    if (ready < 0 && errno != EINTR) return -1;
+  }
+  return 0;
 }
 
 void PayLoads::CloseGroup() {

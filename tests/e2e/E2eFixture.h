@@ -15,6 +15,7 @@ namespace e2e {
 
 // The default scenario as text, with members replaced by a JSON patch
 // applied at the top level and one level down (e.g. {"appServer":{...}}).
+// Its guide has no days unless the patch gives "guide" some.
 std::string Scenario(const std::string& patch = "{}");
 
 class Headend {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <random>
 
+#include "GuideAnswers.h"
 #include "ProfileJson.h"
 #include "ScenarioLoader.h"
 
@@ -99,6 +100,8 @@ HttpReply AppAnswers::Answer(const HttpRequest& request) {
       reply.contentType = "image/jpeg";
       reply.body = *jpeg;
     }
+  } else if (guide_ != nullptr && GuideAnswers::Answer(*guide_, request, &reply)) {
+    reply.switches = SwitchesFor(reply.kind);
   } else {
     Status(&reply, 404);
   }

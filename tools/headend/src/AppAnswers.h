@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "GuideContent.h"
 #include "HttpRequest.h"
 #include "LogoStore.h"
 #include "ScenarioTypes.h"
@@ -35,6 +36,8 @@ class AppAnswers {
   AppAnswers(const Scenario& scenario, const LogoStore& logos);
 
   HttpReply Answer(const HttpRequest& request);
+  // Adds the guide's routes (details and programme images).
+  void SetGuide(const GuideContent* guide) { guide_ = guide; }
 
  private:
   // The switches for this request of the kind, counting it for "times".
@@ -45,6 +48,7 @@ class AppAnswers {
 
   const Scenario& scenario_;
   const LogoStore& logos_;
+  const GuideContent* guide_ = nullptr;
   std::map<std::string, std::unique_ptr<std::atomic<int>>> counts_;
   std::atomic<uint64_t> sessions_{0};
   uint64_t sessionSalt_;

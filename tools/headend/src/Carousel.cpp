@@ -108,6 +108,7 @@ void Carousel::Process() {
     nextSend_ = Clock::now();
   }
   int bumps = 0;
+  int changes = changeClock_ ? changeClock_() : 0;
   bool silentLogged = false;
   for (uint64_t cycle = 0; !Stopping(); ++cycle) {
     Clock::time_point now = Clock::now();
@@ -124,6 +125,10 @@ void Carousel::Process() {
         bumps = due;
         log_.Write("carousel %s: versions bumped %d times", label_.c_str(), bumps);
       }
+    }
+    if (changeClock_ && changeClock_() != changes && Rebuild(bumps)) {
+      changes = changeClock_();
+      log_.Write("carousel %s: content changed (%d changes)", label_.c_str(), changes);
     }
     Clock::time_point cycleStart = now;
     SendCycle(cycle);

@@ -26,6 +26,10 @@ class Carousel : public Worker {
            Log& log);
   ~Carousel() override;
 
+  // Rebuilds the cycle whenever the count this gives changes (the guide's
+  // changes while running).
+  void SetChangeClock(std::function<int()> clock) { changeClock_ = std::move(clock); }
+
   // Opens the sending socket and builds the first cycle.
   bool Open(std::string* error);
 
@@ -48,6 +52,7 @@ class Carousel : public Worker {
   std::string label_;
   CarouselSettings settings_;
   SegmentSource source_;
+  std::function<int()> changeClock_;
   Log& log_;
   StpPacketizer packetizer_;
   CycleBuilder builder_;

@@ -39,7 +39,9 @@ SegmentSource CarouselContent::Regional(const DiscoveryRecords& records,
     for (const auto& v : demarcation.versions) {
       int id = v.first;
       if (Omitted(id, c)) continue;
-      int version = (v.second + bumps) & 0xFF;
+      int version = v.second + bumps;
+      if (id == DiscoveryRecords::kContentGuide) version += records.GuideChanges();
+      version &= 0xFF;
       auto broken = c.brokenRecords.find(id);
       bool withVersion = broken == c.brokenRecords.end() || broken->second != "noVersion";
       std::string body = records.Regional(id, demarcation, withVersion ? version : -1);

@@ -151,7 +151,9 @@ std::string DiscoveryRecords::ContentGuide(const Demarcation& d, int version) co
   xml.Open("BCG", {{"Id", "EPG"}, {"Version", "1"}});
   xml.Leaf("Name", {{"Language", kLanguage}}, "Guía de programación");
   xml.Open("TransportMode");
-  for (const auto& day : scenario_.guideDays) {
+  std::vector<GuideSchedule::Day> days;
+  if (guide_ != nullptr) days = guide_->Announced(GuideSchedule::Clock::now());
+  for (const auto& day : days) {
     xml.Open("DVBSTP", {{"Address", day.group.address}, {"Port", std::to_string(day.group.port)}});
     xml.Open("PayloadId", {{"Id", "0xF1"}});
     for (const auto& seg : day.segments)
@@ -162,6 +164,10 @@ std::string DiscoveryRecords::ContentGuide(const Demarcation& d, int version) co
   xml.Close();
   xml.Leaf("BCGProviderName", {{"Language", kLanguage}}, scenario_.providerName);
   return xml.Finish();
+}
+
+int DiscoveryRecords::GuideChanges() const {
+  return guide_ != nullptr ? guide_->Changes(GuideSchedule::Clock::now()) : 0;
 }
 
 std::string DiscoveryRecords::Regional(int payloadId, const Demarcation& d, int version) const {

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "GuideContent.h"
 #include "ScenarioTypes.h"
 
 namespace headend {
@@ -21,6 +22,10 @@ class DiscoveryRecords {
   static constexpr int kContentGuide = 0x06;
 
   explicit DiscoveryRecords(const Scenario& scenario);
+  // The guide days the content guide record announces; none without it.
+  void SetGuide(const GuideSchedule* guide) { guide_ = guide; }
+  // Changes of the guide so far: they raise the content guide's version.
+  int GuideChanges() const;
 
   std::string DomainName(int demarcation) const;
   std::string ServiceProviders(int version) const;
@@ -38,6 +43,7 @@ class DiscoveryRecords {
                         int version);
 
   const Scenario& scenario_;
+  const GuideSchedule* guide_ = nullptr;
   std::map<std::string, int> genreCodes_;  // genre -> code in the genre scheme
 };
 

@@ -13,7 +13,8 @@ namespace headend {
 
 namespace {
 
-const std::vector<std::string> kRequestKinds = {"getClientProfile", "getPlatformProfile", "logo"};
+const std::vector<std::string> kRequestKinds = {"getClientProfile", "getPlatformProfile", "logo",
+                                                "getEpgInfo", "programmeImage"};
 
 // Copies every member of extra into target (replacing members of the same name).
 void Merge(const JsonReader& extra, rapidjson::Value* target,
@@ -75,7 +76,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   }
   s.services = LineUpReader(root.Object("lineUp"), s.packages).Read();
   ReadDiscovery(root, &s);
-  ReadGuide(root.Object("guide"), &s);
+  ReadGuide(root, &s);
   if (root.Empty()) problems.push_back("/: the scenario must be a JSON object");
   errors->clear();
   for (const auto& p : problems) *errors += p + "\n";
@@ -283,19 +284,32 @@ void ScenarioLoader::ReadDiscovery(const JsonReader& root, Scenario* s) {
   }
 }
 
-void ScenarioLoader::ReadGuide(const JsonReader& guide, Scenario* s) {
-  guide.Only({"days"});
-  for (const auto& d : guide.Array("days")) {
-    d.Only({"address", "segments"});
-    GuideDay day;
-    if (!LineUpReader::ParseGroup(d.String("address", ""), 3937, &day.group))
-      d.Error("bad address");
-    for (const auto& seg : d.Array("segments")) {
-      seg.Only({"id", "version"});
-      day.segments.emplace_back(seg.String("id", "0x0000"),
-                                static_cast<int>(seg.Int("version", 1, 0, 255)));
-    }
-    s->guideDays.push_back(day);
+void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
+  JsonReader guide = root.Object("guide");
+  guide.Only({"days", "address", "carousel", "services", "changes"});
+  GuideSettings& g = s->guide;
+  g.days = static_cast<int>(guide.Int("days", 0, 0, 200));
+  // The defaults' mistakes are reported once, with the discovery carousels.
+  std::vector<std::string> ignored;
+  const JsonReader defaults(root.Object("carouselDefaults").Raw(), "", &ignored);
+  g.carousel = ReadCarousel(guide.Object("carousel"), ReadCarousel(defaults, {}, false), false);
+  std::string address = guide.String("address", "239.0.3.1:3937");
+  if (!LineUpReader::ParseGroup(address, 3937, &g.first)) guide.Error("bad address " + address);
+  g.services = guide.Strings("services");
+  for (const auto& id : g.services) {
+    bool known = false;
+    for (const auto& service : s->services) known = known || service.id == id;
+    if (!known) guide.Error("unknown service " + id);
+  }
+  for (const auto& c : guide.Array("changes")) {
+    c.Only({"day", "afterSeconds", "bump", "drop"});
+    GuideChange change;
+    change.day = static_cast<int>(c.Int("day", 0, 0, 199));
+    change.afterSeconds = static_cast<int>(c.Int("afterSeconds", 0, 0, 86400));
+    change.bump = static_cast<int>(c.Int("bump", 0, 0, 255));
+    change.drop = c.Bool("drop", false);
+    if (change.day >= g.days) c.Error("day " + std::to_string(change.day) + " is not announced");
+    g.changes.push_back(change);
   }
 }
 

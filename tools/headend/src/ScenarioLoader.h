@@ -26,7 +26,7 @@ class ScenarioLoader {
   static CarouselSettings ReadCarousel(const JsonReader& entry, const CarouselSettings& base,
                                        bool withAddress);
   static void ReadDiscovery(const JsonReader& root, Scenario* s);
-  static void ReadGuide(const JsonReader& guide, Scenario* s);
+  static void ReadGuide(const JsonReader& root, Scenario* s);
 };
 
 }  // namespace headend

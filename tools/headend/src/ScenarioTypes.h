@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "GuideTypes.h"
+
 // The records a scenario file describes, after defaults are applied.
 namespace headend {
 
@@ -80,9 +82,14 @@ struct Package {
   std::string description;
 };
 
-struct GuideDay {
-  GroupAddress group;
-  std::vector<std::pair<std::string, int>> segments;  // "0x0001", version
+// The programme guide: one DVB-STP group per day, from yesterday on, each
+// carrying payload 0xF1 with one segment per channel that has a guide.
+struct GuideSettings {
+  int days = 0;        // 0: no guide
+  GroupAddress first;  // day i is sent on this address + i
+  CarouselSettings carousel;
+  std::vector<std::string> services;  // empty: every service that is not an HD twin
+  std::vector<GuideChange> changes;
 };
 
 struct Demarcation {
@@ -138,7 +145,7 @@ struct Scenario {
   std::vector<Demarcation> demarcations;
   std::vector<Package> packages;
   std::vector<Service> services;
-  std::vector<GuideDay> guideDays;
+  GuideSettings guide;
 
   std::vector<const Service*> ServicesOf(int demarcation) const {
     std::vector<const Service*> out;

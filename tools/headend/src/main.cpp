@@ -17,6 +17,7 @@
 #include "Carousel.h"
 #include "CarouselContent.h"
 #include "DiscoveryRecords.h"
+#include "GuideContent.h"
 #include "Log.h"
 #include "LogoStore.h"
 #include "ScenarioLoader.h"
@@ -28,12 +29,14 @@ namespace {
 struct Options {
   std::string scenario;
   std::string log;
-  double duration = 0;  // seconds; 0 = until a signal
+  std::string writeGuide;  // write the guide's documents there and stop
+  double duration = 0;     // seconds; 0 = until a signal
 };
 
 void Usage() {
   std::fprintf(stderr,
                "usage: headend --scenario FILE [--log FILE] [--duration SECONDS]\n"
+               "       headend --scenario FILE --write-guide FOLDER\n"
                "Runs inside the private test network: scripts/netns-run.sh headend ...\n");
 }
 
@@ -43,6 +46,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     bool hasValue = i + 1 < argc;
     if (a == "--scenario" && hasValue) {
       o->scenario = argv[++i];
+    } else if (a == "--write-guide" && hasValue) {
+      o->writeGuide = argv[++i];
     } else if (a == "--log" && hasValue) {
       o->log = argv[++i];
     } else if (a == "--duration" && hasValue) {
@@ -88,6 +93,28 @@ void WaitForEnd(const sigset_t& signals, double duration, Log& log) {
   }
 }
 
+// One file per channel and day, named as a set-top box names the guide
+// files it receives: channel + "_" + the day's first segment id + ".xml".
+int WriteGuide(const GuideContent& guide, const std::string& folder) {
+  for (int day = 0; day < guide.Days(); ++day) {
+    for (size_t k = 0; k < guide.Services().size(); ++k) {
+      const std::string path =
+          folder + "/" + guide.Services()[k]->id + "_" + GuideContent::SegmentText(day, 0) + ".xml";
+      FILE* file = std::fopen(path.c_str(), "wb");
+      const std::string& text = guide.Document(day, k);
+      if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
+        std::fprintf(stderr, "headend: cannot write %s\n", path.c_str());
+        if (file != nullptr) std::fclose(file);
+        return 1;
+      }
+      std::fclose(file);
+    }
+  }
+  std::printf("%d days, %zu channels, %zu programmes\n", guide.Days(), guide.Services().size(),
+              guide.Programmes());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +129,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "headend: %s\n", error.c_str());
     return 2;
   }
+  Scenario scenario;
+  if (!ScenarioLoader::LoadFile(options.scenario, &scenario, &error)) {
+    std::fprintf(stderr, "headend: scenario %s:\n%s", options.scenario.c_str(), error.c_str());
+    return 2;
+  }
+  GuideContent guide(scenario, GuideContent::Yesterday());
+  // Writing files sends nothing: it may run anywhere.
+  if (!options.writeGuide.empty()) return WriteGuide(guide, options.writeGuide);
+
   std::string other;
   if (!OnlyLoopback(&other)) {
     std::fprintf(stderr,
@@ -109,11 +145,6 @@ int main(int argc, char** argv) {
                  "(scripts/netns-run.sh)\n",
                  other.c_str());
     return 3;
-  }
-  Scenario scenario;
-  if (!ScenarioLoader::LoadFile(options.scenario, &scenario, &error)) {
-    std::fprintf(stderr, "headend: scenario %s:\n%s", options.scenario.c_str(), error.c_str());
-    return 2;
   }
 
   // Every thread inherits this mask; only the main thread takes the signals.
@@ -124,9 +155,13 @@ int main(int argc, char** argv) {
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
+  GuideSchedule schedule(scenario.guide, guide.Services().size(), GuideSchedule::Clock::now());
   DiscoveryRecords records(scenario);
+  records.SetGuide(&schedule);
   LogoStore logos(scenario);
   AppAnswers answers(scenario, logos);
+  answers.SetGuide(&guide);
+  const auto guideChanges = [&schedule] { return schedule.Changes(GuideSchedule::Clock::now()); };
   AppServer server(scenario.appServer, answers, log);
   std::vector<std::unique_ptr<Carousel>> carousels;
   carousels.push_back(std::make_unique<Carousel>(
@@ -134,9 +169,26 @@ int main(int argc, char** argv) {
   for (const auto& d : scenario.demarcations) {
     carousels.push_back(std::make_unique<Carousel>("dem" + std::to_string(d.code), d.carousel,
                                                    CarouselContent::Regional(records, d), log));
+    carousels.back()->SetChangeClock(guideChanges);
     log.Write("demarcation %d (%s): %zu services on %s", d.code, d.name.c_str(),
               scenario.ServicesOf(d.code).size(), d.carousel.group.Text().c_str());
   }
+  for (int day = 0; day < guide.Days(); ++day) {
+    CarouselSettings settings = scenario.guide.carousel;
+    settings.group = schedule.Group(day);
+    carousels.push_back(std::make_unique<Carousel>(
+        "epg" + std::to_string(day), settings,
+        [&guide, &schedule, day](int) {
+          const auto now = GuideSchedule::Clock::now();
+          if (schedule.Dropped(day, now)) return std::vector<StpSegment>();
+          return guide.Segments(day, schedule.Version(day, now));
+        },
+        log));
+    carousels.back()->SetChangeClock(guideChanges);
+  }
+  if (guide.Days() > 0)
+    log.Write("guide: %d days from day %ld, %zu channels, %zu programmes", guide.Days(),
+              guide.FirstDay(), guide.Services().size(), guide.Programmes());
   if (!server.Listen(&error)) {
     std::fprintf(stderr, "headend: %s\n", error.c_str());
     return 1;

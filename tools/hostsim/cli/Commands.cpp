@@ -7,6 +7,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/GuideView.h"
 #include "core/Host.h"
 #include "core/Player.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 const std::set<std::string> kNames = {"info",       "channels", "groups",  "epg",   "timers",
                                       "recordings", "menu",     "setting", "sleep", "announce",
-                                      "stop",       "status",   "play"};
+                                      "stop",       "status",   "play",    "grid"};
 
 bool parseSeconds(const std::string& text, double& out) {
   char* end = nullptr;
@@ -75,8 +76,10 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
         c.args = {words[i + 1]};
         i += 2;
       }
-    } else if (c.name == "epg") {
-      if (more() && !isCommandName(words[i])) c.args.push_back(words[i++]);
+    } else if (c.name == "epg" || c.name == "grid") {
+      while (more() && !isCommandName(words[i])) c.args.push_back(words[i++]);
+      const std::string error = GuideView::check(c.name, c.args);
+      if (!error.empty()) return fail(error);
     } else if (c.name == "menu") {
       if (!more()) return fail("needs a hook id");
       c.args.push_back(words[i++]);
@@ -113,7 +116,8 @@ bool CommandRunner::run(const Command& c) {
   if (c.name == "info") return info();
   if (c.name == "channels") return channels(c.args.empty() ? 0 : seconds(c.args[0]));
   if (c.name == "groups") return groups();
-  if (c.name == "epg") return epg(c.args);
+  if (c.name == "epg") return GuideView(host_).epg(c.args);
+  if (c.name == "grid") return GuideView(host_).grid(c.args);
   if (c.name == "timers") return timers();
   if (c.name == "recordings") return recordings();
   if (c.name == "menu") return menu(c.args);
@@ -201,29 +205,6 @@ bool CommandRunner::groups() {
     for (const auto& member : m.data.members)
       print("    channel " + std::to_string(member.channelNumber) + ": id " +
             std::to_string(member.channelUniqueId));
-  }
-  return ok;
-}
-
-bool CommandRunner::epg(const std::vector<std::string>& args) {
-  std::vector<unsigned int> uids;
-  if (!args.empty()) {
-    uids.push_back(static_cast<unsigned int>(std::strtoul(args[0].c_str(), nullptr, 10)));
-  } else {
-    if (host_.pvr().channels().empty()) host_.fetchChannels();
-    for (const auto& c : host_.pvr().channels()) uids.push_back(c.uniqueId);
-  }
-  time_t now = time(nullptr);
-  bool ok = true;
-  for (unsigned int uid : uids) {
-    Fetch f = host_.fetchEpg(uid, now - Host::kEpgPast, now + Host::kEpgFuture);
-    ok = ok && f.error == PVR_ERROR_NO_ERROR;
-    print("epg of channel " + std::to_string(uid) + ": " + std::to_string(f.data.epg.size()) +
-          " entries (" + pvrErrorName(f.error) + ")");
-    for (const auto& e : f.data.epg)
-      print("  " + when(e.startTime) + " - " + when(e.endTime) + "  uid " +
-            std::to_string(e.broadcastId) + "  \"" + e.title + "\"" +
-            (e.genreDescription.empty() ? "" : "  [" + e.genreDescription + "]"));
   }
   return ok;
 }

@@ -34,7 +34,6 @@ class CommandRunner {
   bool info();
   bool channels(double waitSeconds);
   bool groups();
-  bool epg(const std::vector<std::string>& args);
   bool timers();
   bool recordings();
   bool menu(const std::vector<std::string>& args);

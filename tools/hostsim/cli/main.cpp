@@ -24,8 +24,10 @@ const char kUsage[] =
     "               [--gui-script <file>] [--quiet-log] [--defaults] [--keep-loaded]\n"
     "               [--follow-up-ms <ms>] [--real-network]\n"
     "               <command>...\n"
-    "commands: info | channels [--wait <s>] | groups | epg [<channel id>] | timers |\n"
-    "          recordings | menu <hook> [<item>] | setting <name> <value> | sleep <s> |\n"
+    "commands: info | channels [--wait <s>] | groups | timers | recordings |\n"
+    "          epg [<channel id>] [--from <time>] [--to <time>] |\n"
+    "          grid [<channel id>...] [--hours <n>] |\n"
+    "          menu <hook> [<item>] | setting <name> <value> | sleep <s> |\n"
     "          announce <message> | stop | status | play <channel id> [<s>]\n";
 
 std::string hostFolderBesideExecutable() {

@@ -1,0 +1,285 @@
+// The host's guide requests on the generated week of the default scenario:
+// one busy channel's eight days, and the pull of every channel of the
+// line-up into the host, each beside a pugixml parse of the same files (the
+// floor: reading and parsing, nothing else). Also the add-on's heap peak
+// during one channel's request against the largest single guide file.
+//
+// The week comes from headend --write-guide; the files of channels outside
+// the subscriber's line-up are removed, as the day receivers never write
+// them. The host is hostsim in this process, bound as the add-on binds it.
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <new>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "addon/HostAdapter.h"
+#include "addon/PvrBinding.h"
+#include "common/DatosConfiguracion.h"
+#include "common/SettingValues.h"
+#include "common/StorageLayout.h"
+#include "common/XMLNode.h"
+#include "discovery/Canales.h"
+#include "epg/EPGQuorvina.h"
+#include "support/InProcessHost.h"
+
+#if __has_include(<pugixml.hpp>)
+#include <pugixml.hpp>
+#define HAVE_PUGIXML 1
+#endif
+
+namespace {
+
+std::atomic<bool> g_counting{false};
+std::atomic<size_t> g_live{0};
+std::atomic<size_t> g_peak{0};
+
+void* Counted(size_t size) {
+  void* p = std::malloc(size ? size : 1);
+  if (p == nullptr) throw std::bad_alloc();
+  if (g_counting.load(std::memory_order_relaxed)) {
+    const size_t now = g_live.fetch_add(malloc_usable_size(p)) + malloc_usable_size(p);
+    size_t peak = g_peak.load();
+    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
+    }
+  }
+  return p;
+}
+
+void Uncounted(void* p) {
+  if (p == nullptr) return;
+  if (g_counting.load(std::memory_order_relaxed)) g_live.fetch_sub(malloc_usable_size(p));
+  std::free(p);
+}
+
+}  // namespace
+
+void* operator new(size_t size) {
+  return Counted(size);
+}
+void* operator new[](size_t size) {
+  return Counted(size);
+}
+void operator delete(void* p) noexcept {
+  Uncounted(p);
+}
+void operator delete[](void* p) noexcept {
+  Uncounted(p);
+}
+void operator delete(void* p, size_t) noexcept {
+  Uncounted(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+  Uncounted(p);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr time_t kPast = 7 * 24 * 3600;
+constexpr time_t kFuture = 14 * 24 * 3600;
+
+// The add-on on the generated week, built once.
+struct Week {
+  InProcessHost host;
+  std::unique_ptr<Canales> canales;
+  std::unique_ptr<EPGQuorvina> guia;
+  std::vector<unsigned int> channels;  // the line-up, less the on-demand channel
+  std::map<unsigned int, std::vector<std::string>> files;  // each channel's guide files
+  std::vector<std::string> allFiles;                       // each file once
+  unsigned int busy = 0;                                   // the channel with most bytes
+  size_t largestFile = 0;
+  bool ok = false;
+
+  Week() {
+    host.UseStorage();
+    configuracionquorvina = DatosConfiguracion();
+    configuracionquorvina.OcultarSustituidos = true;
+    std::ifstream lineUp(QUORVINA_SOURCE_DIR "/tests/e2e/data/Canales-default.xml",
+                         std::ios::binary);
+    host.user().Write("Canales/Canales.xml",
+                      std::string(std::istreambuf_iterator<char>(lineUp), {}));
+    const std::string command = std::string(HEADEND_BIN) +
+                                " --scenario " QUORVINA_SOURCE_DIR
+                                "/tools/headend/scenarios/default.json --write-guide " +
+                                PathEPG + " >/dev/null";
+    if (std::system(command.c_str()) != 0) return;
+    canales =
+        std::make_unique<Canales>([](const std::string&, int) { return false; },
+                                  [](const std::string&, const std::string&) { return false; });
+    guia = std::make_unique<EPGQuorvina>(*canales);
+
+    std::set<int> wanted;
+    std::map<int, int> guideOf;  // channel -> the channel whose files it reads
+    for (const auto& entry : canales->Snapshot()->channels) {
+      if (static_cast<unsigned int>(entry.first) == CanalVOD) continue;
+      channels.push_back(static_cast<unsigned int>(entry.first));
+      wanted.insert(entry.first);
+      wanted.insert(entry.second.idSustituto);
+      guideOf[entry.first] = entry.second.idSustituto;
+    }
+    std::map<int, std::vector<std::string>> byGuide;
+    for (const auto& f : fs::directory_iterator(PathEPG)) {
+      const std::string name = f.path().filename();
+      if (!f.is_regular_file()) continue;
+      const int channel = std::atoi(name.c_str());
+      if (wanted.count(channel) == 0) {
+        fs::remove(f.path());
+        continue;
+      }
+      byGuide[channel].push_back(f.path());
+      allFiles.push_back(f.path());
+      largestFile = std::max<size_t>(largestFile, fs::file_size(f.path()));
+    }
+    // Between two day arrivals the folder stays as it is for hours.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    size_t most = 0;
+    for (unsigned int c : channels) {
+      files[c] = byGuide[guideOf[static_cast<int>(c)]];
+      size_t bytes = 0;
+      for (const auto& path : files[c]) bytes += fs::file_size(path);
+      if (bytes > most) most = bytes, busy = c;
+    }
+    ok = busy != 0 && !allFiles.empty();
+  }
+};
+
+Week& TheWeek() {
+  static Week week;
+  return week;
+}
+
+size_t Bytes(const std::vector<std::string>& paths) {
+  size_t bytes = 0;
+  for (const auto& path : paths) bytes += fs::file_size(path);
+  return bytes;
+}
+
+// One channel's request as the entry point runs it, the entries converted
+// to the host's tag and handed to the host's transfer function.
+size_t PullChannel(Week& week, unsigned int channel, ADDON_HANDLE handle) {
+  const time_t now = time(nullptr);
+  size_t entries = 0;
+  week.guia->GetEPGForChannel(channel, now - kPast, now + kFuture, [&](const EPG_Quorvina& e) {
+    const EPG_TAG tag = ToHostEpgTag(e);
+    if (handle != nullptr) PVR->TransferEpgEntry(handle, &tag);
+    benchmark::DoNotOptimize(tag);
+    ++entries;
+  });
+  return entries;
+}
+
+void BM_ChannelWeek(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  size_t entries = 0;
+  for (auto _ : state) entries = PullChannel(week, week.busy, nullptr);
+  state.counters["entries"] = static_cast<double>(entries);
+  state.counters["files"] = static_cast<double>(week.files[week.busy].size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Bytes(week.files[week.busy])));
+}
+BENCHMARK(BM_ChannelWeek)->Unit(benchmark::kMillisecond);
+
+// Every channel of the line-up, into the host's store as the host collects it.
+void BM_LineUpPull(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  hostsim::PvrStore& store = week.host.host().pvr();
+  size_t entries = 0;
+  for (auto _ : state) {
+    entries = 0;
+    for (unsigned int channel : week.channels) {
+      ADDON_HANDLE handle = store.begin(hostsim::TransferKind::Epg);
+      entries += PullChannel(week, channel, handle);
+      benchmark::DoNotOptimize(store.finish(handle));
+    }
+  }
+  state.counters["channels"] = static_cast<double>(week.channels.size());
+  state.counters["entries"] = static_cast<double>(entries);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Bytes(week.allFiles)));
+}
+BENCHMARK(BM_LineUpPull)->Unit(benchmark::kMillisecond);
+
+// The add-on's heap during one channel's request: what it holds at its
+// peak above what it held before, against the largest single guide file and
+// against the channel's whole week.
+void BM_ChannelWeekMemory(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  for (auto _ : state) {
+    g_live = 0;
+    g_peak = 0;
+    g_counting = true;
+    PullChannel(week, week.busy, nullptr);
+    g_counting = false;
+  }
+  const double peak = static_cast<double>(g_peak.load());
+  state.counters["peak_KB"] = peak / 1024;
+  state.counters["largest_file_KB"] = static_cast<double>(week.largestFile) / 1024;
+  state.counters["week_KB"] = static_cast<double>(Bytes(week.files[week.busy])) / 1024;
+  state.counters["peak_x_largest_file"] = peak / static_cast<double>(week.largestFile);
+}
+BENCHMARK(BM_ChannelWeekMemory)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The add-on's own XML parser on the same files, read the same way: what
+// the request costs beyond parsing.
+void BM_XMLNodeChannelWeek(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  for (auto _ : state) {
+    for (const auto& path : week.files[week.busy]) {
+      FILE* file = std::fopen(path.c_str(), "rb");
+      std::string text(fs::file_size(path), '\0');
+      text.resize(std::fread(&text[0], 1, text.size(), file));
+      std::fclose(file);
+      benchmark::DoNotOptimize(XMLNode::parseString(text.c_str(), "TVAMain"));
+    }
+  }
+}
+BENCHMARK(BM_XMLNodeChannelWeek)->Unit(benchmark::kMillisecond);
+
+#ifdef HAVE_PUGIXML
+// The floor: each file read from disk and parsed into pugixml's DOM.
+size_t ParseFiles(const std::vector<std::string>& paths) {
+  size_t nodes = 0;
+  for (const auto& path : paths) {
+    pugi::xml_document doc;
+    if (!doc.load_file(path.c_str())) continue;
+    nodes += doc.first_child().empty() ? 0 : 1;
+  }
+  return nodes;
+}
+
+void BM_PugixmlChannelWeek(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  for (auto _ : state) benchmark::DoNotOptimize(ParseFiles(week.files[week.busy]));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Bytes(week.files[week.busy])));
+}
+BENCHMARK(BM_PugixmlChannelWeek)->Unit(benchmark::kMillisecond);
+
+void BM_PugixmlAllFiles(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  for (auto _ : state) benchmark::DoNotOptimize(ParseFiles(week.allFiles));
+  state.counters["files"] = static_cast<double>(week.allFiles.size());
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Bytes(week.allFiles)));
+}
+BENCHMARK(BM_PugixmlAllFiles)->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
+BENCHMARK_MAIN();

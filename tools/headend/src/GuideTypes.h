@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace headend {
+
+// A change of the guide while the headend runs: a day's segment versions
+// raised, or a day no longer announced nor sent.
+struct GuideChange {
+  int day = 0;           // 0 is yesterday
+  int afterSeconds = 0;  // from the start; 0 applies it from the first cycle
+  int bump = 0;          // added to every segment version of the day
+  bool drop = false;
+};
+
+// One programme of the generated week, with the details the application
+// server gives for it.
+struct Programme {
+  uint32_t id = 0;
+  time_t start = 0;  // UTC
+  int minutes = 0;
+  std::string title;
+  std::string genre;
+  std::string rating;  // the TV-Anytime parental guidance text
+  int season = 0, episode = 0, year = 0;
+  std::string seriesCrid, seriesTitle;
+  // Details.
+  std::string originalTitle, subgenre, description, countries;
+  std::vector<std::string> directors, actors;
+  std::string scriptwriter, producer;
+};
+
+}  // namespace headend
