@@ -3,9 +3,12 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "discovery/Canal.h"
+#include "host/DemuxPacket.h"
 #include "host/xbmc_pvr_types.h"
+#include "live/StreamRecords.h"
 
 // Copies at most size - 1 bytes and always terminates.
 void CopyText(char* target, size_t size, const std::string& text);
@@ -26,3 +29,10 @@ std::string HostText(const char (&field)[N]) {
 PVR_CHANNEL ToHostChannel(const Canal& canal);
 PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo);
 PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro);
+
+// The streams of the open channel, at most PVR_STREAM_MAX_STREAMS of them.
+void ToHostStreamProperties(const std::vector<StreamInfo>& streams,
+                            PVR_STREAM_PROPERTIES* properties);
+// A packet from the host's allocator holding the demuxed one; null for
+// DemuxedPacket::Kind::None or when the host gives no packet.
+DemuxPacket* ToHostDemuxPacket(const DemuxedPacket& packet);

@@ -19,6 +19,8 @@ extern "C" {
 #include "discovery/Canales.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
+#include "live/Cliente.h"
+#include "services/tcpJSON.h"
 
 std::atomic<bool> CargandoCanales{false};
 
@@ -48,10 +50,19 @@ Quorvina::Quorvina() {
   // discovers it as soon as it starts and the host gets it through the
   // channel triggers: the host must never wait on the network here.
   if (!m_canales->Cargado()) NotificarCadena(NoticeKind::Info, 30501);
+
+  GenerarLogDebug("Cliente Entrada");
+  m_controlReproductor = std::make_unique<tcpJSON>();
+  m_cliente = std::make_unique<Cliente>(
+      *m_canales, [this] { m_controlReproductor->EstablecerVelocidad(1, true); });
+  GenerarLogDebug("Cliente Salida");
 }
 
 Quorvina::~Quorvina() {
   PLATFORM::StopWorker(*this, kStopWorkerMs, "quorvina");
+  if (m_cliente) m_cliente->CerrarCanal();
+  PLATFORM::StopOwnedWorker(m_cliente, kStopWorkerMs, "cliente");
+  PLATFORM::StopOwnedWorker(m_controlReproductor, kStopWorkerMs, "tcpJSON");
   PLATFORM::StopOwnedWorker(m_canales, kStopWorkerMs, "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, kStopWorkerMs, "configuracion");
   avformat_network_deinit();
@@ -90,13 +101,45 @@ void* Quorvina::Process() {
 
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
-  while (Running() || m_canales->Running() || m_configuracion->Running()) {
+  while (Running() || m_canales->Running() || m_configuracion->Running() || m_cliente->Running()) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
     }
     std::this_thread::sleep_for(kStopPoll);
   }
+}
+
+bool Quorvina::AbrirCanal(int canalId) {
+  m_pausado = false;
+  return m_cliente->AbrirCanal(canalId);
+}
+
+void Quorvina::CerrarCanal() {
+  m_pausado = false;
+  m_cliente->CerrarCanal();
+}
+
+bool Quorvina::CambiarCanal(int canalId) {
+  CerrarCanal();
+  return AbrirCanal(canalId);
+}
+
+DemuxSource& Quorvina::Reproduccion() {
+  return *m_cliente;
+}
+
+void Quorvina::PauseStream(bool pausado) {
+  m_pausado = pausado;
+  Reproduccion().PauseStream(pausado);
+}
+
+void Quorvina::SetSpeed(int velocidadHost) {
+  Reproduccion().EstablecerVelocidad(VelocidadCliente(velocidadHost));
+}
+
+int Quorvina::ObtenerCanalActual() const {
+  return m_cliente->ObtenerCanalActual();
 }
 
 void Quorvina::CalcularConfiguracionCanales() {
