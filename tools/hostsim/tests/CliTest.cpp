@@ -20,8 +20,8 @@ CliRun hostsim(const hostsim_test::FakeAddonFolder& folder, const std::string& a
   std::string out = folder.root() + "/out.txt";
   std::string err = folder.root() + "/err.txt";
   std::string cmd = std::string(HOSTSIM_CLI) + " --addon " + folder.addonDir() + " --user " +
-                    folder.userDir() + (realNetwork ? " --real-network " : " ") + args + " >" +
-                    out + " 2>" + err;
+                    folder.userDir() + (realNetwork ? " --real-network " : " ") +
+                    "--json-rpc-port 0 " + args + " >" + out + " 2>" + err;
   int status = std::system(cmd.c_str());
   CliRun r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -51,7 +51,7 @@ TEST(Cli, RunsCommandsInOrderWithAScript) {
   EXPECT_TRUE(has(r.out, "  channel 2: id 102, \"Canal 2\", logo /logos/2.png, group Todos\n"));
   EXPECT_TRUE(has(r.out, "menu hook 3: no error\n"));
   EXPECT_TRUE(has(r.out, "played channel 102: 100 packets, 18800 bytes\n"));
-  EXPECT_TRUE(has(r.out, "  stream 1: type 1, codec 0, 50 packets\n"));
+  EXPECT_TRUE(has(r.out, "  stream 1: type 1, codec 0 (none), 0 Hz, 0 channels, 50 packets\n"));
   EXPECT_FALSE(has(r.out, "[log notice]"));  // --quiet-log
   EXPECT_TRUE(has(r.out, "0 failed commands"));
 }
