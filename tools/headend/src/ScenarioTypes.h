@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "TvSettings.h"
+
 // The records a scenario file describes, after defaults are applied.
 namespace headend {
 
@@ -139,6 +141,7 @@ struct Scenario {
   std::vector<Package> packages;
   std::vector<Service> services;
   std::vector<GuideDay> guideDays;
+  TvSettings tv;
 
   std::vector<const Service*> ServicesOf(int demarcation) const {
     std::vector<const Service*> out;
