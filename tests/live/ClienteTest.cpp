@@ -1,10 +1,9 @@
 // The live client's answers that do not need a stream: the times around a
-// pause, the seek, the speed the host gives, and a channel it does not know.
+// pause, the seek, and a channel it does not know.
 #include <gtest/gtest.h>
 
 #include <chrono>
 
-#include "backend/Quorvina.h"
 #include "discovery/Canales.h"
 #include "live/Cliente.h"
 #include "support/InProcessHost.h"
@@ -64,14 +63,6 @@ TEST_F(ClienteTest, AnUnknownChannelFailsAtOnceAndLeavesNothingOpen) {
   EXPECT_EQ(cliente_.DemuxRead().kind(), DemuxedPacket::Kind::None);
   EXPECT_TRUE(cliente_.GetStreamProperties().empty());
   EXPECT_TRUE(host_.Logged("AbrirCanal: no existe el canal 4243"));
-}
-
-TEST(QuorvinaSpeedTest, TheHostsSpeedIsDividedBy1000TowardZero) {
-  const struct {
-    int host;
-    int client;
-  } cases[] = {{1000, 1}, {-500, 0}, {999, 0}, {2000, 2}, {-2000, -2}, {0, 0}};
-  for (const auto& c : cases) EXPECT_EQ(Quorvina::VelocidadCliente(c.host), c.client) << c.host;
 }
 
 }  // namespace

@@ -58,8 +58,6 @@ TEST(ComprobarRtpTest, HeaderSizesAndWhatIsNotRtp) {
       {"shorter than a header", Rtp(0).substr(0, 11), false, 0},
       {"extension cut short", Rtp(0, 33, 0, 1).substr(0, 15), false, 0},
       {"extension longer than the datagram", Rtp(0, 33, 0, 200).substr(0, 400), false, 0},
-      {"version 1", std::string(1, '\x40') + Rtp(1316).substr(1), false, 0},
-      {"raw transport stream", std::string(1316, '\x47'), false, 0},
   };
   for (const auto& c : cases) {
     int length = static_cast<int>(c.datagram.size());
@@ -87,10 +85,9 @@ class LiveReadTest : public ::testing::Test {
     sendto(sender_, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to_),
            sizeof(to_));
   }
-  std::string Read(int want, int* result = nullptr) {
+  std::string Read(int want) {
     std::string out(static_cast<size_t>(want), '\0');
     const int n = Cliente::LeerSockDirecto(&datos_, reinterpret_cast<uint8_t*>(&out[0]), want, 1);
-    if (result != nullptr) *result = n;
     out.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return out;
   }
@@ -101,40 +98,31 @@ class LiveReadTest : public ::testing::Test {
   int sender_ = -1;
 };
 
-TEST_F(LiveReadTest, TheTailOfADatagramWaitsForTheNextReadAndComesFirst) {
-  const std::string payload = Rtp(1316).substr(12);
-  Send(Rtp(1316));
-  Send(std::string(376, '\x47'));  // raw transport stream goes through whole
-  EXPECT_EQ(Read(1000), payload.substr(0, 1000));
-  EXPECT_EQ(datos_.LongitudResto, 316);
-  EXPECT_EQ(Read(316 + 376), payload.substr(1000) + std::string(376, '\x47'));
-  EXPECT_EQ(datos_.LongitudResto, 0);
-}
-
-TEST_F(LiveReadTest, TheRecordersLeftoverBlockComesBeforeTheCarryAndTheSocket) {
+// The recorder's leftover block first (what does not fit waits), then the
+// tail of the last datagram, then the socket, where a datagram's tail waits
+// for the next read.
+TEST_F(LiveReadTest, LeftoverBlockThenCarryThenDatagrams) {
   datos_.BufferMemoria.reset(new uint8_t[300]);
-  for (int i = 0; i < 300; ++i) datos_.BufferMemoria[i] = 'm';
+  memset(datos_.BufferMemoria.get(), 'm', 300);
   datos_.LongitudMemoria = 300;
   memcpy(datos_.BufferResto, "rrrr", 4);
   datos_.LongitudResto = 4;
-  Send("ssss");
-  EXPECT_EQ(Read(200), std::string(200, 'm'));  // the rest of the block waits
-  EXPECT_EQ(Read(108), std::string(100, 'm') + "rrrr" + "ssss");
+  const std::string payload = Rtp(1316).substr(12);
+  Send(Rtp(1316));
+  Send(std::string(376, '\x47'));  // raw transport stream goes through whole
+  EXPECT_EQ(Read(200), std::string(200, 'm'));
+  EXPECT_EQ(Read(1104), std::string(100, 'm') + "rrrr" + payload.substr(0, 1000));
+  EXPECT_EQ(datos_.LongitudResto, 316);
+  EXPECT_EQ(Read(316 + 376), payload.substr(1000) + std::string(376, '\x47'));
   EXPECT_EQ(datos_.BufferMemoria, nullptr);
 }
 
-TEST_F(LiveReadTest, ASilentSocketGivesUpAfterItsTimeOutsAndACloseAtOnce) {
-  int result = 0;
-  auto start = std::chrono::steady_clock::now();
-  Read(1316, &result);
-  EXPECT_EQ(result, kLecturaSinDatos);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, 1900ms);
-
+TEST_F(LiveReadTest, AWaitingReadEndsWithinASliceOfAClose) {
   std::thread closer([this] {
     std::this_thread::sleep_for(100ms);
     datos_.Cancelar = true;
   });
-  start = std::chrono::steady_clock::now();
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(Cliente::LeerSockDemux(&datos_, reinterpret_cast<uint8_t*>(datos_.BufferResto), 188),
             AVERROR_EXIT);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 600ms);
