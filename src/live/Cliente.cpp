@@ -53,6 +53,10 @@ bool Cliente::AbrirCanal(int canalId) {
   if (m_datos.Abierto || m_demuxer.Abierto()) CerrarConDemux();
   // The record is not reset under a recorder of the previous channel.
   EsperarGrabador();
+  if (Running()) {
+    GenerarLogError("AbrirCanal: el grabador del canal anterior sigue en marcha");
+    return false;
+  }
   {
     std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
     m_datos.Socket.Close();
