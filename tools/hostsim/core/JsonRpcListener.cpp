@@ -148,6 +148,7 @@ void JsonRpcListener::process() {
     for (int fd : listeners_) fds.push_back({fd, POLLIN, 0});
     for (const auto& c : connections_) fds.push_back({c.fd, POLLIN, 0});
     if (::poll(fds.data(), fds.size(), 100) <= 0) continue;
+    const size_t polled = connections_.size();  // those accepted below wait for the next poll
     for (size_t i = 0; i < listeners_.size(); ++i) {
       if (!(fds[i].revents & POLLIN)) continue;
       int fd = ::accept4(listeners_[i], nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
@@ -168,8 +169,7 @@ void JsonRpcListener::process() {
     std::vector<Connection> kept;
     for (size_t k = 0; k < connections_.size(); ++k) {
       Connection& c = connections_[k];
-      const pollfd& p = fds[listeners_.size() + k];
-      if (p.revents == 0 || serve(c)) {
+      if (k >= polled || fds[listeners_.size() + k].revents == 0 || serve(c)) {
         kept.push_back(std::move(c));
       } else {
         ::close(c.fd);

@@ -174,6 +174,7 @@ std::vector<Stream> Demux(const std::string& ts) {
     }
   }
   avformat_close_input(&fc);
+  av_freep(&io->buffer);  // a custom context's buffer stays the caller's
   avio_context_free(&io);
   return streams;
 }
