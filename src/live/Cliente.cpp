@@ -72,7 +72,6 @@ bool Cliente::AbrirCanal(int canalId) {
     m_datos.LongitudMemoria = 0;
   }
   m_numeroStreams = 0;
-  m_abriendo = true;
   {
     std::lock_guard<std::mutex> lock(m_velocidadMutex);
     m_pausado = false;
@@ -82,7 +81,6 @@ bool Cliente::AbrirCanal(int canalId) {
   Canal canal;
   if (!m_canales.ObtenerCanal(canalId, canal)) {
     GenerarLogError("AbrirCanal: no existe el canal " + convertInttoString(canalId));
-    m_abriendo = false;
     return false;
   }
   m_datos.Direccion = canal.ip;
@@ -96,13 +94,11 @@ bool Cliente::AbrirCanal(int canalId) {
     m_plazoApertura = 0;
     if (!abierto) {
       GenerarLogError("AbrirCanal: no se puede abrir " + canal.ip);
-      m_abriendo = false;
       return false;
     }
   } else {
     if (!AbrirSocketUDP(m_datos.Socket, m_datos.Direccion, m_datos.Puerto, false)) {
       GenerarLogError("AbrirCanal: no se puede unir al grupo " + m_datos.Direccion);
-      m_abriendo = false;
       m_datos.Error = 1;
       return false;
     }
@@ -119,13 +115,12 @@ bool Cliente::AbrirCanal(int canalId) {
       std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
       CerrarConexionUdp(m_datos.Socket);
       m_datos.Abierto = false;
-      m_abriendo = false;
       return false;
     }
   }
   m_canalId = canalId;
   std::lock_guard<std::mutex> lock(m_velocidadMutex);
-  m_primeraPausa = m_ultimaPausa = m_reanudacion = m_segundosPausado = 0;
+  m_primeraPausa = m_ultimaPausa = m_segundosPausado = 0;
   return true;
 }
 
@@ -152,7 +147,6 @@ void Cliente::CerrarConDemux() {
     TheHost().CloseFile(m_datos.FicheroLectura);
     m_datos.FicheroLectura = nullptr;
   }
-  m_abriendo = false;
   m_datos.Pausado = false;
   std::lock_guard<std::mutex> velocidad(m_velocidadMutex);
   m_pausado = false;
@@ -161,7 +155,6 @@ void Cliente::CerrarConDemux() {
 std::vector<StreamInfo> Cliente::GetStreamProperties() {
   std::lock_guard<std::mutex> demux(m_demuxMutex);
   std::vector<StreamInfo> streams = m_demuxer.Streams(m_hd);
-  m_abriendo = false;
   m_numeroStreams = static_cast<unsigned int>(streams.size());
   return streams;
 }
@@ -204,13 +197,11 @@ void Cliente::EstablecerVelocidad(int velocidad) {
       m_datos.Pausado = true;
       if (m_primeraPausa == 0) m_primeraPausa = ahora;
       m_ultimaPausa = ahora;
-      m_reanudacion = 0;
       grabar = m_datos.Abierto;
     } else {
       if (!m_pausado) return;
       m_pausado = false;
       m_datos.Pausado = false;
-      m_reanudacion = ahora;
       m_segundosPausado += ahora - m_ultimaPausa;
     }
     m_velocidad = velocidad;

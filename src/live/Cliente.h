@@ -88,13 +88,13 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   Reloj m_reloj;
   std::atomic<int> m_canalId{-1};
 
-  // The demuxer: held while opening, reading a packet and closing.
+  // The demuxer: held while opening, reading a packet and closing, so opens
+  // and closes never overlap a read or each other.
   std::mutex m_demuxMutex;
   Demuxer m_demuxer;
   bool m_hd = false;
   unsigned int m_numeroStreams = 0;
   double m_ultimoPts = 0;
-  std::atomic<bool> m_abriendo{false};
   std::atomic<int64_t> m_plazoApertura{0};  // steady-clock ms; 0 none
 
   StructDatosSock m_datos;
@@ -105,6 +105,5 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   bool m_pausado = false;
   time_t m_primeraPausa = 0;
   time_t m_ultimaPausa = 0;
-  time_t m_reanudacion = 0;
   time_t m_segundosPausado = 0;
 };
