@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "common/HttpReader.h"
 #include "common/Globals.h"
+#include "common/HttpReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

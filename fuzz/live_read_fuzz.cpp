@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (gathered < limit && datos.LongitudResto == 0 && next < datagrams.size()) {
       const std::vector<char>& d = datagrams[next++];
       if (d.empty()) continue;
-      gathered = AgregarDatagrama(datos, d.data(), static_cast<int>(d.size()), buffer, gathered,
-                                  limit);
+      gathered =
+          AgregarDatagrama(datos, d.data(), static_cast<int>(d.size()), buffer, gathered, limit);
       if (gathered > limit || datos.LongitudResto > StructDatosSock::kDatagrama) __builtin_trap();
     }
     return gathered > 0 ? gathered : AVERROR_EOF;
