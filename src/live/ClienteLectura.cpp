@@ -12,6 +12,7 @@ extern "C" {
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "common/Conversions.h"
 #include "common/Globals.h"
@@ -25,9 +26,36 @@ namespace {
 constexpr int kRebanadaMs = 250;
 // The socket's receive time-out.
 constexpr int kEsperaRecepcionMs = 2000;
+constexpr auto kPausaLote = std::chrono::milliseconds(2);
 
 bool Cancelado(const StructDatosSock& datos) {
   return datos.Cancelar || PararProceso;
+}
+
+// Receives as many waiting datagrams as surely fit in `room` bytes (at least
+// one; only that one may need the carry-over), without waiting. The count,
+// 0 for nothing but empty datagrams, or -1 with errno.
+int RecibirLote(StructDatosSock& datos, int fd, int room) {
+  const int lote =
+      std::max(1, std::min(StructDatosSock::kLote, room / StructDatosSock::kDatagrama));
+  mmsghdr mensajes[StructDatosSock::kLote];
+  iovec partes[StructDatosSock::kLote];
+  for (int i = 0; i < lote; ++i) {
+    partes[i] = iovec{datos.BufferRecepcion[i], StructDatosSock::kDatagrama};
+    mensajes[i] = mmsghdr{};
+    mensajes[i].msg_hdr.msg_iov = &partes[i];
+    mensajes[i].msg_hdr.msg_iovlen = 1;
+  }
+  const int received =
+      recvmmsg(fd, mensajes, static_cast<unsigned int>(lote), MSG_DONTWAIT, nullptr);
+  int kept = 0;
+  for (int i = 0; i < received; ++i) {
+    if (mensajes[i].msg_len == 0) continue;  // an empty datagram carries nothing
+    if (kept != i)
+      memcpy(datos.BufferRecepcion[kept], datos.BufferRecepcion[i], mensajes[i].msg_len);
+    datos.LongitudRecepcion[kept++] = static_cast<int>(mensajes[i].msg_len);
+  }
+  return received < 0 ? -1 : kept;
 }
 
 // Takes up to `want` bytes from the front of a buffer, moving the rest
@@ -118,11 +146,12 @@ int Cliente::LeerSockDirecto(void* opaque, uint8_t* dst, int want, int esperasMa
       return gathered;
     }
     if (Cancelado(datos)) return gathered > 0 ? gathered : kLecturaCancelada;
-    const ssize_t received =
-        recv(fd, datos.BufferRecepcion, sizeof(datos.BufferRecepcion), MSG_DONTWAIT);
-    if (received > 0) {
-      gathered = AgregarDatagrama(datos, datos.BufferRecepcion, static_cast<int>(received), dst,
+    const int received = RecibirLote(datos, fd, want - gathered);
+    for (int i = 0; i < received; ++i) {
+      gathered = AgregarDatagrama(datos, datos.BufferRecepcion[i], datos.LongitudRecepcion[i], dst,
                                   gathered, want);
+    }
+    if (received > 0) {
       esperadoMs = 0;
       if (gathered >= want) {
         datos.Error = 0;
@@ -130,7 +159,7 @@ int Cliente::LeerSockDirecto(void* opaque, uint8_t* dst, int want, int esperasMa
       }
       continue;
     }
-    if (received == 0 || errno == EINTR) continue;  // an empty datagram carries nothing
+    if (received == 0 || errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) {
       const int error = errno;
       GenerarLogError("Cierre canal. Error:" + convertInttoString(error));
@@ -138,7 +167,12 @@ int Cliente::LeerSockDirecto(void* opaque, uint8_t* dst, int want, int esperasMa
       return gathered;
     }
     pollfd entrada{fd, POLLIN, 0};
-    if (poll(&entrada, 1, kRebanadaMs) > 0) continue;
+    if (poll(&entrada, 1, kRebanadaMs) > 0) {
+      // The reader is ahead of the stream: letting a few datagrams gather
+      // spares a wake-up for each of them.
+      std::this_thread::sleep_for(kPausaLote);
+      continue;
+    }
     esperadoMs += kRebanadaMs;
     if (esperadoMs < kEsperaRecepcionMs) continue;
     // One receive time-out: what has arrived is not held back any longer.

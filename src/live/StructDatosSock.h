@@ -18,9 +18,13 @@ constexpr int kLecturaSinDatos = -2;   // nothing arrived within the waits allow
 
 struct StructDatosSock {
   static constexpr int kDatagrama = 1500;
+  // Datagrams received with one call.
+  static constexpr int kLote = 16;
 
   UdpSocket Socket;
-  char BufferRecepcion[kDatagrama];
+  // Datagrams as received, and their lengths.
+  char BufferRecepcion[kLote][kDatagrama];
+  int LongitudRecepcion[kLote];
   // Tail of the last datagram that did not fit the reader's request.
   char BufferResto[kDatagrama];
   int LongitudResto = 0;
