@@ -4,7 +4,10 @@
 # host simulator with the add-on on a fresh user folder, and shows what the
 # host receives: identity, capabilities, menu hooks, the line-up and its
 # groups, then the programme guide around now once its first days have
-# arrived. A second start shows the stored line-up without the operator.
+# arrived. Then it plays a channel live for a few seconds, pausing and
+# resuming it through the timeshift file, writes what the host received to a
+# file and shows that ffprobe reads it as video plus audio. A second start
+# shows the stored line-up without the operator.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -51,6 +54,16 @@ cat "$user/EPG/mapepg.xml"; echo
 echo
 sed -n 1,3p "$user/Base/Configuracion.xml"
 sed -n 1,4p "$user/Canales/Canales.xml"
+
+echo "== live TV: channel 1005 for 8 s, paused at 2 s and resumed at 5 s"
+mkdir -p "$work/timeshift"
+echo "<settings><setting id=\"timeshiftfolder\" value=\"$work/timeshift/\" /></settings>" \
+  >"$user/settings.xml"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
+  play 1005 --seconds 8 --pause-at 2 --resume-at 5 --out "$work/live.ts" | sed -n '/== play/,$p'
+echo "== what ffprobe reads in the file the host wrote"
+ffprobe -v error -show_entries stream=index,codec_type,codec_name,width,height,sample_rate \
+  -of compact=p=0 "$work/live.ts" | grep -v '^$' | sort -u
 
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true

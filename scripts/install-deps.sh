@@ -11,6 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libpugixml-dev
   iproute2 util-linux
+  ffmpeg
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "discovery/Canales.h"
 #include "host/xbmc_gui_types.h"
 #include "host/xbmc_pvr_types.h"
+#include "live/DemuxSource.h"
 
 #define ADDON_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -51,9 +52,11 @@ PVR_ERROR GetAddonCapabilities(PVR_ADDON_CAPABILITIES* caps) {
   return PVR_ERROR_NO_ERROR;
 }
 
-// Live and on-demand streams have no subsystem behind them yet.
-PVR_ERROR GetStreamProperties(PVR_STREAM_PROPERTIES*) {
-  return PVR_ERROR_NOT_IMPLEMENTED;
+PVR_ERROR GetStreamProperties(PVR_STREAM_PROPERTIES* properties) {
+  if (properties == nullptr) return PVR_ERROR_INVALID_PARAMETERS;
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  ToHostStreamProperties(quorvina->Reproduccion().GetStreamProperties(), properties);
+  return PVR_ERROR_NO_ERROR;
 }
 
 const char* GetBackendName() {
@@ -168,10 +171,12 @@ PVR_ERROR DeleteTimer(const PVR_TIMER&, bool) {
   return PVR_ERROR_NOT_IMPLEMENTED;
 }
 
-bool OpenLiveStream(const PVR_CHANNEL&) {
-  return false;
+bool OpenLiveStream(const PVR_CHANNEL& channel) {
+  return quorvina != nullptr && quorvina->AbrirCanal(static_cast<int>(channel.iUniqueId));
 }
-void CloseLiveStream() {}
+void CloseLiveStream() {
+  if (quorvina != nullptr) quorvina->CerrarCanal();
+}
 int ReadLiveStream(unsigned char*, unsigned int) {
   return -1;
 }
@@ -185,10 +190,10 @@ long long LengthLiveStream() {
   return 0;
 }
 int GetCurrentClientChannel() {
-  return 0;
+  return quorvina != nullptr ? quorvina->ObtenerCanalActual() : -1;
 }
-bool SwitchChannel(const PVR_CHANNEL&) {
-  return false;
+bool SwitchChannel(const PVR_CHANNEL& channel) {
+  return quorvina != nullptr && quorvina->CambiarCanal(static_cast<int>(channel.iUniqueId));
 }
 
 PVR_ERROR SignalStatus(PVR_SIGNAL_STATUS& status) {
@@ -221,7 +226,7 @@ long long LengthRecordedStream() {
 }
 void DemuxNothing() {}
 DemuxPacket* DemuxRead() {
-  return nullptr;
+  return quorvina != nullptr ? ToHostDemuxPacket(quorvina->Reproduccion().DemuxRead()) : nullptr;
 }
 unsigned int GetChannelSwitchDelay() {
   return 0;
@@ -229,22 +234,26 @@ unsigned int GetChannelSwitchDelay() {
 bool CanPauseStream() {
   return true;
 }
-void PauseStream(bool) {}
+void PauseStream(bool paused) {
+  if (quorvina != nullptr) quorvina->PauseStream(paused);
+}
 bool CanSeekStream() {
   return true;
 }
-bool SeekTime(int, bool, double*) {
-  return false;
+bool SeekTime(int time, bool backwards, double* startPts) {
+  return quorvina != nullptr && quorvina->Reproduccion().SeekTime(time, backwards, startPts);
 }
-void SetSpeed(int) {}
+void SetSpeed(int speed) {
+  if (quorvina != nullptr) quorvina->SetSpeed(speed);
+}
 time_t GetPlayingTime() {
-  return 0;
+  return quorvina != nullptr ? quorvina->Reproduccion().GetPlayingTime() : 0;
 }
 time_t GetBufferTimeStart() {
-  return 0;
+  return quorvina != nullptr ? quorvina->Reproduccion().GetBufferTimeStart() : 0;
 }
 time_t GetBufferTimeEnd() {
-  return 0;
+  return quorvina != nullptr ? quorvina->Reproduccion().GetBufferTimeEnd() : 0;
 }
 
 }  // namespace

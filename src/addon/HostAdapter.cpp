@@ -2,6 +2,28 @@
 
 #include <cstring>
 
+#include "addon/PvrBinding.h"
+
+namespace {
+
+xbmc_codec_type_t ToHostCodecType(StreamKind kind) {
+  switch (kind) {
+    case StreamKind::Video:
+      return XBMC_CODEC_TYPE_VIDEO;
+    case StreamKind::Audio:
+      return XBMC_CODEC_TYPE_AUDIO;
+    case StreamKind::Data:
+      return XBMC_CODEC_TYPE_DATA;
+    case StreamKind::Subtitle:
+      return XBMC_CODEC_TYPE_SUBTITLE;
+    case StreamKind::Unknown:
+      break;
+  }
+  return XBMC_CODEC_TYPE_UNKNOWN;
+}
+
+}  // namespace
+
 void CopyText(char* target, size_t size, const std::string& text) {
   if (size == 0) return;
   const size_t length = text.size() < size - 1 ? text.size() : size - 1;
@@ -63,4 +85,57 @@ EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry) {
   tag.strEpisodeName = entry.strEpisodeName.c_str();
   tag.strRecordingId = nullptr;
   return tag;
+}
+
+void ToHostStreamProperties(const std::vector<StreamInfo>& streams,
+                            PVR_STREAM_PROPERTIES* properties) {
+  memset(properties, 0, sizeof(*properties));
+  const size_t count =
+      streams.size() < PVR_STREAM_MAX_STREAMS ? streams.size() : PVR_STREAM_MAX_STREAMS;
+  properties->iStreamCount = static_cast<unsigned int>(count);
+  for (size_t i = 0; i < count; ++i) {
+    const StreamInfo& info = streams[i];
+    // The record is packed: each entry is built aside and copied in.
+    PVR_STREAM_PROPERTIES::PVR_STREAM stream;
+    memset(&stream, 0, sizeof(stream));
+    stream.iPhysicalId = info.physicalId;
+    stream.iCodecType = ToHostCodecType(info.kind);
+    stream.iCodecId = info.codecId;
+    CopyText(stream.strLanguage, info.language);
+    stream.iIdentifier = info.identifier;
+    stream.iFPSScale = info.fpsScale;
+    stream.iFPSRate = info.fpsRate;
+    stream.iHeight = info.height;
+    stream.iWidth = info.width;
+    stream.fAspect = info.aspect;
+    stream.iChannels = info.channels;
+    stream.iSampleRate = info.sampleRate;
+    stream.iBlockAlign = info.blockAlign;
+    stream.iBitRate = info.bitRate;
+    stream.iBitsPerSample = info.bitsPerSample;
+    properties->stream[i] = stream;
+  }
+}
+
+DemuxPacket* ToHostDemuxPacket(const DemuxedPacket& packet) {
+  if (packet.kind() == DemuxedPacket::Kind::None || PVR == nullptr) return nullptr;
+  const bool data = packet.kind() == DemuxedPacket::Kind::Data;
+  DemuxPacket* host = PVR->AllocateDemuxPacket(data ? packet.size() : 0);
+  if (host == nullptr) return nullptr;
+  host->pts = DVD_NOPTS_VALUE;
+  host->dts = DVD_NOPTS_VALUE;
+  host->duration = 0;
+  if (!data) {
+    host->iSize = 0;
+    host->iStreamId =
+        packet.kind() == DemuxedPacket::Kind::StreamChange ? DMX_SPECIALID_STREAMCHANGE : 0;
+    return host;
+  }
+  if (packet.size() > 0) memcpy(host->pData, packet.data(), static_cast<size_t>(packet.size()));
+  host->iSize = packet.size();
+  host->iStreamId = packet.streamIndex;
+  if (packet.pts) host->pts = *packet.pts;
+  if (packet.dts) host->dts = *packet.dts;
+  host->duration = packet.duration;
+  return host;
 }

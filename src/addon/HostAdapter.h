@@ -3,11 +3,14 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "discovery/Canal.h"
 #include "epg/EPG_Quorvina.h"
+#include "host/DemuxPacket.h"
 #include "host/xbmc_epg_types.h"
 #include "host/xbmc_pvr_types.h"
+#include "live/StreamRecords.h"
 
 // Copies at most size - 1 bytes and always terminates.
 void CopyText(char* target, size_t size, const std::string& text);
@@ -30,3 +33,10 @@ PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo);
 PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro);
 // The tag's texts point into the entry, which must outlive the transfer.
 EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry);
+
+// The streams of the open channel, at most PVR_STREAM_MAX_STREAMS of them.
+void ToHostStreamProperties(const std::vector<StreamInfo>& streams,
+                            PVR_STREAM_PROPERTIES* properties);
+// A packet from the host's allocator holding the demuxed one; null for
+// DemuxedPacket::Kind::None or when the host gives no packet.
+DemuxPacket* ToHostDemuxPacket(const DemuxedPacket& packet);

@@ -21,6 +21,8 @@ extern "C" {
 #include "epg/EPGQuorvina.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
+#include "live/Cliente.h"
+#include "services/tcpJSON.h"
 
 std::atomic<bool> CargandoCanales{false};
 
@@ -63,11 +65,20 @@ Quorvina::Quorvina() {
   // discovers it as soon as it starts and the host gets it through the
   // channel triggers: the host must never wait on the network here.
   if (!m_canales->Cargado()) NotificarCadena(NoticeKind::Info, 30501);
+
+  GenerarLogDebug("Cliente Entrada");
+  m_controlReproductor = std::make_unique<tcpJSON>();
+  m_cliente = std::make_unique<Cliente>(
+      *m_canales, [this] { m_controlReproductor->EstablecerVelocidad(1, true); });
+  GenerarLogDebug("Cliente Salida");
 }
 
 Quorvina::~Quorvina() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
+  if (m_cliente) m_cliente->CerrarCanal();
+  PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
+  PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");
   PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
   PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
@@ -108,7 +119,7 @@ void* Quorvina::Process() {
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
-         m_epg->Programas().Running()) {
+         m_epg->Programas().Running() || m_cliente->Running()) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
@@ -128,6 +139,38 @@ void Quorvina::GetEPGForChannel(unsigned int channel, time_t start, time_t end,
   // The on-demand channel's entries come from the RTSP client, not built yet.
   if (channel == CanalVOD || PararProceso) return;
   m_epg->GetEPGForChannel(channel, start, end, sink);
+}
+
+bool Quorvina::AbrirCanal(int canalId) {
+  m_pausado = false;
+  return m_cliente->AbrirCanal(canalId);
+}
+
+void Quorvina::CerrarCanal() {
+  m_pausado = false;
+  m_cliente->CerrarCanal();
+}
+
+bool Quorvina::CambiarCanal(int canalId) {
+  CerrarCanal();
+  return AbrirCanal(canalId);
+}
+
+DemuxSource& Quorvina::Reproduccion() {
+  return *m_cliente;
+}
+
+void Quorvina::PauseStream(bool pausado) {
+  m_pausado = pausado;
+  Reproduccion().PauseStream(pausado);
+}
+
+void Quorvina::SetSpeed(int velocidadHost) {
+  Reproduccion().EstablecerVelocidad(VelocidadCliente(velocidadHost));
+}
+
+int Quorvina::ObtenerCanalActual() const {
+  return m_cliente->ObtenerCanalActual();
 }
 
 void Quorvina::CalcularConfiguracionCanales() {

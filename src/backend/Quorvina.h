@@ -12,8 +12,11 @@
 #include "epg/EPG_Quorvina.h"
 
 class Canales;
+class Cliente;
 class Configuracion;
 class EPGQuorvina;
+class DemuxSource;
+class tcpJSON;
 
 class Quorvina : public PLATFORM::CThread {
  public:
@@ -35,6 +38,21 @@ class Quorvina : public PLATFORM::CThread {
   // The guide of one channel for the host, entry by entry. Waits a little
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
+
+  // Live TV. Opening, switching and closing choose between the live client
+  // and the on-demand client; until the latter exists every stream is live.
+  bool AbrirCanal(int canalId);
+  void CerrarCanal();
+  bool CambiarCanal(int canalId);
+  // The stream the host is playing, for its playback calls.
+  DemuxSource& Reproduccion();
+  void PauseStream(bool pausado);
+  // The host's speed (1000 is normal) reaches the client divided by 1000.
+  void SetSpeed(int velocidadHost);
+  static int VelocidadCliente(int velocidadHost) { return velocidadHost / 1000; }
+  int ObtenerCanalActual() const;
+  // The host has paused; cleared by every open, switch and close.
+  bool Pausado() const { return m_pausado; }
 
   // Menu actions.
   void RecargarCanales(bool preguntar);
@@ -62,6 +80,10 @@ class Quorvina : public PLATFORM::CThread {
   std::unique_ptr<Configuracion> m_configuracion;
   std::unique_ptr<Canales> m_canales;
   std::unique_ptr<EPGQuorvina> m_epg;
+  // Restores the host player's speed for the live client.
+  std::unique_ptr<tcpJSON> m_controlReproductor;
+  std::unique_ptr<Cliente> m_cliente;
+  std::atomic<bool> m_pausado{false};
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};
 };

@@ -77,7 +77,6 @@ TEST_F(WithControllerTest, ActionsWithoutASubsystemAnswerNotImplemented) {
   const PVR_TIMER timer{};
   const PVR_RECORDING recording{};
   const PVR_CHANNEL channel{};
-  PVR_STREAM_PROPERTIES properties{};
   const struct {
     const char* entry;
     std::function<PVR_ERROR()> call;
@@ -90,7 +89,6 @@ TEST_F(WithControllerTest, ActionsWithoutASubsystemAnswerNotImplemented) {
       {"SetRecordingPlayCount", [&] { return client.SetRecordingPlayCount(recording, 1); }},
       {"SetRecordingLastPlayedPosition",
        [&] { return client.SetRecordingLastPlayedPosition(recording, 60); }},
-      {"GetStreamProperties", [&] { return client.GetStreamProperties(&properties); }},
       {"DeleteChannel", [&] { return client.DeleteChannel(channel); }},
       {"series (hook 1)", [&] { return Hook(1); }},
       {"copy (hook 2)", [&] { return Hook(2); }},

@@ -8,6 +8,7 @@
 
 #include "LineUpReader.h"
 #include "StpPacketizer.h"
+#include "TvScenarioReader.h"
 
 namespace headend {
 
@@ -63,7 +64,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   std::vector<std::string> problems;
   JsonReader root(&doc, "", &problems);
   root.Only({"operator", "subscriber", "platform", "appServer", "carouselDefaults", "entryPoint",
-             "demarcations", "packages", "lineUp", "guide"});
+             "demarcations", "packages", "lineUp", "guide", "tv"});
   Scenario s;
   ReadOperator(root.Object("operator"), &s);
   ReadProfiles(root, &s);
@@ -77,6 +78,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   s.services = LineUpReader(root.Object("lineUp"), s.packages).Read();
   ReadDiscovery(root, &s);
   ReadGuide(root, &s);
+  ReadTvSettings(root.Object("tv"), s.services, &s.tv);
   if (root.Empty()) problems.push_back("/: the scenario must be a JSON object");
   errors->clear();
   for (const auto& p : problems) *errors += p + "\n";

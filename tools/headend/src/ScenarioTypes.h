@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "GuideTypes.h"
+#include "TvSettings.h"
 
 // The records a scenario file describes, after defaults are applied.
 namespace headend {
@@ -146,6 +147,7 @@ struct Scenario {
   std::vector<Package> packages;
   std::vector<Service> services;
   GuideSettings guide;
+  TvSettings tv;
 
   std::vector<const Service*> ServicesOf(int demarcation) const {
     std::vector<const Service*> out;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "Log.h"
 #include "LogoStore.h"
 #include "ScenarioLoader.h"
+#include "TvHeadend.h"
 
 using namespace headend;
 
@@ -31,11 +33,12 @@ struct Options {
   std::string log;
   std::string writeGuide;  // write the guide's documents there and stop
   double duration = 0;     // seconds; 0 = until a signal
+  std::string clips;       // the TV clips; default: clips/ beside the program
 };
 
 void Usage() {
   std::fprintf(stderr,
-               "usage: headend --scenario FILE [--log FILE] [--duration SECONDS]\n"
+               "usage: headend --scenario FILE [--log FILE] [--duration SECONDS] [--clips DIR]\n"
                "       headend --scenario FILE --write-guide FOLDER\n"
                "Runs inside the private test network: scripts/netns-run.sh headend ...\n");
 }
@@ -48,6 +51,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->scenario = argv[++i];
     } else if (a == "--write-guide" && hasValue) {
       o->writeGuide = argv[++i];
+    } else if (a == "--clips" && hasValue) {
+      o->clips = argv[++i];
     } else if (a == "--log" && hasValue) {
       o->log = argv[++i];
     } else if (a == "--duration" && hasValue) {
@@ -74,6 +79,15 @@ bool OnlyLoopback(std::string* other) {
     }
   if_freenameindex(names);
   return only;
+}
+
+std::string ClipsBesideProgram() {
+  char path[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "clips";
+  path[n] = '\0';
+  std::string exe(path);
+  return exe.substr(0, exe.rfind('/')) + "/clips";
 }
 
 // Waits for SIGINT or SIGTERM, or until the duration has passed.
@@ -189,6 +203,7 @@ int main(int argc, char** argv) {
   if (guide.Days() > 0)
     log.Write("guide: %d days from day %ld, %zu channels, %zu programmes", guide.Days(),
               guide.FirstDay(), guide.Services().size(), guide.Programmes());
+  TvHeadend tv(scenario, options.clips.empty() ? ClipsBesideProgram() : options.clips, log);
   if (!server.Listen(&error)) {
     std::fprintf(stderr, "headend: %s\n", error.c_str());
     return 1;
@@ -198,10 +213,15 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "headend: %s\n", error.c_str());
       return 1;
     }
+  if (!tv.Open(&error)) {
+    std::fprintf(stderr, "headend: %s\n", error.c_str());
+    return 1;
+  }
   log.Write("scenario %s: %zu services, %zu packages, %zu logos", options.scenario.c_str(),
             scenario.services.size(), scenario.packages.size(), logos.Count());
   server.Start();
   for (auto& c : carousels) c->Start();
+  tv.Start();
   std::printf("headend ready\n");
   std::fflush(stdout);
 
@@ -209,8 +229,10 @@ int main(int argc, char** argv) {
   auto stopping = std::chrono::steady_clock::now();
   server.RequestStop();
   for (auto& c : carousels) c->RequestStop();
+  tv.RequestStop();
   server.Stop();
   for (auto& c : carousels) c->Stop();
+  tv.Stop();
   auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - stopping);
   log.Write("stopped in %lld ms", static_cast<long long>(took.count()));

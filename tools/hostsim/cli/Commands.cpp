@@ -1,6 +1,8 @@
 #include "cli/Commands.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <map>
@@ -33,8 +35,30 @@ std::string when(time_t t) {
   return buffer;
 }
 
+std::string microseconds(double us) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.3f s", us / 1e6);
+  return text;
+}
+
+// A time of the add-on's clock: 0 stays 0, others as local time of day.
+std::string clock(time_t t) {
+  if (t == 0) return "0";
+  char text[16];
+  struct tm tm;
+  localtime_r(&t, &tm);
+  std::strftime(text, sizeof text, "%H:%M:%S", &tm);
+  return text;
+}
+
 std::string yesNo(bool b) {
   return b ? "true" : "false";
+}
+
+bool isPlayOption(const std::string& word) {
+  static const std::set<std::string> options = {
+      "--seconds", "--out", "--gap-ms", "--pause-at", "--resume-at", "--switch-at", "--speed-at"};
+  return options.count(word) != 0;
 }
 
 // Arguments were checked by parseCommands.
@@ -93,10 +117,24 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       if (!more() || !parseSeconds(words[i], s)) return fail("needs a number of seconds");
       c.args.push_back(words[i++]);
     } else if (c.name == "play") {
-      if (!more()) return fail("needs a channel id");
+      if (!more()) return fail("needs a channel number or id");
       c.args.push_back(words[i++]);
       double s;
-      if (more() && parseSeconds(words[i], s)) c.args.push_back(words[i++]);
+      if (more() && parseSeconds(words[i], s)) {  // the older form: play <channel> <seconds>
+        c.args.push_back("--seconds");
+        c.args.push_back(words[i++]);
+      }
+      while (more() && isPlayOption(words[i])) {
+        if (i + 1 >= words.size()) return fail(words[i] + " needs a value");
+        TimelineStep step;
+        bool valid = words[i] == "--out" || (words[i] == "--seconds" || words[i] == "--gap-ms"
+                                                 ? parseSeconds(words[i + 1], s)
+                                                 : Player::parseStep(words[i], words[i + 1], step));
+        if (!valid) return fail("bad value for " + words[i] + ": " + words[i + 1]);
+        c.args.push_back(words[i]);
+        c.args.push_back(words[i + 1]);
+        i += 2;
+      }
     } else if (c.name == "announce") {
       if (!more()) return fail("needs a message");
       c.args.push_back(words[i++]);
@@ -244,23 +282,73 @@ bool CommandRunner::menu(const std::vector<std::string>& args) {
   return r.called && r.error == PVR_ERROR_NO_ERROR;
 }
 
+unsigned int CommandRunner::channelUid(const std::string& numberOrId) {
+  auto value = static_cast<unsigned int>(std::strtoul(numberOrId.c_str(), nullptr, 10));
+  if (host_.pvr().channels().empty()) host_.fetchChannels();
+  std::vector<ChannelEntry> channels = host_.pvr().channels();
+  for (const auto& c : channels)
+    if (c.uniqueId == value) return value;
+  for (const auto& c : channels)
+    if (c.number == value) return c.uniqueId;
+  return value;
+}
+
 bool CommandRunner::play(const std::vector<std::string>& args) {
-  unsigned int uid = static_cast<unsigned int>(std::strtoul(args[0].c_str(), nullptr, 10));
-  double duration = args.size() > 1 ? seconds(args[1]) : 5.0;
-  PlayResult r =
-      Player(host_).play(uid, std::chrono::milliseconds(static_cast<long>(duration * 1000)));
+  PlayOptions o;
+  for (size_t i = 1; i + 1 < args.size(); i += 2) {
+    const std::string& option = args[i];
+    const std::string& value = args[i + 1];
+    if (option == "--seconds") {
+      o.duration = std::chrono::milliseconds(static_cast<long>(seconds(value) * 1000));
+    } else if (option == "--out") {
+      o.outFile = value;
+    } else if (option == "--gap-ms") {
+      o.gapThreshold = std::chrono::milliseconds(static_cast<long>(seconds(value)));
+    } else {
+      TimelineStep step;
+      Player::parseStep(option, value, step);
+      if (step.kind == TimelineStep::Switch)
+        step.channelUid = channelUid(value.substr(value.find(':') + 1));
+      o.timeline.push_back(step);
+    }
+  }
+  PlayResult r = Player(host_).play(channelUid(args[0]), o);
   print(r.message);
   if (!r.opened) return false;
   print(std::string("stream properties: ") + pvrErrorName(r.propertiesError) + ", " +
         std::to_string(r.properties.iStreamCount) + " streams");
-  for (unsigned int i = 0; i < r.properties.iStreamCount && i < PVR_STREAM_MAX_STREAMS; ++i) {
-    const auto& s = r.properties.stream[i];
-    print("  stream " + std::to_string(s.iPhysicalId) + ": type " + std::to_string(s.iCodecType) +
-          ", codec " + std::to_string(s.iCodecId) + ", " +
-          std::to_string(r.packetsPerStream[static_cast<int>(s.iPhysicalId)]) + " packets");
+  for (const auto& kv : r.streams) {
+    const StreamReport& s = kv.second;
+    std::string line = "  stream " + std::to_string(s.id) + ": type " +
+                       std::to_string(s.codecType) + ", codec " + std::to_string(s.codecId) + " (" +
+                       s.codec + ")";
+    if (s.codecType == XBMC_CODEC_TYPE_VIDEO)
+      line += ", " + std::to_string(s.width) + "x" + std::to_string(s.height);
+    if (s.codecType == XBMC_CODEC_TYPE_AUDIO)
+      line +=
+          ", " + std::to_string(s.sampleRate) + " Hz, " + std::to_string(s.channels) + " channels";
+    if (!s.language.empty()) line += ", language " + s.language;
+    line += ", " + std::to_string(s.packets) + " packets";
+    if (!std::isnan(s.firstPts))
+      line += ", pts " + microseconds(s.firstPts) + " to " + microseconds(s.lastPts);
+    print(line);
   }
-  print("stream changes: " + std::to_string(r.streamChanges) +
-        ", empty reads: " + std::to_string(r.emptyReads));
+  if (!std::isnan(r.minPts))
+    print("time stamps: " + microseconds(r.minPts) + " to " + microseconds(r.maxPts));
+  print("gaps over " + std::to_string(o.gapThreshold.count()) +
+        " ms: " + std::to_string(r.gaps.size()));
+  for (const auto& g : r.gaps)
+    print("  stream " + std::to_string(g.streamId) + ": " + microseconds(g.fromUs) + " -> " +
+          microseconds(g.toUs));
+  for (const auto& e : r.events) print("event " + e);
+  print("stream changes: " + std::to_string(r.streamChanges) + ", empty reads: " +
+        std::to_string(r.emptyReads) + ", empty packets: " + std::to_string(r.emptyPackets));
+  print("playing time " + clock(r.times.playing) + ", buffer start " + clock(r.times.bufferStart) +
+        ", buffer end " + clock(r.times.bufferEnd));
+  if (!r.outFile.empty())
+    print("written to " + r.outFile + ": " + std::to_string(r.written) + " packets, " +
+          std::to_string(r.notWritten) + " left out" +
+          (r.writeError.empty() ? "" : ", " + r.writeError));
   return r.packets > 0;
 }
 

@@ -39,6 +39,7 @@ class CommandRunner {
   bool menu(const std::vector<std::string>& args);
   bool setting(const std::string& name, const std::string& value);
   bool play(const std::vector<std::string>& args);
+  unsigned int channelUid(const std::string& numberOrId);
   void print(const std::string& line);
 
   Host& host_;

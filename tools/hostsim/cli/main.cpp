@@ -22,13 +22,17 @@ constexpr int kExitNetwork = 3;
 const char kUsage[] =
     "usage: hostsim --addon <add-on folder> --user <user folder> [--host-lib <folder>]\n"
     "               [--gui-script <file>] [--quiet-log] [--defaults] [--keep-loaded]\n"
-    "               [--follow-up-ms <ms>] [--real-network]\n"
+    "               [--follow-up-ms <ms>] [--real-network] [--json-rpc-port <port>]\n"
+    "               [--no-json-rpc]\n"
     "               <command>...\n"
     "commands: info | channels [--wait <s>] | groups | timers | recordings |\n"
     "          epg [<channel id>] [--from <time>] [--to <time>] |\n"
     "          grid [<channel id>...] [--hours <n>] |\n"
     "          menu <hook> [<item>] | setting <name> <value> | sleep <s> |\n"
-    "          announce <message> | stop | status | play <channel id> [<s>]\n";
+    "          announce <message> | stop | status |\n"
+    "          play <channel number or id> [<s>] [--seconds <s>] [--out <file.ts>]\n"
+    "               [--pause-at <s>] [--resume-at <s>] [--switch-at <s>:<channel>]\n"
+    "               [--speed-at <s>:<factor>] [--gap-ms <ms>]\n";
 
 std::string hostFolderBesideExecutable() {
   char path[PATH_MAX];
@@ -77,6 +81,16 @@ int main(int argc, char** argv) {
       options.keepLoaded = true;
     } else if (a == "--real-network") {
       options.realNetwork = true;
+    } else if (a == "--no-json-rpc") {
+      options.jsonRpc = false;
+    } else if (a == "--json-rpc-port") {
+      std::string port;
+      if (!value(port)) return usage("--json-rpc-port needs a port");
+      char* end = nullptr;
+      long v = std::strtol(port.c_str(), &end, 10);
+      if (port.empty() || *end != '\0' || v < 0 || v > 65535)
+        return usage("--json-rpc-port needs a port");
+      options.jsonRpcPort = static_cast<uint16_t>(v);
     } else if (a == "--follow-up-ms") {
       std::string ms;
       if (!value(ms)) return usage("--follow-up-ms needs a number of milliseconds");

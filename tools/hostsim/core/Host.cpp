@@ -122,7 +122,9 @@ Host::Host(HostOptions options)
       pvr_([this](const std::string& e) { journal_.hostError(e); }),
       demux_([this](const std::string& e) { journal_.hostError(e); }),
       gui_(journal_, strings_),
-      followUps_([this](const FollowUp& f) { runFollowUp(f); }, options_.followUpDelay) {
+      followUps_([this](const FollowUp& f) { runFollowUp(f); }, options_.followUpDelay),
+      playback_(std::make_unique<LivePlayback>(*this)),
+      jsonRpc_(std::make_unique<JsonRpc>(*this)) {
   journal_.setEcho(options_.echo);
   journal_.setQuietLog(options_.quietLog);
   // Keeps the host's own FFmpeg linked in (see the build file).
@@ -191,6 +193,13 @@ LoadResult Host::load() {
   followUps_.setReady(false);
   followUps_.start();
 
+  if (options_.jsonRpc) {
+    std::string error;
+    if (jsonRpc_->start(options_.jsonRpcPort, error))
+      journal_.host("JSON-RPC server on port " + std::to_string(jsonRpc_->port()));
+    else
+      journal_.hostError("JSON-RPC server not started: " + error);
+  }
   journal_.host("loading " + addon_.libraryPath());
   result.status = addon_.exports().create(&callbacks_, &properties_);
   if (result.status != ADDON_STATUS_OK) {
@@ -210,6 +219,10 @@ LoadResult Host::load() {
 
 void Host::unload() {
   if (!loaded_) return;
+  // As the host does on its way out: no more remote requests, the player
+  // stops (CloseLiveStream), then the add-on goes.
+  jsonRpc_->stop();
+  playback_->stop();
   followUps_.setReady(false);
   followUps_.cancelPending();
   followUps_.stop();

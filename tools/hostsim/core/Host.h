@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -26,6 +27,8 @@
 #include "core/FileService.h"
 #include "core/FollowUpWorker.h"
 #include "core/Journal.h"
+#include "core/JsonRpc.h"
+#include "core/LivePlayback.h"
 #include "core/PvrStore.h"
 #include "core/SettingsStore.h"
 #include "core/StringTable.h"
@@ -44,6 +47,8 @@ struct HostOptions {
   bool keepLoaded = false;    // no dlclose at unload, for leak reports that name the add-on
   bool realNetwork = false;   // load even outside the private test network
   std::chrono::milliseconds followUpDelay{200};
+  bool jsonRpc = true;                           // the JSON-RPC server, started with the add-on
+  uint16_t jsonRpcPort = JsonRpc::kDefaultPort;  // 0: any free port
 };
 
 struct LoadResult {
@@ -105,6 +110,9 @@ class Host {
   SettingsStore& settings() { return settings_; }
   const StringTable& strings() const { return strings_; }
   FollowUpWorker& followUps() { return followUps_; }
+  // The player of live TV and the JSON-RPC interface that drives it.
+  LivePlayback& playback() { return *playback_; }
+  JsonRpc& jsonRpc() { return *jsonRpc_; }
   const AddonLibrary& addon() const { return addon_; }
   // The add-on's function table, for calls the helpers below don't cover.
   const PVRClient& client() const { return addon_.client(); }
@@ -158,6 +166,8 @@ class Host {
   Gui gui_;
   AddonLibrary addon_;
   FollowUpWorker followUps_;  // after what it calls, so it stops first
+  std::unique_ptr<LivePlayback> playback_;
+  std::unique_ptr<JsonRpc> jsonRpc_;
 
   HostsimTable table_{};
   AddonCB callbacks_{};

@@ -1,58 +1,90 @@
 #include "core/Player.h"
 
-#include <cstring>
+#include <algorithm>
+#include <cstdlib>
 #include <thread>
 
 namespace hostsim {
 
-void Player::readProperties(PlayResult& r) {
-  std::memset(&r.properties, 0, sizeof r.properties);
-  const PVRClient& c = host_.client();
-  r.propertiesError =
-      c.GetStreamProperties ? c.GetStreamProperties(&r.properties) : PVR_ERROR_NOT_IMPLEMENTED;
+PlayResult Player::play(unsigned int uid, std::chrono::milliseconds duration, size_t maxPackets) {
+  PlayOptions o;
+  o.duration = duration;
+  o.maxPackets = maxPackets;
+  return play(uid, o);
 }
 
-PlayResult Player::play(unsigned int channelUid, std::chrono::milliseconds duration,
-                        size_t maxPackets) {
-  PlayResult r;
-  const PVRClient& c = host_.client();
-  if (!host_.isRunning() || !c.OpenLiveStream || !c.DemuxRead || !c.CloseLiveStream) {
-    r.message = "the add-on is not running or cannot play live streams";
-    return r;
+PlayResult Player::play(unsigned int uid, const PlayOptions& options) {
+  using Clock = std::chrono::steady_clock;
+  LivePlayback& playback = host_.playback();
+  PlaybackOptions p;
+  p.outFile = options.outFile;
+  p.gapThreshold = options.gapThreshold;
+  p.maxPackets = options.maxPackets;
+  Clock::time_point start = Clock::now();
+  if (!playback.open(uid, p)) {
+    playback.stop();
+    return playback.report();
   }
-  ChannelEntry known;
-  if (!host_.pvr().findChannel(channelUid, known)) known.uniqueId = channelUid;
-  PVR_CHANNEL channel = toHost(known);
-  host_.journal().host("OpenLiveStream " + std::to_string(channelUid));
-  r.opened = c.OpenLiveStream(channel);
-  if (!r.opened) {
-    r.message = "OpenLiveStream of channel " + std::to_string(channelUid) + " failed";
-    return r;
-  }
-  readProperties(r);
-  auto deadline = std::chrono::steady_clock::now() + duration;
-  while (std::chrono::steady_clock::now() < deadline && r.packets < maxPackets) {
-    DemuxPacket* p = c.DemuxRead();
-    if (p == nullptr) {
-      ++r.emptyReads;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::vector<TimelineStep> steps = options.timeline;
+  std::stable_sort(steps.begin(), steps.end(),
+                   [](const TimelineStep& a, const TimelineStep& b) { return a.at < b.at; });
+  Clock::time_point end = start + options.duration;
+  size_t next = 0;
+  while (Clock::now() < end && playback.report().packets < options.maxPackets) {
+    if (next < steps.size() &&
+        Clock::now() >= start + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(steps[next].at))) {
+      const TimelineStep& s = steps[next++];
+      switch (s.kind) {
+        case TimelineStep::Pause:
+          playback.pause();
+          break;
+        case TimelineStep::Resume:
+          playback.resume();
+          break;
+        case TimelineStep::Switch:
+          playback.switchChannel(s.channelUid);
+          break;
+        case TimelineStep::Speed:
+          playback.setSpeed(s.speed);
+          break;
+      }
       continue;
     }
-    if (p->iStreamId == DMX_SPECIALID_STREAMCHANGE || p->iStreamId == DMX_SPECIALID_STREAMINFO) {
-      ++r.streamChanges;
-      readProperties(r);
-    } else {
-      ++r.packets;
-      r.bytes += p->iSize > 0 ? static_cast<size_t>(p->iSize) : 0;
-      ++r.packetsPerStream[p->iStreamId];
-    }
-    host_.demux().release(p);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  host_.journal().host("CloseLiveStream");
-  c.CloseLiveStream();
-  r.message = "played channel " + std::to_string(channelUid) + ": " + std::to_string(r.packets) +
-              " packets, " + std::to_string(r.bytes) + " bytes";
-  return r;
+  return playback.stop();
+}
+
+bool Player::parseStep(const std::string& option, const std::string& text, TimelineStep& out) {
+  static const std::pair<const char*, TimelineStep::Kind> kinds[] = {
+      {"--pause-at", TimelineStep::Pause},
+      {"--resume-at", TimelineStep::Resume},
+      {"--switch-at", TimelineStep::Switch},
+      {"--speed-at", TimelineStep::Speed}};
+  bool known = false;
+  for (const auto& k : kinds)
+    if (option == k.first) {
+      out.kind = k.second;
+      known = true;
+    }
+  if (!known) return false;
+  bool wantsValue = out.kind == TimelineStep::Switch || out.kind == TimelineStep::Speed;
+  size_t colon = text.find(':');
+  if (wantsValue != (colon != std::string::npos)) return false;
+  char* end = nullptr;
+  std::string at = text.substr(0, colon);
+  out.at = std::strtod(at.c_str(), &end);
+  if (at.empty() || *end != '\0' || out.at < 0) return false;
+  if (!wantsValue) return true;
+  std::string value = text.substr(colon + 1);
+  long v = std::strtol(value.c_str(), &end, 10);
+  if (value.empty() || *end != '\0' || v < 0) return false;
+  if (out.kind == TimelineStep::Switch)
+    out.channelUid = static_cast<unsigned int>(v);
+  else
+    out.speed = static_cast<int>(v * 1000);
+  return true;
 }
 
 }  // namespace hostsim

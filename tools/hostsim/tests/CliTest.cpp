@@ -20,8 +20,8 @@ CliRun hostsim(const hostsim_test::FakeAddonFolder& folder, const std::string& a
   std::string out = folder.root() + "/out.txt";
   std::string err = folder.root() + "/err.txt";
   std::string cmd = std::string(HOSTSIM_CLI) + " --addon " + folder.addonDir() + " --user " +
-                    folder.userDir() + (realNetwork ? " --real-network " : " ") + args + " >" +
-                    out + " 2>" + err;
+                    folder.userDir() + (realNetwork ? " --real-network " : " ") +
+                    "--json-rpc-port 0 " + args + " >" + out + " 2>" + err;
   int status = std::system(cmd.c_str());
   CliRun r;
   r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -39,7 +39,7 @@ TEST(Cli, RunsCommandsInOrderWithAScript) {
   hostsim_test::writeFile(folder.root() + "/gui.txt", "in DialogSiNo.xml click 11\n");
   CliRun r = hostsim(folder,
                      "--quiet-log --gui-script " + folder.root() +
-                         "/gui.txt info menu 1 channels --wait 5 menu 3 rec-7 play 102 0.3 status");
+                         "/gui.txt info menu 1 channels --wait 5 menu 3 rec-7 play 102 0.6 status");
   EXPECT_EQ(0, r.exitCode) << r.out << r.err;
   EXPECT_TRUE(has(r.out, "backend name: Fake Backend\n"));
   EXPECT_TRUE(has(r.out, "  bSupportsEPG: true\n"));
@@ -51,7 +51,9 @@ TEST(Cli, RunsCommandsInOrderWithAScript) {
   EXPECT_TRUE(has(r.out, "  channel 2: id 102, \"Canal 2\", logo /logos/2.png, group Todos\n"));
   EXPECT_TRUE(has(r.out, "menu hook 3: no error\n"));
   EXPECT_TRUE(has(r.out, "played channel 102: 100 packets, 18800 bytes\n"));
-  EXPECT_TRUE(has(r.out, "  stream 1: type 1, codec 0, 50 packets\n"));
+  EXPECT_TRUE(has(r.out,
+                  "  stream 1: type 1, codec 86016 (mp2), 48000 Hz, 2 channels, language spa, "
+                  "50 packets, pts 0.020 s to 3.980 s\n"));
   EXPECT_FALSE(has(r.out, "[log notice]"));  // --quiet-log
   EXPECT_TRUE(has(r.out, "0 failed commands"));
 }

@@ -149,6 +149,7 @@ hostsim::HostOptions FakeAddonFolder::options() const {
   o.echo = false;
   o.realNetwork = true;  // the fake add-on opens no socket
   o.followUpDelay = std::chrono::milliseconds(100);
+  o.jsonRpcPort = 0;  // tests run side by side, outside the test network
   return o;
 }
 

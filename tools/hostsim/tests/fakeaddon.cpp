@@ -6,10 +6,12 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/xbmc_host_api.h"
@@ -416,7 +418,7 @@ PVR_ERROR menuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& data) {
 }
 
 // Live stream: a stream-change packet, then 100 packets alternating between
-// the two streams, then nothing.
+// the two streams, then nothing. Packets come 2 ms apart, like a live stream.
 std::atomic<int> g_sent{-1};
 
 bool openLiveStream(const PVR_CHANNEL& channel) {
@@ -429,20 +431,41 @@ void closeLiveStream() {
   g_sent = -1;
 }
 
+// MPEG-2 video 720x576 and MPEG audio layer II in Spanish (FFmpeg's codec ids).
 PVR_ERROR streamProperties(PVR_STREAM_PROPERTIES* p) {
   std::memset(p, 0, sizeof *p);
   p->iStreamCount = 2;
   p->stream[0].iPhysicalId = 0;
   p->stream[0].iCodecType = XBMC_CODEC_TYPE_VIDEO;
+  p->stream[0].iCodecId = 2;
+  p->stream[0].iWidth = 720;
+  p->stream[0].iHeight = 576;
   p->stream[1].iPhysicalId = 1;
   p->stream[1].iCodecType = XBMC_CODEC_TYPE_AUDIO;
+  p->stream[1].iCodecId = 86016;
+  p->stream[1].iSampleRate = 48000;
+  p->stream[1].iChannels = 2;
+  std::memcpy(p->stream[1].strLanguage, "spa", 4);
   return PVR_ERROR_NO_ERROR;
+}
+
+void pauseStream(bool pause) {
+  log(std::string("PauseStream ") + (pause ? "true" : "false"));
+}
+
+void setSpeed(int speed) {
+  log("SetSpeed " + std::to_string(speed));
+}
+
+time_t playingTime() {
+  return 1000;
 }
 
 DemuxPacket* demuxRead() {
   int n = g_sent;
   if (n < 0 || n > 100) return nullptr;
   g_sent = n + 1;
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
   auto alloc = fn<PVR_allocate_demux_packet_t>(g_pvr, "PVR_allocate_demux_packet");
   if (n == 0) {
     DemuxPacket* change = alloc(g_callbacks, g_pvr.handle, 0);
@@ -451,6 +474,8 @@ DemuxPacket* demuxRead() {
   }
   DemuxPacket* p = alloc(g_callbacks, g_pvr.handle, 188);
   p->iStreamId = n % 2;
+  // 20 ms apart, with a jump of two seconds after packet 60.
+  p->pts = p->dts = n * 20000.0 + (n > 60 ? 2000000.0 : 0.0);
   std::memset(p->pData, 0x47, 188);
   return p;
 }
@@ -502,6 +527,9 @@ FAKE_EXPORT void get_addon(PVRClient* c) {
   c->CloseLiveStream = closeLiveStream;
   c->GetStreamProperties = streamProperties;
   c->DemuxRead = demuxRead;
+  c->PauseStream = pauseStream;
+  c->SetSpeed = setSpeed;
+  c->GetPlayingTime = playingTime;
 }
 
 FAKE_EXPORT int ADDON_Create(void* callbacks, void* props) {

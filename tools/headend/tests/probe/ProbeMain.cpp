@@ -1,7 +1,7 @@
 // headend_probe: checks a running headend from the outside, as a set-top box
 // would see it, with code of its own (no headend or add-on sources).
 //
-//   headend_probe --headend PATH --scenario FILE [--mode default|faults|http]
+//   headend_probe --headend PATH --scenario FILE [--mode default|faults|http|tv]
 //                 [--suffix .quorvina.es] [--log FILE]
 //
 // Runs inside the private test network; exits 77 (skip) anywhere else.
@@ -17,6 +17,7 @@
 #include "FaultChecks.h"
 #include "HeadendProcess.h"
 #include "ServerChecks.h"
+#include "TvChecks.h"
 
 using namespace probe;
 
@@ -69,10 +70,10 @@ int main(int argc, char** argv) {
       log = argv[i + 1];
   }
   if (headend.empty() || scenario.empty() ||
-      (mode != "default" && mode != "faults" && mode != "http")) {
+      (mode != "default" && mode != "faults" && mode != "http" && mode != "tv")) {
     std::fprintf(stderr,
                  "usage: headend_probe --headend PATH --scenario FILE "
-                 "[--mode default|faults|http] [--suffix S] [--log FILE]\n");
+                 "[--mode default|faults|http|tv] [--suffix S] [--log FILE]\n");
     return 2;
   }
   if (!OnlyLoopback()) {
@@ -100,6 +101,12 @@ int main(int argc, char** argv) {
     faults.ShuffledRepeatedBumpedGroup();
     faults.PerSectionCrcGroup();
     faults.SilentGroups();
+  } else if (mode == "tv") {
+    TvChecks tv(c);
+    tv.ChangingChannel();  // first: its change and gap come 1.5 and 3 s after the start
+    tv.LoopingRtpChannel();
+    tv.FastUdpChannel();
+    tv.QuietChannels();
   } else {
     faults.HttpFaults();
     faults.StopWhileHeld(&process);

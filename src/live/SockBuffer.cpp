@@ -1,0 +1,74 @@
+#include "live/SockBuffer.h"
+
+#include <sys/socket.h>
+
+#include <cerrno>
+
+#include "common/Conversions.h"
+#include "common/Globals.h"
+#include "common/Log.h"
+
+namespace {
+constexpr auto kEsperaCola = std::chrono::milliseconds(1000);
+constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
+}  // namespace
+
+SockBuffer::SockBuffer(int socket)
+    : m_socket(socket), m_pool(static_cast<size_t>(BUFSIZE), kPaso, kMaximo) {
+  SetThreadName("quorvina-sockbf");
+  Start(true);
+}
+
+SockBuffer::~SockBuffer() {
+  Finalizar();
+  StopThread(0);
+}
+
+char* SockBuffer::GetBuffer() {
+  if (m_finalizado) return nullptr;
+  return m_pool.Get(kEsperaBuffer);
+}
+
+bool SockBuffer::Escribir(char* buffer, int length) {
+  if (m_estado != 0 || !Running()) return false;
+  return m_pool.Put(buffer, length);
+}
+
+void SockBuffer::Finalizar() {
+  m_finalizado = true;
+  m_pool.Close();
+}
+
+bool SockBuffer::Enviar(const char* data, int length) {
+  while (length > 0) {
+    const ssize_t sent = send(m_socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent <= 0) {
+      GenerarLogDebug("DLNA Error: " + convertInttoString(sent < 0 ? errno : 0));
+      return false;
+    }
+    data += sent;
+    length -= static_cast<int>(sent);
+  }
+  return true;
+}
+
+void* SockBuffer::Process() {
+  // What is queued when Finalizar comes is still sent; a send error or the
+  // add-on's stop ends at once.
+  while (!PararProceso) {
+    BufferPool::Entry entry;
+    if (!m_pool.Take(entry, kEsperaCola)) {
+      if (m_finalizado) break;
+      continue;
+    }
+    const bool sent = Enviar(entry.data, entry.length);
+    m_pool.Done(entry);
+    if (!sent) {
+      Finalizar();
+      break;
+    }
+  }
+  m_estado = 100;
+  return nullptr;
+}
