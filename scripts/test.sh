@@ -2,10 +2,10 @@
 # Builds everything and runs every test:
 #   1. the static checks: clang-format over the tree and the include layers;
 #   2. the unit and end-to-end tests (each networked test in a private
-#      network namespace of its own) built with AddressSanitizer and
-#      UndefinedBehaviorSanitizer;
-#   3. the same tests built with ThreadSanitizer;
-#   4. each fuzz target over its seed corpus.
+#      network namespace of its own) and a replay of each fuzz target's seed
+#      corpus, built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the add-on's tests built with ThreadSanitizer.
+# scripts/fuzz.sh runs the fuzz targets under libFuzzer.
 #
 #   scripts/test.sh            everything, sanitized
 #   QUICK=1 scripts/test.sh    the static checks and one plain build only
@@ -60,28 +60,9 @@ else
 
   # The threaded code is the add-on's: the tools' own tests are neither
   # built nor run here (label "addon").
-  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$root/scripts/tsan.supp"
   configure build-tsan -DQUORVINA_SANITIZE=tsan "${sanitized_debug[@]}"
   run_suite build-tsan addon quorvina_tests quorvina_e2e
 
-  phase "fuzz targets (clang, ASan+UBSan): build and replay the seed corpora"
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUORVINA_FUZZ=ON -DQUORVINA_TESTS=OFF \
-    -DQUORVINA_SANITIZE=asan -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  targets=()
-  for src in fuzz/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
-  cmake --build build-fuzz -j"$jobs" --target "${targets[@]}"
-  fuzzed=0
-  for target in build-fuzz/fuzz/*_fuzz; do
-    [ -x "$target" ] || continue
-    name="$(basename "$target" _fuzz)"
-    corpus="fuzz/corpus/$name"
-    work="build-fuzz/corpus-$name"
-    mkdir -p "$corpus" "$work"
-    # New inputs go to the scratch folder; the shipped seeds stay as they are.
-    "$target" -runs=2000 -max_total_time=10 "$work" "$corpus" >/dev/null 2>"build-fuzz/$name.log" || {
-      cat "build-fuzz/$name.log"; echo "fuzz target $name failed"; exit 1; }
-    fuzzed=$((fuzzed + 1))
-  done
-  echo "fuzz: $fuzzed targets replayed their corpora cleanly"
 fi
 echo "all tests passed in $(( $(date +%s) - start )) s"

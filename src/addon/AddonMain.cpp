@@ -1,6 +1,7 @@
 #include "addon/AddonMain.h"
 
 #include <cstring>
+#include <ctime>
 #include <memory>
 
 #include "addon/AddonBinding.h"
@@ -75,6 +76,8 @@ ADDON_STATUS AddonCreate(void* callbacks, void* properties) {
 
   ADDON_ReadSettings();
   AltasMenusHooks();
+  // The time zone is read once, before any worker converts a time.
+  tzset();
 
   quorvina = new Quorvina();
   quorvina->Start(false);
