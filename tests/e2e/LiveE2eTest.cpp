@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -107,6 +108,9 @@ TEST_F(LiveE2eTest, SdAndHdChannelsGiveTheirCodecsAndSizesAndAFileWithBothStream
     EXPECT_EQ(std::to_string(video.iWidth) + "x" + std::to_string(video.iHeight), c.size);
     EXPECT_STREQ(audio.strLanguage, "spa");
     EXPECT_EQ(Probe("codec_type", out), "video\naudio\n") << c.uid;
+    // The file's clock is the stream's: about the 3 s that were played.
+    EXPECT_EQ(Probe("width,height", out), Probe("width,height", kClips + c.clip)) << c.uid;
+    EXPECT_NEAR(std::atof(Probe("duration", out).c_str()), 3.0, 1.0) << c.uid;
   }
 }
 
