@@ -33,8 +33,6 @@ struct CargaGuia {
   bool faltanDetalles = false;
   size_t sinHora = 0;
   std::string texto;  // scratch text, reused from entry to entry
-  // The details caches there are; null: look for each.
-  std::shared_ptr<const std::vector<std::string>> cachesDetalle;
 
   // The host genre code of a name; a channel's guide repeats a handful of
   // names, each looked up once.

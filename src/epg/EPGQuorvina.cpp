@@ -80,7 +80,6 @@ void EPGQuorvina::GenerarEPG(const std::string& registro) {
   std::vector<Receptor> obsoletos;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_registro = registro;
     m_dias = nuevo;
     for (auto it = m_receptores.begin(); it != m_receptores.end();) {
       const auto dia = nuevo.find(it->first);

@@ -71,8 +71,7 @@ class EPGQuorvina : public PLATFORM::CThread {
   std::unique_ptr<ProgramasEPG> m_programas;
 
   std::mutex m_escritura;      // one writer of "mapepg.xml" at a time
-  mutable std::mutex m_mutex;  // guards the four below; never held across I/O
-  std::string m_registro;
+  mutable std::mutex m_mutex;  // guards the three below; never held across I/O
   TablaDias m_dias;
   std::map<std::string, Receptor> m_receptores;  // by the day's first segment id
   bool m_esperando = false;                      // the waiting thread owns the receivers

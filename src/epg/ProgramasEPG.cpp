@@ -79,7 +79,6 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
   carga.generos = Generos();
 
   const std::string prefix = std::to_string(carga.canal.idSustituto) + "_";
-  if (carga.detalles) carga.cachesDetalle = m_detalles.Ficheros(PathDetallesEPG);
   for (const std::string& name : *m_guias.Ficheros(PathEPG)) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     CargarFichero(carga, name);

@@ -71,8 +71,7 @@ class ProgramasEPG : public PLATFORM::CThread {
   void LimpiarSeries() {}
 
   const Canales& m_canales;
-  ListadoCarpeta m_guias;     // the guide folder
-  ListadoCarpeta m_detalles;  // the details folder
+  ListadoCarpeta m_guias;  // the guide folder
   std::atomic<time_t> m_siguienteDetalles{0};
   std::atomic<bool> m_completo{false};
   std::atomic<bool> m_faltanDetalles{false};
