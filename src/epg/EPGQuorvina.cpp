@@ -72,9 +72,6 @@ void EPGQuorvina::GenerarEPG(const std::string& registro) {
     if (old != viejo.end())
       dia.EstaCargado = old->second.Version == dia.Version && old->second.EstaCargado;
   }
-  BorrarFicherosSinDia(PathEPG, nuevo);
-  BorrarFicherosSinDia(PathDetallesEPG, nuevo);
-
   // Receivers of days no longer announced, or announced with other
   // versions, would write stale files: they go.
   std::vector<Receptor> obsoletos;
@@ -92,6 +89,9 @@ void EPGQuorvina::GenerarEPG(const std::string& registro) {
     }
   }
   Parar(obsoletos);
+  // Only once their receivers have stopped: none writes a file again after it went.
+  BorrarFicherosSinDia(PathEPG, nuevo);
+  BorrarFicherosSinDia(PathDetallesEPG, nuevo);
   EscribirMapa();
 
   std::vector<MapEPG> pendientes;
@@ -137,6 +137,9 @@ void EPGQuorvina::ArrancarEspera() {
     std::this_thread::sleep_for(kReintento);
   }
   GenerarLogError("EPG: no se puede esperar a los receptores");
+  // Nobody waits: the next pass of the guide tries again.
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_esperando = false;
 }
 
 void EPGQuorvina::BorrarFicherosSinDia(const std::string& folder, const TablaDias& dias) {
