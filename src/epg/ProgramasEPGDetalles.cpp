@@ -41,6 +41,7 @@ void* ProgramasEPG::Process() {
 void ProgramasEPG::AvisarCanales() {
   const auto lineUp = m_canales.Snapshot();
   for (const auto& entry : lineUp->channels) {
+    if (PLATFORM::Stopping()) return;
     if (static_cast<unsigned int>(entry.first) == CanalVOD) continue;
     TheHost().TriggerEpgUpdate(static_cast<unsigned int>(entry.first));
   }
