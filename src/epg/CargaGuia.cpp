@@ -198,6 +198,6 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
     entry.cridSerie.assign(cridSerie != nullptr ? cridSerie : "");
     Texto(serie.getChildNode("Title"), entry.tituloSerie);
   }
-  if (ultimos7dias) carga.programas.push_back(static_cast<int>(entry.iUniqueBroadcastId));
+  if (ultimos7dias) carga.programas.push_back(entry.iUniqueBroadcastId);
   return true;
 }

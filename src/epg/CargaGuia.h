@@ -29,7 +29,7 @@ struct CargaGuia {
   bool detalles = false;
   std::string iconoPrograma;  // "http://ip:port/logoprograma=" while details are on
   std::vector<std::string> sinMapa;
-  std::vector<int> programas;  // met by this load, for catch-up
+  std::vector<uint32_t> programas;  // met by this load, for catch-up
   bool faltanDetalles = false;
   size_t sinHora = 0;
   std::string texto;  // scratch text, reused from entry to entry

@@ -34,10 +34,10 @@ class EPGQuorvina : public PLATFORM::CThread {
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink) {
     m_programas->CargarCanal(channel, start, end, sink);
   }
-  bool GetProgramaEPG(int channel, int programme, EPG_Quorvina& entry) {
+  bool GetProgramaEPG(int channel, uint32_t programme, EPG_Quorvina& entry) {
     return m_programas->GetProgramaEPG(channel, programme, entry);
   }
-  int GetProgramaChannelUid(int programme) const {
+  int GetProgramaChannelUid(uint32_t programme) const {
     return m_programas->GetProgramaChannelUid(programme);
   }
   ProgramasEPG& Programas() { return *m_programas; }
