@@ -148,9 +148,9 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
   Texto(descripcion[kGenero].getChildNode("Name"), entry.strGenreDescription);
   entry.iGenreType = carga.Genero(entry.strGenreDescription);
   const int generoGuia = entry.iGenreType;
-  if (generoGuia == kGeneroSinMapa && !ExistInvector(carga.sinMapa, entry.strGenreDescription)) {
-    carga.sinMapa.push_back(entry.strGenreDescription);
-  }
+  // The guide's own name: the details may replace the description.
+  const std::string* nombreGenero = &entry.strGenreDescription;
+  std::string generoTexto;
 
   const XMLNode fecha = descripcion[kLanzamiento].getChildNode("ReleaseDate");
   if (!fecha.isEmpty()) {
@@ -180,7 +180,11 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
     const auto found = detalles.empty() ? detalles.end() : detalles.find(std::string_view(crid));
     if (found != detalles.end()) {
       const DetalleProgramaEPG& d = found->second;
-      if (!d.genre.empty()) entry.strGenreDescription = ObtenerGeneroCompleto(d.genre, d.subgenre);
+      if (!d.genre.empty()) {
+        generoTexto = entry.strGenreDescription;
+        nombreGenero = &generoTexto;
+        entry.strGenreDescription = ObtenerGeneroCompleto(d.genre, d.subgenre);
+      }
       entry.iGenreType = carga.Genero(d.genre);
       if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = carga.Genero(d.subgenre);
       if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = generoGuia;
@@ -199,5 +203,9 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
     Texto(serie.getChildNode("Title"), entry.tituloSerie);
   }
   if (ultimos7dias) carga.programas.push_back(entry.iUniqueBroadcastId);
+  // Logged once the details had their say: a genre they mapped is no gap.
+  if (entry.iGenreType == kGeneroSinMapa && !ExistInvector(carga.sinMapa, *nombreGenero)) {
+    carga.sinMapa.push_back(*nombreGenero);
+  }
   return true;
 }

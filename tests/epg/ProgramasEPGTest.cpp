@@ -152,6 +152,7 @@ TEST_F(ProgramasEPGTest, DetailsGiveThePlotAndTheFullGenre) {
   EXPECT_EQ(std::make_tuple(list[1].iGenreType, list[1].strGenreDescription, list[1].strPlot),
             std::make_tuple(48, "Magacín-entretenimiento", ""));
   EXPECT_EQ(list[2].iGenreType, 256);
+  EXPECT_FALSE(host.Logged("El genero Magacín no esta mapeado"));
 }
 
 TEST_F(ProgramasEPGTest, AFileCutShortShowsItsWholeProgrammes) {
