@@ -5,6 +5,7 @@
 // the guide store and forwards the host's guide requests to it.
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -65,7 +66,8 @@ class EPGQuorvina : public PLATFORM::CThread {
   void BorrarFicherosSinDia(const std::string& folder, const TablaDias& dias);
   void AtenderTerminados();
   void ArrancarEspera();
-  static void Parar(std::vector<Receptor>& receptores);
+  static void Parar(std::vector<Receptor>& receptores,
+                    std::chrono::steady_clock::time_point deadline);
 
   const Canales& m_canales;
   std::unique_ptr<ProgramasEPG> m_programas;
