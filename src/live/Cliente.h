@@ -69,6 +69,9 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   // The ring file: one block written by the recorder, one read by the
   // demux thread.
   static bool EscribirBloque(StructDatosSock& datos, const uint8_t* data, int length);
+  // A new recording into the file the recorder just opened: the ring
+  // starts empty, and a read handle of the last one is not used again.
+  static void EmpezarSesion(StructDatosSock& datos, void* escritura);
   static int LeerFichero(StructDatosSock& datos, uint8_t* dst, int size);
 
   StructDatosSock& Datos() { return m_datos; }

@@ -177,4 +177,33 @@ TEST(TimeShiftRingTest, WriterAndReaderWrapWhereTheWriterReachedTheLimit) {
   TheHost().CloseFile(datos.FicheroLectura);
 }
 
+// A second pause records anew into a new file: the reader's handle of the
+// first recording must not be read again.
+TEST(TimeShiftRingTest, ASecondRecordingIsReadFromItsOwnStart) {
+  InProcessHost host;
+  host.UseStorage();
+  StructDatosSock datos;
+  const auto record = [&](const std::string& letters) {
+    void* file = TheHost().OpenFileForWrite(PathFicheroTimeShiftDisco, true);
+    Cliente::EmpezarSesion(datos, file);
+    for (char c : letters) ASSERT_TRUE(Cliente::EscribirBloque(datos, Bytes(376, c).data(), 376));
+    TheHost().CloseFile(file);
+  };
+  const auto replay = [&] {
+    std::string replayed;
+    char buffer[500];
+    for (int read; (read = Cliente::LeerFichero(datos, reinterpret_cast<uint8_t*>(buffer),
+                                                sizeof(buffer))) > 0;) {
+      replayed.append(buffer, static_cast<size_t>(read));
+    }
+    return replayed;
+  };
+  record("ab");
+  EXPECT_EQ(replay(), std::string(376, 'a') + std::string(376, 'b'));
+  TheHost().DeleteFile(PathFicheroTimeShiftDisco);  // as the recorder leaves
+  record("c");
+  EXPECT_EQ(replay(), std::string(376, 'c'));
+  TheHost().CloseFile(datos.FicheroLectura);
+}
+
 }  // namespace
