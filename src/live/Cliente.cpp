@@ -107,7 +107,11 @@ bool Cliente::AbrirCanal(int canalId) {
     // returns after one time-out so the host's thread is never held long.
     m_datos.EsperasMaximas = kEsperasApertura;
     const bool abierto = m_demuxer.AbrirStream(
-        [this](uint8_t* buffer, int size) { return LeerSockDemux(&m_datos, buffer, size); },
+        [this](uint8_t* buffer, int size) {
+          const int read = LeerSockDemux(&m_datos, buffer, size);
+          if (m_datos.Salto.exchange(false)) m_demuxer.MarcarSalto();
+          return read;
+        },
         BUFSIZE, interrumpir);
     m_datos.EsperasMaximas = 1;
     if (!abierto) {
@@ -148,6 +152,7 @@ void Cliente::CerrarConDemux() {
     m_datos.FicheroLectura = nullptr;
   }
   m_datos.Pausado = false;
+  m_datos.Salto = false;
   std::lock_guard<std::mutex> velocidad(m_velocidadMutex);
   m_pausado = false;
 }

@@ -82,6 +82,7 @@ int Cliente::LeerFichero(StructDatosSock& datos, uint8_t* dst, int size) {
     if (datos.FicheroLectura == nullptr) {
       GenerarLogError("TimeShift: no se puede leer " + PathFicheroTimeShiftDisco);
       datos.BytesLeidos = escritos;  // what was recorded is lost; live again
+      datos.Salto = true;
       return 0;
     }
     if (nuevo) {
@@ -98,6 +99,7 @@ int Cliente::LeerFichero(StructDatosSock& datos, uint8_t* dst, int size) {
     pendiente = std::max<int64_t>(0, maximo - margen);
     datos.BytesLeidos = escritos - pendiente;
     datos.PosicionLectura = (escritura + maximo - pendiente) % maximo;
+    datos.Salto = true;
     if (pendiente == 0) return 0;
   }
   if (datos.PosicionLectura >= maximo) {
@@ -110,6 +112,7 @@ int Cliente::LeerFichero(StructDatosSock& datos, uint8_t* dst, int size) {
   if (read <= 0) {
     GenerarLogError("TimeShift: error de lectura");
     datos.BytesLeidos = escritos;
+    datos.Salto = true;
     return 0;
   }
   datos.PosicionLectura += read;

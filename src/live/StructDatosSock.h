@@ -62,6 +62,9 @@ struct StructDatosSock {
   // takes them together: a position of one block with a count of another
   // would put the reader a block off.
   std::mutex Anillo;
+  // The reader has skipped bytes of the stream (the writer lapped it, or
+  // the file failed): what the demuxer held from before does not go on.
+  std::atomic<bool> Salto{false};
   // Where the reader reads next; the demux thread's alone.
   int64_t PosicionLectura = 0;
   // Set by the reader when it has read everything written and wants the

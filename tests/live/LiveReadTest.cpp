@@ -1,5 +1,6 @@
 // The live client's read path: the RTP check, the socket reader with its
-// carry-over and the recorder's leftover block, and the timeshift ring file.
+// carry-over and the recorder's leftover block, the timeshift ring file and
+// the demuxer across a jump in the stream.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -11,6 +12,9 @@ extern "C" {
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +24,7 @@ extern "C" {
 #include "common/StorageLayout.h"
 #include "live/Cliente.h"
 #include "live/ComprobarRTP.h"
+#include "live/Demuxer.h"
 #include "support/InProcessHost.h"
 
 namespace {
@@ -204,6 +209,52 @@ TEST(TimeShiftRingTest, ASecondRecordingIsReadFromItsOwnStart) {
   record("c");
   EXPECT_EQ(replay(), std::string(376, 'c'));
   TheHost().CloseFile(datos.FicheroLectura);
+}
+
+// Packets of the clip, as (stream, pts) -> size; with `jumpAt`, `jumpBy`
+// bytes are skipped there and the demuxer is told.
+std::map<std::pair<int, double>, int> Demux(const std::string& clip, size_t jumpAt = 0,
+                                            size_t jumpBy = 0) {
+  std::map<std::pair<int, double>, int> packets;
+  Demuxer demuxer;
+  size_t at = 0;
+  const auto read = [&](uint8_t* buffer, int size) {
+    if (jumpBy != 0 && at == jumpAt) {
+      at += jumpBy;
+      demuxer.MarcarSalto();
+    }
+    const int count = std::min<int>(1316, static_cast<int>(clip.size() - at));
+    if (count <= 0 || size < count) return count <= 0 ? AVERROR_EOF : AVERROR(EINVAL);
+    memcpy(buffer, clip.data() + at, static_cast<size_t>(count));
+    at += static_cast<size_t>(count);
+    return count;
+  };
+  if (!demuxer.AbrirStream(read, 188 * 100, nullptr)) return packets;
+  for (int i = 0, result = 0; i < 100000 && result != AVERROR_EOF; ++i) {
+    DemuxedPacket packet;
+    result = demuxer.Leer(packet);
+    if (result == 0) packets[{packet.streamIndex, packet.pts.value_or(-1)}] = packet.size();
+  }
+  return packets;
+}
+
+// A jump in the stream (the reader lapped by the recorder) leaves the packet
+// being gathered across it partial: it is dropped, every other packet comes
+// whole.
+TEST(DemuxerTest, APacketBegunBeforeAJumpIsDropped) {
+  std::ifstream file(QUORVINA_BINARY_DIR "/tools/headend/clips/sd.ts", std::ios::binary);
+  const std::string clip((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_GT(clip.size(), 1000000u);
+  const auto whole = Demux(clip);
+  const size_t jumpAt = clip.size() / 2 / 1316 * 1316;
+  const auto cut = Demux(clip, jumpAt, 188 * 1001);
+  ASSERT_GT(cut.size(), whole.size() / 2);
+  size_t differing = 0;
+  for (const auto& [key, size] : cut) {
+    const auto found = whole.find(key);
+    differing += found == whole.end() || found->second != size ? 1 : 0;
+  }
+  EXPECT_EQ(differing, 0u);
 }
 
 }  // namespace
