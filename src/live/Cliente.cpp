@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "common/Conversions.h"
 #include "common/Globals.h"
@@ -143,16 +144,19 @@ void Cliente::CerrarCanal() {
 void Cliente::CerrarConDemux() {
   m_datos.Cancelar = true;
   m_datos.FinTimeShift = true;
-  std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
-  CerrarConexionUdp(m_datos.Socket);
-  m_datos.Abierto = false;
-  m_demuxer.Cerrar();
-  if (m_datos.FicheroLectura != nullptr) {
-    TheHost().CloseFile(m_datos.FicheroLectura);
-    m_datos.FicheroLectura = nullptr;
+  void* lectura = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
+    CerrarConexionUdp(m_datos.Socket);
+    m_datos.Abierto = false;
+    lectura = std::exchange(m_datos.FicheroLectura, nullptr);
+    m_datos.Pausado = false;
+    m_datos.Salto = false;
   }
-  m_datos.Pausado = false;
-  m_datos.Salto = false;
+  // No read is in progress (the demuxer is held): FFmpeg and the host are
+  // called with the socket's lock free.
+  m_demuxer.Cerrar();
+  if (lectura != nullptr) TheHost().CloseFile(lectura);
   std::lock_guard<std::mutex> velocidad(m_velocidadMutex);
   m_pausado = false;
 }
