@@ -15,6 +15,8 @@ namespace {
 constexpr double kSinTiempo = -4503599627370496.0;  // the host's unknown time stamp, -2^52
 constexpr auto kPasoEspera = std::chrono::milliseconds(20);
 constexpr auto kEsperaGrabador = std::chrono::milliseconds(2500);
+// A read in progress gives up within one receive time-out.
+constexpr auto kEsperaDemux = std::chrono::milliseconds(2500);
 
 int64_t AhoraMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -50,7 +52,7 @@ void Cliente::EsperarGrabador() {
 }
 
 bool Cliente::AbrirCanal(int canalId) {
-  std::lock_guard<std::mutex> demux(m_demuxMutex);
+  std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
   if (m_datos.Abierto || m_demuxer.Abierto()) CerrarConDemux();
   // The record is not reset under a recorder of the previous channel.
   EsperarGrabador();
@@ -135,7 +137,7 @@ void Cliente::CerrarCanal() {
   m_datos.FinTimeShift = true;
   m_datos.Avisar();
   {
-    std::lock_guard<std::mutex> demux(m_demuxMutex);
+    std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
     CerrarConDemux();
   }
   EsperarGrabador();
@@ -162,14 +164,14 @@ void Cliente::CerrarConDemux() {
 }
 
 std::vector<StreamInfo> Cliente::GetStreamProperties() {
-  std::lock_guard<std::mutex> demux(m_demuxMutex);
+  std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
   std::vector<StreamInfo> streams = m_demuxer.Streams(m_hd);
   m_numeroStreams = static_cast<unsigned int>(streams.size());
   return streams;
 }
 
 DemuxedPacket Cliente::DemuxRead() {
-  std::lock_guard<std::mutex> demux(m_demuxMutex);
+  std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
   if (m_datos.Error != 0 || !m_demuxer.Abierto()) return DemuxedPacket();
   // Nothing is read while paused: the recorder has the stream meanwhile.
   if (m_datos.Pausado) return DemuxedPacket();
@@ -183,6 +185,9 @@ DemuxedPacket Cliente::DemuxRead() {
 }
 
 void Cliente::EstablecerVelocidad(int velocidad) {
+  // One change at a time: a resume that comes while a pause starts the
+  // recorder waits for it, and is neither lost nor done before it.
+  std::lock_guard<std::mutex> turno(m_controlMutex);
   {
     std::lock_guard<std::mutex> lock(m_velocidadMutex);
     if (velocidad == m_velocidad) return;
@@ -216,10 +221,20 @@ void Cliente::EstablecerVelocidad(int velocidad) {
     m_velocidad = velocidad;
   }
   m_datos.Avisar();
-  if (grabar && !Running()) Start(false);
-  // Only a stream FFmpeg opened by itself can pause at its source.
-  std::unique_lock<std::mutex> demux(m_demuxMutex, std::try_to_lock);
-  if (demux.owns_lock() && m_demuxer.EsUrl()) {
+  if (grabar && !Running()) {
+    std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
+    // Checked again with the socket held: a close may have come meanwhile,
+    // and a recorder already recording keeps the stream.
+    if (m_datos.Pausado && m_datos.Abierto && !m_datos.TimeShiftActivo) Start(false);
+  }
+  // Only a stream FFmpeg opened by itself can pause at its source; a read
+  // in progress is waited for, not skipped.
+  std::unique_lock<std::timed_mutex> demux(m_demuxMutex, kEsperaDemux);
+  if (!demux.owns_lock()) {
+    GenerarLogError("EstablecerVelocidad: el demuxer sigue ocupado");
+    return;
+  }
+  if (m_demuxer.EsUrl()) {
     if (pausar) {
       m_demuxer.Pausar();
     } else {
@@ -247,7 +262,7 @@ bool Cliente::SeekTime(int milliseconds, bool, double* startPts) {
   int64_t destino = offset;
   double ultimoPts = 0;
   {
-    std::lock_guard<std::mutex> demux(m_demuxMutex);
+    std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
     destino += m_demuxer.Inicio();
     // A multicast stream cannot seek; asking FFmpeg would only flush what
     // it holds.

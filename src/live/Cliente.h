@@ -91,9 +91,12 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   Reloj m_reloj;
   std::atomic<int> m_canalId{-1};
 
-  // The demuxer: held while opening, reading a packet and closing, so opens
-  // and closes never overlap a read or each other.
-  std::mutex m_demuxMutex;
+  // The demuxer: FFmpeg's context takes one caller at a time, so this is
+  // held while opening, reading a packet, pausing and closing. Pause and
+  // resume wait for it a bounded time.
+  std::timed_mutex m_demuxMutex;
+  // Speed changes one at a time, in the order the host makes them.
+  std::mutex m_controlMutex;
   Demuxer m_demuxer;
   bool m_hd = false;
   unsigned int m_numeroStreams = 0;
