@@ -183,6 +183,21 @@ TEST_F(LiveE2eTest, ASwitchDuringTimeshiftEndsTheRecorder) {
   EXPECT_GT(r.packets, 50u);
 }
 
+// The host quits while paused: the recorder is writing the timeshift file.
+TEST_F(LiveE2eTest, QuittingDuringATimeshiftReturnsInTimeAndLeavesNoFile) {
+  hostsim::Host& host = Start();
+  hostsim::LivePlayback& player = host.playback();
+  ASSERT_TRUE(player.open(kSd));
+  std::this_thread::sleep_for(1s);
+  player.pause();
+  ASSERT_TRUE(WaitFor([&] { return TimeShiftFile(); }, 2s));
+  std::this_thread::sleep_for(500ms);
+  const auto start = Clock::now();
+  StopHost();
+  EXPECT_LT(Clock::now() - start, 3s);
+  EXPECT_FALSE(TimeShiftFile());
+}
+
 TEST_F(LiveE2eTest, PlayerOpenOverJsonRpcMakesTheHostTuneTheChannel) {
   hostsim::Host& host = Start();
   tcpJSON json;
