@@ -55,7 +55,11 @@ void PrimerosHijos(const XMLNode& node, const char* const (&names)[N], XMLNode (
   for (int i = 0; i < total; ++i) {
     XMLNode child = node.getChildNode(i);
     const char* name = child.getName();
+    if (name == nullptr) continue;
     for (size_t k = 0; k < N; ++k) {
+      // The names are letters: a first letter that differs (case aside)
+      // settles most comparisons at once.
+      if (((name[0] ^ names[k][0]) & ~0x20) != 0) continue;
       if (found[k].isEmpty() && MismoNombre(name, names[k])) {
         found[k] = std::move(child);
         break;
