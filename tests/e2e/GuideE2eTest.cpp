@@ -193,12 +193,11 @@ TEST_F(GuideE2eTest, DestroyReturnsWhileDetailsAreBeingFetched) {
   ASSERT_TRUE(WaitFor(
       [&] { return Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\"") == 8; }, 90s));
   // Every request after the days is one of the details thread's.
-  const size_t before = host.journal().countContaining(hostsim::EntryKind::Log, "conectarhttp");
-  ASSERT_TRUE(WaitFor(
-      [&] {
-        return host.journal().countContaining(hostsim::EntryKind::Log, "conectarhttp") > before;
-      },
-      30s));
+  const auto requests = [&] {
+    return host.journal().countContaining(hostsim::EntryKind::Log, "conectarhttp");
+  };
+  const size_t before = requests();
+  ASSERT_TRUE(WaitFor([&] { return requests() > before; }, 30s));
   std::this_thread::sleep_for(500ms);
   const auto start = Clock::now();
   StopHost();

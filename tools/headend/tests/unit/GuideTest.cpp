@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <rapidjson/document.h>
 
-#include <cstdlib>
 #include <set>
-#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "AppAnswers.h"
 #include "GuideAnswers.h"
@@ -107,40 +107,23 @@ TEST(Guide, DurationsAndDetailsReplies) {
   EXPECT_FALSE(unknown.HasMember("resultData"));
 }
 
+// A path shorter than the image suffix, and ids that are not unsigned 32-bit.
 TEST(Guide, RoutesRefuseShortPathsAndSignedIds) {
   Scenario s;
   std::string errors;
   ASSERT_TRUE(ScenarioLoader::LoadText(kScenario, &s, &errors)) << errors;
   const GuideContent guide(s, 20000);
   const uint32_t id = ProgrammeGenerator::Day(*guide.Services().front(), 20000).front().id;
-  const std::string image = GuideAnswers::kImagePath;
   const std::string details = "/appserver/bktv.do?action=getEpgInfo&extInfoID=";
-  const struct {
-    std::string target;
-    int status;
-    const char* kind;
-    int resultCode;  // of a details reply; -1 for an image
-  } cases[] = {
-      {image + std::to_string(id / 10000) + "/" + std::to_string(id) + ".jpg", 200,
-       "programmeImage", -1},
-      {image + "1", 404, "programmeImage", -1},
-      {image, 404, "programmeImage", -1},
-      {image + "0/7.jp", 404, "programmeImage", -1},
-      {details + std::to_string(id), 200, "getEpgInfo", 0},
-      {details + "-" + std::to_string(4294967296ull - id), 200, "getEpgInfo", 1},
-      {details + std::to_string(4294967296ull + id), 200, "getEpgInfo", 1},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [target, found] : std::vector<std::pair<std::string, bool>>{
+           {std::string(GuideAnswers::kImagePath) + "1", false},
+           {details + std::to_string(id), true},
+           {details + "-" + std::to_string(4294967296ull - id), false},
+           {details + std::to_string(4294967296ull + id), false}}) {
     HttpReply reply;
-    const HttpRequest request = HttpRequest::Parse("GET " + c.target + " HTTP/1.1\r\n\r\n");
-    ASSERT_TRUE(GuideAnswers::Answer(guide, request, &reply)) << c.target;
-    EXPECT_EQ(std::make_tuple(reply.status, reply.kind), std::make_tuple(c.status, c.kind))
-        << c.target;
-    if (c.resultCode < 0) continue;
-    rapidjson::Document d;
-    d.Parse(reply.body.c_str());
-    const rapidjson::Value& code = d["resultCode"];
-    EXPECT_EQ(code.IsInt() ? code.GetInt() : std::atoi(code.GetString()), c.resultCode) << c.target;
+    ASSERT_TRUE(GuideAnswers::Answer(
+        guide, HttpRequest::Parse("GET " + target + " HTTP/1.1\r\n\r\n"), &reply));
+    EXPECT_EQ(reply.body.find("resultData") != std::string::npos, found) << target;
   }
 }
 
