@@ -52,7 +52,7 @@ void Cliente::EsperarGrabador() {
 }
 
 bool Cliente::AbrirCanal(int canalId) {
-  std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
+  std::lock_guard<std::mutex> demux(m_demuxMutex);
   if (m_datos.Abierto || m_demuxer.Abierto()) CerrarConDemux();
   // The record is not reset under a recorder of the previous channel.
   EsperarGrabador();
@@ -137,7 +137,7 @@ void Cliente::CerrarCanal() {
   m_datos.FinTimeShift = true;
   m_datos.Avisar();
   {
-    std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
+    std::lock_guard<std::mutex> demux(m_demuxMutex);
     CerrarConDemux();
   }
   EsperarGrabador();
@@ -164,14 +164,14 @@ void Cliente::CerrarConDemux() {
 }
 
 std::vector<StreamInfo> Cliente::GetStreamProperties() {
-  std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
+  std::lock_guard<std::mutex> demux(m_demuxMutex);
   std::vector<StreamInfo> streams = m_demuxer.Streams(m_hd);
   m_numeroStreams = static_cast<unsigned int>(streams.size());
   return streams;
 }
 
 DemuxedPacket Cliente::DemuxRead() {
-  std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
+  std::lock_guard<std::mutex> demux(m_demuxMutex);
   if (m_datos.Error != 0 || !m_demuxer.Abierto()) return DemuxedPacket();
   // Nothing is read while paused: the recorder has the stream meanwhile.
   if (m_datos.Pausado) return DemuxedPacket();
@@ -229,7 +229,11 @@ void Cliente::EstablecerVelocidad(int velocidad) {
   }
   // Only a stream FFmpeg opened by itself can pause at its source; a read
   // in progress is waited for, not skipped.
-  std::unique_lock<std::timed_mutex> demux(m_demuxMutex, kEsperaDemux);
+  std::unique_lock<std::mutex> demux(m_demuxMutex, std::defer_lock);
+  const auto limite = std::chrono::steady_clock::now() + kEsperaDemux;
+  while (!demux.try_lock() && std::chrono::steady_clock::now() < limite) {
+    std::this_thread::sleep_for(kPasoEspera);
+  }
   if (!demux.owns_lock()) {
     GenerarLogError("EstablecerVelocidad: el demuxer sigue ocupado");
     return;
@@ -262,7 +266,7 @@ bool Cliente::SeekTime(int milliseconds, bool, double* startPts) {
   int64_t destino = offset;
   double ultimoPts = 0;
   {
-    std::lock_guard<std::timed_mutex> demux(m_demuxMutex);
+    std::lock_guard<std::mutex> demux(m_demuxMutex);
     destino += m_demuxer.Inicio();
     // A multicast stream cannot seek; asking FFmpeg would only flush what
     // it holds.

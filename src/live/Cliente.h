@@ -94,7 +94,7 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   // The demuxer: FFmpeg's context takes one caller at a time, so this is
   // held while opening, reading a packet, pausing and closing. Pause and
   // resume wait for it a bounded time.
-  std::timed_mutex m_demuxMutex;
+  std::mutex m_demuxMutex;
   // Speed changes one at a time, in the order the host makes them.
   std::mutex m_controlMutex;
   Demuxer m_demuxer;
