@@ -118,7 +118,13 @@ bool Recordings::GrabarRecordings(const DatosGrabacion& g) {
 }
 
 bool Recordings::CanalConocido(int id, Canal& canal) const {
-  return m_canales.ObtenerCanal(id, canal);
+  if (m_canales.ObtenerCanal(id, canal)) return true;
+  // A channel hidden behind its HD twin still names its recordings.
+  const auto lineUp = m_canales.Snapshot();
+  const auto it = lineUp->fullChannels.find(id);
+  if (it == lineUp->fullChannels.end()) return false;
+  canal = it->second;
+  return true;
 }
 
 void Recordings::CargarRecordings() {
