@@ -177,6 +177,24 @@ TEST_F(RecordingsE2eTest, DeletionsReachTheServerOrTheDisk) {
   EXPECT_TRUE(host.journal().waitFor(hostsim::EntryKind::Host, "VideoLibrary.Scan", 5s));
 }
 
+// Pictures missing at start are fetched at the first listing, never while
+// the host waits for the add-on to start.
+TEST_F(RecordingsE2eTest, StartDoesNotWaitForMissingPictures) {
+  std::filesystem::create_directories(userDir_ + "/Recordings/Recordings");
+  for (int id = 9100001; id <= 9100050; ++id)
+    std::ofstream(userDir_ + "/Recordings/Recordings/" + std::to_string(id) + ".xml")
+        << "<?xml version=\"1.0\"?>\n<Recording>\n<strRecordingId Value=\"" << id
+        << "\" />\n<iUniqueBroadcastId Value=\"" << id << "\" />\n<Cloud Value=\"1\" />\n"
+        << "</Recording>\n";
+  StartHeadend(Scenario(R"({"appServer":{"switches":{"programmeImage":{"noAnswer":"hold"}}}})"));
+  hostsim::Host& host = StartHost();
+  const auto start = Clock::now();
+  ASSERT_TRUE(host.load().ok);
+  EXPECT_LT(Clock::now() - start, 5s);
+  EXPECT_EQ(host.recordingsAmount(), 50);
+  EXPECT_EQ(Count(HeadendLog(), "programmeImages"), 0u);
+}
+
 TEST_F(RecordingsE2eTest, CleanUpHookAsksThenRemovesLocalEntriesWithoutVideo) {
   Local("1", "", true);
   Local("2", "", false);
