@@ -143,10 +143,8 @@ void Recordings::CargarRecordings() {
   m_sinImagen = std::move(sinImagen);
 }
 
-DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descargar) {
+DatosGrabacion Recordings::DesdeXML(const XMLNode& root, bool* sinHD) {
   DatosGrabacion g;
-  const XMLNode root = ParseStoredFile(path, "Recording", "Grabacion " + path);
-  if (root.isEmpty()) return g;
   const auto text = [&root](const char* name) { return RecordingValorClave(root, name); };
   const auto number = [&text](const char* name) { return ConvertStringtoint(text(name)); };
   g.strRecordingId = text("strRecordingId");
@@ -173,13 +171,19 @@ DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descarga
   g.iCapitulo = number("iCapitulo");
   g.iUniqueBroadcastId = number("iUniqueBroadcastId");
   const std::string hd = text("HD");
-  Canal canal;
-  if (!hd.empty()) {
-    g.HD = ConvertStringtobool(hd);
-  } else if (CanalConocido(g.iClientChannelUid, canal)) {
-    g.HD = canal.HD;
-  }
+  g.HD = ConvertStringtobool(hd);
+  if (sinHD != nullptr) *sinHD = hd.empty();
   g.Cloud = ConvertStringtobool(text("Cloud"));
+  return g;
+}
+
+DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descargar) {
+  const XMLNode root = ParseStoredFile(path, "Recording", "Grabacion " + path);
+  if (root.isEmpty()) return DatosGrabacion();
+  bool sinHD = false;
+  DatosGrabacion g = DesdeXML(root, &sinHD);
+  Canal canal;
+  if (sinHD && CanalConocido(g.iClientChannelUid, canal)) g.HD = canal.HD;
 
   if (g.EsSerieLocal()) {
     std::string folder, file;

@@ -71,6 +71,8 @@ class Recordings {
   bool ModificarRutaGrabacion(DatosGrabacion& grabacion, const std::string& ruta);
 
   static std::string RecordingValorClave(const XMLNode& node, const char* name);
+  // The fields of a parsed metadata file; *sinHD tells that it gave no HD.
+  static DatosGrabacion DesdeXML(const XMLNode& root, bool* sinHD = nullptr);
   // The stored texts of the three files.
   static std::string GenerarXML(const DatosGrabacion& grabacion);
   static std::string GenerarXMLContador(int contador);
