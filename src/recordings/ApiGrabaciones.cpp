@@ -39,7 +39,7 @@ std::string Pedir(const char* action, const std::string& url) {
     if (count < http::kBlock || PararProceso) break;
   }
   cliente.desconectar();
-  if (!body.empty()) GenerarLogDebug(action + body);
+  if (ModoDebug && !body.empty()) GenerarLogDebug(action + body);
   return body;
 }
 
