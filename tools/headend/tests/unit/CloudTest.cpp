@@ -89,22 +89,24 @@ TEST_F(CloudTest, StatesFollowTheClockAndActionsAnswerTheirCodes) {
       {"pending", List(0), kStart, 0, 1},
       {"gone later", List(2), kStart + 60, 0, 4},
       {"pending later finished", List(2), kStart + 1300, 0, 6},
-      {"wrong PIN", "delRecording&extInfoID=11&PIN=12&channelID=1001", kStart, -3},
-      {"delete before the end", "delRecording&extInfoID=12&PIN=0&channelID=1001", kStart, -2},
-      {"cancel without booking", "cancelRecording&extInfoID=99&PIN=0&channelID=1001", kStart, -5},
-      {"cancel recording", "cancelRecording&extInfoID=12&PIN=0&channelID=1001", kStart, 0},
-      {"delete finished", "delRecording&extInfoID=11&PIN=0&channelID=1001", kStart, 0},
-      {"deleted is gone", "delRecording&extInfoID=11&PIN=0&channelID=1001", kStart, -1},
-      {"book unknown programme", "setRecording&extInfoID=77&PIN=0&channelID=1001", kStart, -4},
-      {"store bookmark", "setBookmark&productID=500&bookmark=42&productType=2", kStart, 0},
+      {"wrong PIN", "delRecording&extInfoID=11&PIN=12&channelID=1001", kStart, -3, 0},
+      {"delete before the end", "delRecording&extInfoID=12&PIN=0&channelID=1001", kStart, -2, 0},
+      {"cancel without booking", "cancelRecording&extInfoID=99&PIN=0&channelID=1001", kStart, -5,
+       0},
+      {"cancel recording", "cancelRecording&extInfoID=12&PIN=0&channelID=1001", kStart, 0, 0},
+      {"delete finished", "delRecording&extInfoID=11&PIN=0&channelID=1001", kStart, 0, 0},
+      {"deleted is gone", "delRecording&extInfoID=11&PIN=0&channelID=1001", kStart, -1, 0},
+      {"book unknown programme", "setRecording&extInfoID=77&PIN=0&channelID=1001", kStart, -4, 0},
+      {"store bookmark", "setBookmark&productID=500&bookmark=42&productType=2", kStart, 0, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     rapidjson::Document d = Ask(c.query, c.at);
     ASSERT_TRUE(d.IsObject());
     EXPECT_EQ(d["resultCode"].GetInt(), c.code);
-    if (c.code == 0 && d.HasMember("resultData") && d["resultData"].HasMember("result"))
+    if (c.code == 0 && d.HasMember("resultData") && d["resultData"].HasMember("result")) {
       EXPECT_EQ(d["resultData"]["result"].Size(), c.entries);
+    }
   }
   rapidjson::Document list = Ask(List(2));
   const auto& first = list["resultData"]["result"][0];
