@@ -13,8 +13,8 @@ constexpr auto kEsperaCola = std::chrono::milliseconds(1000);
 constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
 }  // namespace
 
-SockBuffer::SockBuffer(int socket)
-    : m_socket(socket), m_pool(static_cast<size_t>(BUFSIZE), kPaso, kMaximo) {
+SockBuffer::SockBuffer(int socket, size_t maximo)
+    : m_socket(socket), m_pool(static_cast<size_t>(BUFSIZE), kPaso, maximo) {
   SetThreadName("quorvina-sockbf");
   Start(true);
 }
@@ -25,8 +25,12 @@ SockBuffer::~SockBuffer() {
 }
 
 char* SockBuffer::GetBuffer() {
+  return GetBuffer(kEsperaBuffer);
+}
+
+char* SockBuffer::GetBuffer(std::chrono::milliseconds espera) {
   if (m_finalizado) return nullptr;
-  return m_pool.Get(kEsperaBuffer);
+  return m_pool.Get(espera);
 }
 
 bool SockBuffer::Escribir(char* buffer, int length) {

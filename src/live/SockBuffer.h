@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 
 #include "common/Thread.h"
 #include "live/BufferPool.h"
@@ -14,13 +15,17 @@ class SockBuffer : public PLATFORM::CThread {
   // far behind makes GetBuffer wait.
   static constexpr size_t kMaximo = 100;
 
-  // `socket` is a connected TCP descriptor that the owner keeps and closes.
-  explicit SockBuffer(int socket);
+  // `socket` is a connected TCP descriptor that the owner keeps and closes;
+  // `maximo` caps the buffers queued for it.
+  explicit SockBuffer(int socket, size_t maximo = kMaximo);
   ~SockBuffer() override;
 
   // The buffer to fill next, or null once finished (or after the client has
   // fallen kMaximo buffers behind for two seconds).
   char* GetBuffer();
+  // The same, waiting at most `espera` for a buffer (0: none is free, the
+  // client is `maximo` buffers behind).
+  char* GetBuffer(std::chrono::milliseconds espera);
   int GetLongitud() const { return static_cast<int>(m_pool.bufferSize()); }
   // Queues the buffer GetBuffer handed out; false once the thread has ended.
   bool Escribir(char* buffer, int length);

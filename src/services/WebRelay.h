@@ -1,0 +1,63 @@
+// The web relay: other devices of the home network play a channel by asking
+// http://<this machine>:<PuertoHttp>/canal=<id>.mpg. The listener answers
+// each request and hands the stream to one worker per client.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/Socket.h"
+#include "common/Thread.h"
+#include "discovery/Canal.h"
+
+class HttpTranscode;
+
+class WebRelay : public PLATFORM::CThread {
+ public:
+  using Parametros = std::map<std::string, std::string>;
+  using FuenteCanales = std::function<std::shared_ptr<const LineUp>()>;
+
+  static constexpr size_t kMaxCabecera = 8192;
+  static constexpr int kEsperaCabeceraMs = 5000;
+  static constexpr size_t kMaxClientes = 32;
+
+  // `canales` gives the line-up in force; each request reads one snapshot.
+  explicit WebRelay(FuenteCanales canales);
+  ~WebRelay() override;
+
+  void* Process() override;
+
+  // Reads a request head from `fd` until its empty line, at most
+  // kMaxCabecera bytes and kEsperaCabeceraMs long (cut in short waits that
+  // poll the stop flag). False when nothing complete came.
+  static bool LeerPeticion(int fd, std::string& peticion);
+  // Parses the request and writes the response head; true when the stream
+  // must follow. `canal` is -1 for a channel that is not relayed. `hayPlaza`
+  // tells whether a worker may start for these parameters.
+  static bool ParsearGET(const std::string& peticion, int fd, const ChannelMap& canales,
+                         const std::function<bool(const Parametros&)>& hayPlaza,
+                         Parametros& parametros, int& canal);
+  static bool Response(int fd, int codigo, bool dlna);
+  // A channel the relay may join: an IPv4 multicast group and a valid port.
+  static bool Retransmisible(const Canal& canal);
+
+  // Workers running now (for the controller's and tests' checks).
+  size_t Clientes() const;
+
+ private:
+  void Atender(Socket cliente);
+  std::string Clave(const Parametros& parametros);
+  void Barrer();
+  void PararTodos();
+
+  FuenteCanales m_canales;
+  // The listener thread alone changes these; Clientes() reads under the lock.
+  mutable std::mutex m_mutex;
+  std::map<std::string, std::unique_ptr<HttpTranscode>> m_workers;
+  // Workers whose key a newer request took: stopped, swept once ended.
+  std::vector<std::unique_ptr<HttpTranscode>> m_relevados;
+  int m_siguiente = 0;
+};
