@@ -22,6 +22,7 @@ extern "C" {
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
 #include "live/Cliente.h"
+#include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 
 std::atomic<bool> CargandoCanales{false};
@@ -66,6 +67,12 @@ Quorvina::Quorvina() {
   // channel triggers: the host must never wait on the network here.
   if (!m_canales->Cargado()) NotificarCadena(NoticeKind::Info, 30501);
 
+  GenerarLogDebug("Webrelay Entrada");
+  m_webrelay =
+      std::make_unique<WebRelay>([canales = m_canales.get()] { return canales->Snapshot(); });
+  m_webrelay->Start();
+  GenerarLogDebug("Webrelay Salida");
+
   GenerarLogDebug("Cliente Entrada");
   m_controlReproductor = std::make_unique<tcpJSON>();
   m_cliente = std::make_unique<Cliente>(
@@ -79,6 +86,7 @@ Quorvina::~Quorvina() {
   if (m_cliente) m_cliente->CerrarCanal();
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");
+  PLATFORM::StopOwnedWorker(m_webrelay, Left(deadline), "webrelay");
   PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
   PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
@@ -119,7 +127,7 @@ void* Quorvina::Process() {
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
-         m_epg->Programas().Running() || m_cliente->Running()) {
+         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running()) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;

@@ -17,6 +17,7 @@ class Configuracion;
 class EPGQuorvina;
 class DemuxSource;
 class tcpJSON;
+class WebRelay;
 
 class Quorvina : public PLATFORM::CThread {
  public:
@@ -80,6 +81,7 @@ class Quorvina : public PLATFORM::CThread {
   std::unique_ptr<Configuracion> m_configuracion;
   std::unique_ptr<Canales> m_canales;
   std::unique_ptr<EPGQuorvina> m_epg;
+  std::unique_ptr<WebRelay> m_webrelay;
   // Restores the host player's speed for the live client.
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;
