@@ -25,6 +25,13 @@ namespace {
 using namespace std::chrono_literals;
 
 const std::string kOk = "HTTP/1.1 200 OK\r\n";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// Sanitizers check the code, not its speed: half the rate, and
+// their own memory (quarantine, shadow) is not the relay's.
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
 
 // `request` is a method and a path.
 Socket Get(int port, const std::string& request) {
@@ -210,7 +217,7 @@ TEST_F(RelayE2eTest, HeadUnknownAndExternalChannelsGetNoStream) {
   bool closed = false;
   Read(older.fd(), 2s, &closed);
   EXPECT_TRUE(closed);
-  EXPECT_TRUE(Joined("060000EF"));
+  EXPECT_TRUE(WaitFor([] { return Joined("060000EF"); }, 2s));
   client.reset();
   EXPECT_TRUE(WaitFor([] { return !Joined("060000EF") && Threads("quorvina-relayw") == 0; }, 2s));
 }
@@ -249,14 +256,19 @@ long ResidentKb() {
 }
 
 TEST_F(RelayE2eTest, AClientThatStopsReadingIsDroppedAndTheOthersLoseNothing) {
-  Start("", R"({"tv":{"channels":[{"id":"1005","bitrate":40000000}]}})");
+  const int mbits = kSanitized ? 20 : 40;
+  Start("", R"({"tv":{"channels":[{"id":"1005","bitrate":)" + std::to_string(mbits) + "000000}]}}");
   const long before = ResidentKb();
   long peak = before;
   std::vector<Socket> clients;
   for (int i = 0; i < 9; ++i) clients.push_back(Get(4242, "GET /canal=1005.mpg"));
   std::vector<Continuity> figures(8);
   char buffer[1 << 16];
-  for (const auto end = Clock::now() + 8s; Clock::now() < end;
+  const auto start = Clock::now();
+  const auto dropped = [this] {
+    return host_->journal().contains(hostsim::EntryKind::Log, "Relay cliente lento ");
+  };
+  for (; Clock::now() < start + 8s || (!dropped() && Clock::now() < start + 20s);
        peak = std::max(peak, ResidentKb())) {
     for (int i = 0; i < 8; ++i) {  // the ninth never reads
       const ssize_t n = recv(clients[i].fd(), buffer, sizeof(buffer), MSG_DONTWAIT);
@@ -264,11 +276,13 @@ TEST_F(RelayE2eTest, AClientThatStopsReadingIsDroppedAndTheOthersLoseNothing) {
     }
   }
   for (const Continuity& f : figures) {
-    EXPECT_GT(f.bytes, 20u << 20);  // 40 Mbit/s for 8 s is 40 MB
+    EXPECT_GT(f.bytes, mbits * (1u << 20) / 2u);  // 8 s of mbits Mbit/s is mbits MB
     EXPECT_EQ(f.errors, 0u);
   }
-  EXPECT_TRUE(host_->journal().contains(hostsim::EntryKind::Log, "Relay cliente lento "));
-  EXPECT_LE(peak - before, (64 * 127840 + (32 << 20)) / 1024);
+  EXPECT_TRUE(dropped());
+  if (!kSanitized) {
+    EXPECT_LE(peak - before, (64 * 127840 + (32 << 20)) / 1024);
+  }
 }
 
 }  // namespace
