@@ -53,14 +53,14 @@ field() { sed -E "s|.* $1 ([0-9.]+).*|\1|" <<<"$2"; }
 "$build/tools/headend/headend" --scenario "$root/tools/headend/scenarios/relay.json" \
   >"$work/headend.log" 2>&1 &
 pids+=($!)
-for _ in $(seq 100); do grep -q "headend ready" "$work/headend.log" && break; sleep 0.1; done
+for _ in $(seq 100); do grep -qs "headend ready" "$work/headend.log" && break; sleep 0.1; done
 
 "$build/tools/hostsim/hostsim" --addon "$build/stage/pvr.quorvina" --user "$work/user" \
   --quiet-log channels --wait 60 serve >"$work/hostsim.log" 2>&1 &
 hostsim=$!
 pids+=($hostsim)
-for _ in $(seq 600); do grep -q "^serving" "$work/hostsim.log" && break; sleep 0.1; done
-grep -q "^serving" "$work/hostsim.log" || { tail "$work/hostsim.log"; exit 1; }
+for _ in $(seq 600); do grep -qs "^serving" "$work/hostsim.log" && break; sleep 0.1; done
+grep -qs "^serving" "$work/hostsim.log" || { tail "$work/hostsim.log"; exit 1; }
 sleep 2
 idle_before=$(cpu "$hostsim")
 sleep 10
