@@ -227,10 +227,10 @@ TEST_F(RelayE2eTest, ThirtyTwoClientsAtMostThenTheUnloadEndsThemAll) {
   std::vector<Socket> clients;
   for (int i = 0; i < 32; ++i) clients.push_back(Get(4242, "GET /canal=1005.mpg"));
   std::atomic<bool> stop{false};
-  std::thread reader([&] {  // the last four never read
+  std::thread reader([&] {  // the first leaves, the last four never read
     char buffer[65536];
     while (!stop)
-      for (int i = 0; i < 28; ++i) recv(clients[i].fd(), buffer, sizeof(buffer), MSG_DONTWAIT);
+      for (int i = 1; i < 28; ++i) recv(clients[i].fd(), buffer, sizeof(buffer), MSG_DONTWAIT);
   });
   ASSERT_TRUE(WaitFor([] { return Threads("quorvina-relayw") == 32; }, 10s));
   EXPECT_EQ(Read(Get(4242, "GET /canal=1005.mpg").fd(), 3s),
