@@ -94,7 +94,7 @@ bool WebRelay::LeerPeticion(int fd, std::string& peticion) {
   while (peticion.find("\r\n\r\n") == std::string::npos) {
     const auto falta =
         std::chrono::duration_cast<std::chrono::milliseconds>(fin - Clock::now()).count();
-    if (falta <= 0 || PararProceso || peticion.size() >= kMaxCabecera) return false;
+    if (falta <= 0 || PLATFORM::Stopping() || peticion.size() >= kMaxCabecera) return false;
     pollfd p{fd, POLLIN, 0};
     const int listo = poll(&p, 1, static_cast<int>(std::min<int64_t>(falta, kRodajaMs)));
     if (listo < 0 && errno != EINTR) return false;

@@ -32,7 +32,8 @@ class WebRelay : public PLATFORM::CThread {
 
   // Reads a request head from `fd` until its empty line, at most
   // kMaxCabecera bytes and kEsperaCabeceraMs long (cut in short waits that
-  // poll the stop flag). False when nothing complete came.
+  // poll the add-on's and the calling thread's stop). False when nothing
+  // complete came.
   static bool LeerPeticion(int fd, std::string& peticion);
   // Parses the request and writes the response head; true when the stream
   // must follow. `canal` is -1 for a channel that is not relayed. `hayPlaza`
