@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -90,7 +91,6 @@ bool WebRelay::Response(int fd, int codigo, bool dlna) {
 
 bool WebRelay::LeerPeticion(int fd, std::string& peticion) {
   const auto fin = Clock::now() + std::chrono::milliseconds(kEsperaCabeceraMs);
-  char bloque[kBloque];
   while (peticion.find("\r\n\r\n") == std::string::npos) {
     const auto falta =
         std::chrono::duration_cast<std::chrono::milliseconds>(fin - Clock::now()).count();
@@ -98,15 +98,20 @@ bool WebRelay::LeerPeticion(int fd, std::string& peticion) {
     pollfd p{fd, POLLIN, 0};
     const int listo = poll(&p, 1, static_cast<int>(std::min<int64_t>(falta, kRodajaMs)));
     if (listo < 0 && errno != EINTR) return false;
-    if (listo <= 0) continue;
-    const size_t cabe = std::min(kBloque, kMaxCabecera - peticion.size());
-    const ssize_t n = recv(fd, bloque, cabe, MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
-    if (n < 1) return false;
-    GenerarLogDebug("recv http");
-    peticion.append(bloque, static_cast<size_t>(n));
+    if (listo > 0 && RecibirTrozo(fd, peticion) < 0) return false;
   }
   return true;
+}
+
+int WebRelay::RecibirTrozo(int fd, std::string& peticion) {
+  char bloque[kBloque];
+  const size_t cabe = std::min(kBloque, kMaxCabecera - peticion.size());
+  const ssize_t n = recv(fd, bloque, cabe, MSG_DONTWAIT);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 1;
+  if (n < 1) return -1;
+  GenerarLogDebug("recv http");
+  peticion.append(bloque, static_cast<size_t>(n));
+  return peticion.find("\r\n\r\n") == std::string::npos && peticion.size() < kMaxCabecera ? 1 : 0;
 }
 
 bool WebRelay::ParsearGET(const std::string& peticion, int fd, const ChannelMap& canales,
@@ -170,10 +175,7 @@ std::string WebRelay::Clave(const Parametros& parametros) {
   return convertInttoString(m_siguiente);
 }
 
-void WebRelay::Atender(Socket cliente) {
-  std::string peticion;
-  LeerPeticion(cliente.fd(), peticion);
-  if (peticion.empty()) return;
+void WebRelay::Atender(Socket& cliente, const std::string& peticion) {
   const std::shared_ptr<const LineUp> lineUp = m_canales ? m_canales() : nullptr;
   const ChannelMap vacio;
   const ChannelMap& canales = lineUp ? lineUp->fullChannels : vacio;
@@ -250,6 +252,14 @@ void WebRelay::PararTodos() {
   for (auto& w : todos) PLATFORM::StopOwnedWorker(w, kEsperaParada, "relay " + w->Clave());
 }
 
+void WebRelay::Avanzar(Pendiente& pendiente, bool legible) {
+  const int estado = legible ? RecibirTrozo(pendiente.socket.fd(), pendiente.peticion) : 1;
+  if (estado > 0 && Clock::now() < pendiente.fin) return;
+  // An empty request closes; anything else, whole or not, is answered.
+  if (!pendiente.peticion.empty()) Atender(pendiente.socket, pendiente.peticion);
+  pendiente.socket.reset();
+}
+
 void* WebRelay::Process() {
   Socket escucha;
   if (!AbrirListenSocket(escucha, PuertoHttp)) {
@@ -257,25 +267,46 @@ void* WebRelay::Process() {
                     strerror(errno));
     return nullptr;
   }
+  // Heads are read side by side, so that slow clients hold back nobody.
+  std::vector<Pendiente> pendientes;
+  std::vector<pollfd> fds;
   bool fallando = false;
   while (!PararProceso && !StopRequested()) {
-    pollfd p{escucha.fd(), POLLIN, 0};
-    if (poll(&p, 1, kRodajaMs) <= 0) {
-      Barrer();
-      continue;
+    const auto ahora = Clock::now();
+    int64_t espera = kRodajaMs;
+    fds.assign(1, pollfd{escucha.fd(), POLLIN, 0});
+    for (const Pendiente& p : pendientes) {
+      fds.push_back(pollfd{p.socket.fd(), POLLIN, 0});
+      const auto falta = std::chrono::duration_cast<std::chrono::milliseconds>(p.fin - ahora);
+      espera = std::max<int64_t>(0, std::min<int64_t>(espera, falta.count()));
     }
-    const int fd = accept4(escucha.fd(), nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      // One line per failing spell (no descriptor left...), not per attempt.
-      if (!fallando) GenerarLogError(std::string("Relay accept: ") + strerror(errno));
-      fallando = true;
-      Barrer();
-      SleepFor(kPausaInicio);
-      continue;
+    if (poll(fds.data(), fds.size(), static_cast<int>(espera)) < 0) {
+      for (pollfd& f : fds) f.revents = 0;
     }
-    fallando = false;
-    GenerarLogDebug("clientSock > 0");
-    Atender(Socket(fd));
+    for (size_t i = 0; i < pendientes.size(); ++i) Avanzar(pendientes[i], fds[i + 1].revents != 0);
+    pendientes.erase(std::remove_if(pendientes.begin(), pendientes.end(),
+                                    [](const Pendiente& p) { return !p.socket.valid(); }),
+                     pendientes.end());
+    if ((fds[0].revents & POLLIN) != 0) {
+      const int fd = accept4(escucha.fd(), nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) {
+        // One line per failing spell (no descriptor left...), not per attempt.
+        if (!fallando) GenerarLogError(std::string("Relay accept: ") + strerror(errno));
+        fallando = true;
+        SleepFor(kPausaInicio);
+      } else {
+        fallando = false;
+        GenerarLogDebug("clientSock > 0");
+        if (pendientes.size() >= kMaxPendientes) {
+          // The oldest gives way: a flood cannot shut newcomers out.
+          Response(pendientes.front().socket.fd(), 500, false);
+          pendientes.erase(pendientes.begin());
+        }
+        pendientes.push_back(
+            Pendiente{Socket(fd), std::string(),
+                      Clock::now() + std::chrono::milliseconds(kEsperaCabeceraMs)});
+      }
+    }
     Barrer();
   }
   PararTodos();

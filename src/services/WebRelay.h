@@ -3,6 +3,7 @@
 // each request and hands the stream to one worker per client.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -23,6 +24,8 @@ class WebRelay : public PLATFORM::CThread {
   static constexpr size_t kMaxCabecera = 8192;
   static constexpr int kEsperaCabeceraMs = 5000;
   static constexpr size_t kMaxClientes = 32;
+  // Connections whose head is still coming, each with its own deadline.
+  static constexpr size_t kMaxPendientes = 64;
 
   // `canales` gives the line-up in force; each request reads one snapshot.
   explicit WebRelay(FuenteCanales canales);
@@ -35,6 +38,9 @@ class WebRelay : public PLATFORM::CThread {
   // poll the add-on's and the calling thread's stop). False when nothing
   // complete came.
   static bool LeerPeticion(int fd, std::string& peticion);
+  // One receive of a head into `peticion`: 1 while more may come, 0 once it
+  // is whole or at its size limit, -1 when the client closed or failed.
+  static int RecibirTrozo(int fd, std::string& peticion);
   // Parses the request and writes the response head; true when the stream
   // must follow. `canal` is -1 for a channel that is not relayed. `hayPlaza`
   // tells whether a worker may start for these parameters.
@@ -49,7 +55,15 @@ class WebRelay : public PLATFORM::CThread {
   size_t Clientes() const;
 
  private:
-  void Atender(Socket cliente);
+  struct Pendiente {
+    Socket socket;
+    std::string peticion;
+    std::chrono::steady_clock::time_point fin;
+  };
+
+  // Answers a head; a worker that starts takes the socket from `cliente`.
+  void Atender(Socket& cliente, const std::string& peticion);
+  void Avanzar(Pendiente& pendiente, bool legible);
   std::string Clave(const Parametros& parametros);
   void Barrer();
   void PararTodos();
