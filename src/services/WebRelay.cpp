@@ -23,6 +23,8 @@ constexpr size_t kBloque = 512;
 constexpr int kPausaInicio = 100;  // ms after a worker starts
 constexpr int kEsperaParada = 2000;
 constexpr size_t kMaxClaveLog = 64;
+constexpr int kDrenajeMs = 200;
+constexpr size_t kMaxDrenaje = 64 * 1024;
 
 const char* const kCabecera200 =
     "HTTP/1.1 200 OK\r\n"
@@ -253,11 +255,24 @@ void WebRelay::PararTodos() {
 }
 
 void WebRelay::Avanzar(Pendiente& pendiente, bool legible) {
-  const int estado = legible ? RecibirTrozo(pendiente.socket.fd(), pendiente.peticion) : 1;
+  const int fd = pendiente.socket.fd();
+  if (pendiente.cerrando) {
+    char resto[4096];
+    const ssize_t n = legible ? recv(fd, resto, sizeof(resto), MSG_DONTWAIT) : -1;
+    if (n > 0) pendiente.drenados += static_cast<size_t>(n);
+    const bool sigue = n > 0 || (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || !legible));
+    if (!sigue || pendiente.drenados >= kMaxDrenaje || Clock::now() >= pendiente.fin)
+      pendiente.socket.reset();
+    return;
+  }
+  const int estado = legible ? RecibirTrozo(fd, pendiente.peticion) : 1;
   if (estado > 0 && Clock::now() < pendiente.fin) return;
   // An empty request closes; anything else, whole or not, is answered.
   if (!pendiente.peticion.empty()) Atender(pendiente.socket, pendiente.peticion);
-  pendiente.socket.reset();
+  if (!pendiente.socket.valid()) return;  // a worker has it
+  shutdown(fd, SHUT_WR);
+  pendiente.cerrando = true;
+  pendiente.fin = Clock::now() + std::chrono::milliseconds(kDrenajeMs);
 }
 
 void* WebRelay::Process() {

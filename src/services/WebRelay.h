@@ -55,10 +55,14 @@ class WebRelay : public PLATFORM::CThread {
   size_t Clientes() const;
 
  private:
+  // A head still coming; or, once answered (`cerrando`), a connection
+  // whose unread request is drained a moment so the close sends no reset.
   struct Pendiente {
     Socket socket;
     std::string peticion;
     std::chrono::steady_clock::time_point fin;
+    bool cerrando = false;
+    size_t drenados = 0;
   };
 
   // Answers a head; a worker that starts takes the socket from `cliente`.
