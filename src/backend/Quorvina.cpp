@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "backend/Configuracion.h"
@@ -49,6 +50,11 @@ int Left(std::chrono::steady_clock::time_point deadline) {
 }
 }  // namespace
 
+struct Quorvina::AccesoCanales {
+  std::mutex mutex;
+  const Canales* canales = nullptr;
+};
+
 Quorvina::Quorvina() {
   SetThreadName("quorvina");
   CrearDirectorios();
@@ -68,8 +74,12 @@ Quorvina::Quorvina() {
   if (!m_canales->Cargado()) NotificarCadena(NoticeKind::Info, 30501);
 
   GenerarLogDebug("Webrelay Entrada");
-  m_webrelay =
-      std::make_unique<WebRelay>([canales = m_canales.get()] { return canales->Snapshot(); });
+  m_accesoCanales = std::make_shared<AccesoCanales>();
+  m_accesoCanales->canales = m_canales.get();
+  m_webrelay = std::make_unique<WebRelay>([acceso = m_accesoCanales] {
+    std::lock_guard<std::mutex> lock(acceso->mutex);
+    return acceso->canales ? acceso->canales->Snapshot() : nullptr;
+  });
   m_webrelay->Start();
   GenerarLogDebug("Webrelay Salida");
 
@@ -87,6 +97,10 @@ Quorvina::~Quorvina() {
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");
   PLATFORM::StopOwnedWorker(m_webrelay, Left(deadline), "webrelay");
+  if (m_accesoCanales) {
+    std::lock_guard<std::mutex> lock(m_accesoCanales->mutex);
+    m_accesoCanales->canales = nullptr;
+  }
   PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
   PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");

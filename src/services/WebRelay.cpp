@@ -21,7 +21,8 @@ using Clock = std::chrono::steady_clock;
 constexpr int kRodajaMs = 250;  // every wait of the listener
 constexpr size_t kBloque = 512;
 constexpr int kPausaInicio = 100;  // ms after a worker starts
-constexpr int kEsperaParada = 2000;
+// For all workers together: the controller's own stop gives about 2 s.
+constexpr int kEsperaParada = 1500;
 constexpr size_t kMaxClaveLog = 64;
 constexpr int kDrenajeMs = 200;
 constexpr size_t kMaxDrenaje = 64 * 1024;
@@ -249,9 +250,15 @@ void WebRelay::PararTodos() {
     for (auto& w : m_workers) todos.push_back(std::move(w.second));
     m_workers.clear();
   }
-  // All asked first, so that they end side by side.
+  // All asked first, so that they end side by side, within one deadline.
+  const auto fin = Clock::now() + std::chrono::milliseconds(kEsperaParada);
   for (auto& w : todos) w->Parar();
-  for (auto& w : todos) PLATFORM::StopOwnedWorker(w, kEsperaParada, "relay " + w->Clave());
+  for (auto& w : todos) {
+    const auto falta = std::chrono::duration_cast<std::chrono::milliseconds>(fin - Clock::now());
+    // At least 1: a wait of 0 would have no limit.
+    const int ms = static_cast<int>(std::max<int64_t>(1, falta.count()));
+    PLATFORM::StopOwnedWorker(w, ms, "relay " + w->Clave());
+  }
 }
 
 void WebRelay::Avanzar(Pendiente& pendiente, bool legible) {
