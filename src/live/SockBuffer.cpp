@@ -68,11 +68,11 @@ void* SockBuffer::Process() {
     }
     const bool sent = Enviar(entry.data, entry.length);
     m_pool.Done(entry);
-    if (!sent) {
-      Finalizar();
-      break;
-    }
+    if (!sent) break;
   }
+  // Ended before the pool closes: a producer that finds no buffer can tell
+  // a dead connection from a full queue.
   m_estado = 100;
+  Finalizar();
   return nullptr;
 }
