@@ -13,8 +13,8 @@ constexpr auto kEsperaCola = std::chrono::milliseconds(1000);
 constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
 }  // namespace
 
-SockBuffer::SockBuffer(int socket, size_t maximo)
-    : m_socket(socket), m_pool(static_cast<size_t>(BUFSIZE), kPaso, maximo) {
+SockBuffer::SockBuffer(int socket, size_t maximo, size_t tamano)
+    : m_socket(socket), m_pool(tamano > 0 ? tamano : static_cast<size_t>(BUFSIZE), kPaso, maximo) {
   SetThreadName("quorvina-sockbf");
   Start(true);
 }

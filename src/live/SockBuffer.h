@@ -16,8 +16,8 @@ class SockBuffer : public PLATFORM::CThread {
   static constexpr size_t kMaximo = 100;
 
   // `socket` is a connected TCP descriptor that the owner keeps and closes;
-  // `maximo` caps the buffers queued for it.
-  explicit SockBuffer(int socket, size_t maximo = kMaximo);
+  // `maximo` caps the buffers queued for it, each `tamano` bytes (0: BUFSIZE).
+  explicit SockBuffer(int socket, size_t maximo = kMaximo, size_t tamano = 0);
   ~SockBuffer() override;
 
   // The buffer to fill next, or null once finished (or after the client has

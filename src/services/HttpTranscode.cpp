@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -25,6 +26,12 @@ constexpr int kTimeoutCliente = 10;  // s, send and receive
 // Up to a second of a 40 Mbit/s channel: a worker the scheduler holds back
 // for a moment must not lose datagrams (the system caps it at rmem_max).
 constexpr int kRecepcion = 4 << 20;
+
+// A chunk of the client's stream: BUFSIZE, but at least one transport
+// packet (a smaller setting rounds down to nothing).
+int Chunk() {
+  return std::max(BUFSIZE, kTsPacket);
+}
 }  // namespace
 
 HttpTranscode::HttpTranscode(Socket cliente, int canal, const std::string& ip, int puerto,
@@ -40,7 +47,7 @@ HttpTranscode::HttpTranscode(Socket cliente, int canal, const std::string& ip, i
   timeval timeout{kTimeoutCliente, 0};
   setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
   setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-  int size = BUFSIZE;
+  int size = Chunk();
   setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof(size));
 }
 
@@ -87,7 +94,8 @@ void* HttpTranscode::Process() {
     m_error = true;
   } else {
     GenerarLogDebug("AbrirSalida HttpTranscode");
-    m_salida = std::make_unique<SockBuffer>(m_cliente.fd(), kMaximoBuffers);
+    m_salida =
+        std::make_unique<SockBuffer>(m_cliente.fd(), kMaximoBuffers, static_cast<size_t>(Chunk()));
     while (!Detener() && !m_error) {
       // No free chunk: the client is kMaximoBuffers behind, or gone.
       char* chunk = m_salida->GetBuffer(std::chrono::milliseconds(0));
