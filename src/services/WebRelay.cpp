@@ -24,6 +24,8 @@ constexpr int kPausaInicio = 100;  // ms after a worker starts
 // For all workers together: the controller's own stop gives about 2 s.
 constexpr int kEsperaParada = 1500;
 constexpr size_t kMaxClaveLog = 64;
+constexpr size_t kMaxTextoLog = 256;
+constexpr size_t kMaxPiezasLog = 16;  // "TempParametros" lines per request
 constexpr int kDrenajeMs = 200;
 constexpr size_t kMaxDrenaje = 64 * 1024;
 
@@ -46,6 +48,23 @@ std::vector<std::string> Partir(const std::string& texto, char separador) {
     if (fin == std::string::npos) return partes;
     inicio = fin + 1;
   }
+}
+
+// Client text for a log line: control bytes (a line break would forge a
+// line) shown as \xNN, and at most `maximo` bytes of it.
+std::string ParaLog(const std::string& texto, size_t maximo = kMaxTextoLog) {
+  std::string salida;
+  for (size_t i = 0; i < texto.size() && i < maximo; ++i) {
+    const auto c = static_cast<unsigned char>(texto[i]);
+    if (c >= 0x20 && c != 0x7F) {
+      salida += static_cast<char>(c);
+    } else {
+      char hex[5];
+      snprintf(hex, sizeof(hex), "\\x%02X", c);
+      salida += hex;
+    }
+  }
+  return salida;
 }
 
 bool EnviarTodo(int fd, const char* datos, size_t largo) {
@@ -120,7 +139,7 @@ int WebRelay::RecibirTrozo(int fd, std::string& peticion) {
 bool WebRelay::ParsearGET(const std::string& peticion, int fd, const ChannelMap& canales,
                           const std::function<bool(const Parametros&)>& hayPlaza,
                           Parametros& parametros, int& canal) {
-  GenerarLogDebug("ParsearGET 1 " + peticion.substr(0, 256));
+  GenerarLogDebug("ParsearGET 1 " + ParaLog(peticion));
   canal = -1;
   // Anything short of a whole head within its limits gets the 500 head.
   const size_t finCabecera = peticion.find("\r\n\r\n");
@@ -138,9 +157,10 @@ bool WebRelay::ParsearGET(const std::string& peticion, int fd, const ChannelMap&
     return false;
   }
   const std::string ruta = linea.substr(linea.find('/') + 1);
-  GenerarLogDebug("ParsearGET " + ruta);
+  GenerarLogDebug("ParsearGET " + ParaLog(ruta));
+  size_t piezas = 0;
   for (const std::string& pieza : Partir(ruta, '&')) {
-    GenerarLogDebug("TempParametros " + pieza);
+    if (++piezas <= kMaxPiezasLog) GenerarLogDebug("TempParametros " + ParaLog(pieza));
     const std::vector<std::string> partes = Partir(pieza, '=');
     if (partes.size() < 2) continue;
     parametros.emplace(partes[0], partes[1].substr(0, partes[1].find('.')));
@@ -151,7 +171,7 @@ bool WebRelay::ParsearGET(const std::string& peticion, int fd, const ChannelMap&
     Response(fd, 500, false);
     return false;
   }
-  GenerarLogDebug("ParsearGET 6 " + pedido->second);
+  GenerarLogDebug("ParsearGET 6 " + ParaLog(pedido->second));
   const int id = ConvertStringtoint(pedido->second);
   const auto encontrado = canales.find(id);
   // Only the operator's multicast channels are relayed: nothing a client
@@ -200,7 +220,7 @@ void WebRelay::Atender(Socket& cliente, const std::string& peticion) {
   const std::string clave = Clave(parametros);
   const Canal& datos = canales.at(canal);
   auto worker = std::make_unique<HttpTranscode>(std::move(cliente), canal, datos.ip, datos.puerto,
-                                                clave.substr(0, kMaxClaveLog));
+                                                ParaLog(clave, kMaxClaveLog));
   worker->Start();
   std::unique_ptr<HttpTranscode> anterior;
   {
@@ -210,7 +230,7 @@ void WebRelay::Atender(Socket& cliente, const std::string& peticion) {
     sitio = std::move(worker);
   }
   if (anterior) {
-    GenerarLogDebug("Relay clave relevada " + clave.substr(0, kMaxClaveLog));
+    GenerarLogDebug("Relay clave relevada " + ParaLog(clave, kMaxClaveLog));
     anterior->Parar();
     m_relevados.push_back(std::move(anterior));
   }
