@@ -221,7 +221,8 @@ void WebRelay::Atender(Socket& cliente, const std::string& peticion) {
   const Canal& datos = canales.at(canal);
   auto worker = std::make_unique<HttpTranscode>(std::move(cliente), canal, datos.ip, datos.puerto,
                                                 ParaLog(clave, kMaxClaveLog));
-  worker->Start();
+  // The client has its 200 head already: say why it gets no stream.
+  if (!worker->Start()) GenerarLogError("Relay no se puede iniciar el cliente " + worker->Clave());
   std::unique_ptr<HttpTranscode> anterior;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -338,6 +339,7 @@ void* WebRelay::Process() {
         SleepFor(kPausaInicio);
       } else {
         fallando = false;
+        GenerarLogDebug("clientSock");
         GenerarLogDebug("clientSock > 0");
         if (pendientes.size() >= kMaxPendientes) {
           // The oldest gives way: a flood cannot shut newcomers out.
