@@ -197,13 +197,18 @@ bool CommandRunner::serve(double limit) {
   // The add-on serves other devices (its web relay) until a signal or the
   // time, then the run goes on to destroy it as usual.
   struct sigaction action {};
+  struct sigaction term {};
+  struct sigaction interrupt {};
   action.sa_handler = onSignal;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, &term);
+  sigaction(SIGINT, &action, &interrupt);
   print("serving");
   const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
   while (!g_signalled && (limit <= 0 || std::chrono::steady_clock::now() < end))
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The later commands are interrupted as usual again.
+  sigaction(SIGTERM, &term, nullptr);
+  sigaction(SIGINT, &interrupt, nullptr);
   return host_.isRunning();
 }
 
