@@ -105,7 +105,7 @@ TEST(WebRelayTest, ChunksCarryWholePacketsAndSpillIntoTheNext) {
       Rtp(Packets(7, 'a')),      // 1328 bytes: spills past the 1000-byte chunk
       "",                        // empty
       std::string(11, 'z'),      // shorter than an RTP header
-      Rtp(Packets(2, 'b'), 15),  // CSRCs past its end: raw, and no whole packets
+      Rtp(Packets(2, 'b'), 15),  // 316 bytes after 15 CSRCs: no whole packets
       Packets(7, 'c'),           // raw transport stream
       std::string(200, 0x47),    // not whole packets
   };
