@@ -74,7 +74,10 @@ bool Analizar(const char* action, const std::string& body, rapidjson::Document& 
     return false;
   }
   GenerarLogDebug(name + " HasMember resultCode");
-  if (!doc.HasMember("resultCode")) return false;
+  if (!doc.HasMember("resultCode")) {
+    GenerarLogError(name + ": respuesta sin resultCode");
+    return false;
+  }
   code = ObtenerValorJson(doc["resultCode"]);
   return true;
 }

@@ -67,7 +67,7 @@ TEST_F(ApiGrabacionesTest, ResultCodesDecideEachBookingRequest) {
       {"delete, not an object", [] { return delRecording(77, 1001); }, "delRecording", "[0]",
        nullptr, false, "no es un objeto"},
       {"delete, no resultCode", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultText":"x"})", nullptr, false},
+       R"({"resultText":"x"})", nullptr, false, "respuesta sin resultCode"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
