@@ -311,12 +311,14 @@ int Recordings::AddRecording(const DatosTemporizador& t, const std::string& fich
 
 bool Recordings::CargarRecordingsCloud() {
   MapaGrabaciones nube;
-  if (!RecordingListGrabaciones(&nube)) return false;
-  ComprobarGrabacionesCloud(nube);
+  EntradasOmitidas omitidas;
+  if (!RecordingListGrabaciones(&nube, &omitidas)) return false;
+  ComprobarGrabacionesCloud(nube, omitidas);
   return true;
 }
 
-void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube) {
+void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube,
+                                           const EntradasOmitidas& omitidas) {
   std::vector<DatosGrabacion> nuevas;
   std::vector<std::string> idas;
   {
@@ -332,8 +334,12 @@ void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube) {
                         " con el numero de una local: omitida");
       }
     }
+    // An entry the reader passed over may still be on the server; with one
+    // whose id could not be read, nothing counts as gone this time.
     for (const auto& kv : m_lista)
-      if (kv.second.Cloud && nube.count(kv.first) == 0) idas.push_back(kv.first);
+      if (!omitidas.sinId && kv.second.Cloud && nube.count(kv.first) == 0 &&
+          omitidas.ids.count(kv.first) == 0)
+        idas.push_back(kv.first);
   }
   for (DatosGrabacion& g : nuevas) {
     if (PararProceso) return;

@@ -22,6 +22,7 @@
 
 class Canales;
 struct Canal;
+struct EntradasOmitidas;
 
 using MapaGrabaciones = std::map<std::string, DatosGrabacion>;
 
@@ -83,7 +84,7 @@ class Recordings {
   static std::string FicheroLogo(const std::string& id);
 
  private:
-  void ComprobarGrabacionesCloud(const MapaGrabaciones& nube);
+  void ComprobarGrabacionesCloud(const MapaGrabaciones& nube, const EntradasOmitidas& omitidas);
   void CompletarImagenesPendientes();
   bool EsCloud(const std::string& id) const;
   bool CanalConocido(int id, Canal& canal) const;

@@ -95,20 +95,24 @@ TEST_F(ApiGrabacionesTest, ListEntriesFollowTheirMembers) {
     std::string result;  // the "result" member, or the whole resultData when it starts with '!'
     bool ok;
     size_t added;
+    const char* skipped;  // ids passed over, "?" for one without a readable id
     const char* logged;
   } cases[] = {
-      {"milliseconds truncated", "[" + entry + R"(,"seriesName":null,"season":"3"}])", true, 1},
+      {"milliseconds truncated", "[" + entry + R"(,"seriesName":null,"season":"3"}])", true, 1, ""},
+      {"optional members null", "[" + entry + R"(,"season":null,"episode":null}])", true, 1, ""},
       {"required member missing",
        "[" + entry +
            R"(},{"id":8,"service_uid":1,"begintime":0,)"
            R"("endtime":0,"name":"x"}])",
-       true, 1, "sin hd valido"},
-      {"member of another type", "[" + entry + R"(,"episode":"7"}])", true, 0,
+       true, 1, "8", "sin hd valido"},
+      {"member of another type", "[" + entry + R"(,"episode":"7"}])", true, 0, "7",
        "sin episode valido"},
-      {"duplicate id keeps the first", "[" + entry + "}," + entry + R"(,"name":"otro"}])", true, 1},
-      {"result not a list", R"({"id":7})", false, 0, "result no es una lista"},
-      {"no result", "!{}", true, 0},
-      {"resultData not an object", "![]", false, 0, "resultData no es un objeto"},
+      {"id unreadable", "[" + entry + R"(},{"id":"9"}])", true, 1, "?", "sin id valido"},
+      {"duplicate id keeps the first", "[" + entry + "}," + entry + R"(,"name":"otro"}])", true, 1,
+       ""},
+      {"result not a list", R"({"id":7})", false, 0, "", "result no es una lista"},
+      {"no result", "!{}", true, 0, ""},
+      {"resultData not an object", "![]", false, 0, "", "resultData no es un objeto"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,9 +120,15 @@ TEST_F(ApiGrabacionesTest, ListEntriesFollowTheirMembers) {
         c.result[0] == '!' ? c.result.substr(1) : R"({"result":)" + c.result + "}";
     std::map<std::string, DatosGrabacion> list;
     list["1"].strTitle = "ya estaba";
-    EXPECT_EQ(LeerListaGrabaciones(R"({"resultCode":"0","resultData":)" + data + "}", &list), c.ok);
+    EntradasOmitidas omitidas;
+    EXPECT_EQ(
+        LeerListaGrabaciones(R"({"resultCode":"0","resultData":)" + data + "}", &list, &omitidas),
+        c.ok);
     EXPECT_EQ(list.size(), 1 + c.added);
     EXPECT_EQ(list["1"].strTitle, "ya estaba");
+    std::string skipped = omitidas.sinId ? "?" : "";
+    for (const std::string& id : omitidas.ids) skipped += id;
+    EXPECT_EQ(skipped, c.skipped);
     if (c.logged != nullptr) {
       EXPECT_TRUE(host.Logged(c.logged));
     }
