@@ -25,6 +25,7 @@ std::atomic<bool> recordingCargadoCompleto{false};
 
 namespace {
 
+constexpr char kCopia[] = ".tmp";
 constexpr char kDeclaracion[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 constexpr char kRutaDetalle[] = "/appserver/bktv.do?action=getEpgInfo&extInfoID=%d&tvWholesaler=1";
 
@@ -46,6 +47,37 @@ bool ObtenerDetalle(int id, DetalleProgramaEPG& detalle) {
   if (body.empty() || !LeerRespuestaDetalle(body, detalle)) return false;
   GenerarPlotOutline(detalle, EtiquetasDetalle::DelHost());
   return true;
+}
+
+// Every byte written, flushed and closed.
+bool EscribirEntero(const std::string& path, const std::string& text) {
+  HostFile file = HostFile::ForWrite(path, true);
+  if (!file || !file.Write(text)) return false;
+  TheHost().FlushFile(file.handle());
+  file.Close();
+  return true;
+}
+
+// The host's files have no rename, so a rewrite goes whole to "<name>.tmp"
+// first: when the disk is full the old file stays as it was, and when the
+// file itself is cut the copy is complete for the next load.
+bool Reescribir(const std::string& path, const std::string& text) {
+  const std::string copia = path + kCopia;
+  if (!EscribirEntero(copia, text)) {
+    TheHost().DeleteFile(copia);
+    return false;
+  }
+  if (!EscribirEntero(path, text)) return false;
+  TheHost().DeleteFile(copia);
+  return true;
+}
+
+// A stored file, or its complete copy when the file is missing or cut.
+XMLNode LeerGuardado(const std::string& path, const char* root, const std::string& name) {
+  XMLNode node = ParseStoredFile(path, root, name);
+  if (node.isEmpty() && TheHost().FileExists(path + kCopia))
+    node = ParseStoredFile(path + kCopia, root, name + kCopia);
+  return node;
 }
 
 }  // namespace
@@ -112,7 +144,7 @@ std::string Recordings::GenerarXMLLastPlay(int position) {
 }
 
 bool Recordings::GrabarRecordings(const DatosGrabacion& g) {
-  if (EscribirFichero(FicheroMetadatos(g.strRecordingId), GenerarXML(g))) return true;
+  if (Reescribir(FicheroMetadatos(g.strRecordingId), GenerarXML(g))) return true;
   GenerarLogError("No se puede escribir la grabacion " + g.strRecordingId);
   return false;
 }
@@ -130,8 +162,15 @@ bool Recordings::CanalConocido(int id, Canal& canal) const {
 void Recordings::CargarRecordings() {
   MapaGrabaciones lista;
   std::set<std::string> sinImagen;
+  std::set<std::string> nombres;
   for (const std::string& name : ListarFicheros(PathRecordingsRecordings)) {
-    if (!CoincidePatronFinal(name, ".xml")) continue;
+    // A copy left by a rewrite that failed stands for its missing file.
+    if (CoincidePatronFinal(name, std::string(".xml") + kCopia))
+      nombres.insert(name.substr(0, name.size() - sizeof(kCopia) + 1));
+    else if (CoincidePatronFinal(name, ".xml"))
+      nombres.insert(name);
+  }
+  for (const std::string& name : nombres) {
     DatosGrabacion g = LeerRecordings(PathCombine(PathRecordingsRecordings, name), false);
     if (g.iUniqueBroadcastId != 0 && g.strIconPath != FicheroLogo(g.strRecordingId))
       sinImagen.insert(g.strRecordingId);
@@ -178,7 +217,7 @@ DatosGrabacion Recordings::DesdeXML(const XMLNode& root, bool* sinHD) {
 }
 
 DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descargar) {
-  const XMLNode root = ParseStoredFile(path, "Recording", "Grabacion " + path);
+  const XMLNode root = LeerGuardado(path, "Recording", "Grabacion " + path);
   if (root.isEmpty()) return DatosGrabacion();
   bool sinHD = false;
   DatosGrabacion g = DesdeXML(root, &sinHD);
@@ -246,7 +285,7 @@ void Recordings::CompletarDatos(DatosGrabacion& g) {
 }
 
 int Recordings::GetContadorRecording() {
-  const XMLNode root = ParseStoredFile(PathContadorRecordings, "Recording", "Contador");
+  const XMLNode root = LeerGuardado(PathContadorRecordings, "Recording", "Contador");
   const std::string stored = RecordingValorClave(root, "Contador");
   int numero;
   {
@@ -264,7 +303,7 @@ void Recordings::SetContadorRecording(int contador) {
   // Two numbers given out at once may be written out of order: whoever
   // finds a later one given out writes that one too.
   for (;;) {
-    if (!EscribirFichero(PathContadorRecordings, GenerarXMLContador(contador)))
+    if (!Reescribir(PathContadorRecordings, GenerarXMLContador(contador)))
       GenerarLogError("No se puede escribir el contador de grabaciones");
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_ultimo <= contador) return;
@@ -446,6 +485,7 @@ void Recordings::BorrarRecording(const std::string& id, const std::string& video
   const std::string logo = FicheroLogo(id);
   if (host.FileExists(logo)) host.DeleteFile(logo);
   const std::string metadatos = FicheroMetadatos(id);
+  if (host.FileExists(metadatos + kCopia)) host.DeleteFile(metadatos + kCopia);
   if (host.FileExists(metadatos)) {
     if (!g.idSerie.empty()) EliminarSerie(g);
     host.DeleteFile(metadatos);
@@ -495,13 +535,13 @@ int Recordings::GetRecordingPlayCount(const std::string& id) const {
 
 void Recordings::SetRecordingLastPlayedPosition(const std::string& id, int position) {
   if (EsCloud(id)) return;
-  if (!EscribirFichero(FicheroLastPlay(id), GenerarXMLLastPlay(position)))
+  if (!Reescribir(FicheroLastPlay(id), GenerarXMLLastPlay(position)))
     GenerarLogError("No se puede escribir la posicion de " + id);
 }
 
 int Recordings::GetRecordingLastPlayedPosition(const std::string& id) const {
   if (EsCloud(id)) return 0;
-  const XMLNode root = ParseStoredFile(FicheroLastPlay(id), "LastPlayRecordings", "LastPlay " + id);
+  const XMLNode root = LeerGuardado(FicheroLastPlay(id), "LastPlayRecordings", "LastPlay " + id);
   return static_cast<int>(ConvertStringtoTimer(RecordingValorClave(root, "LastPlay")));
 }
 

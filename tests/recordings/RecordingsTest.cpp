@@ -3,6 +3,7 @@
 // keep of the host's changes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "common/HttpGlobals.h"
@@ -89,6 +90,25 @@ TEST_F(RecordingsTest, FilesAreWrittenExactlyAndReadBack) {
   EXPECT_EQ(r->LeerRecordings(host.user().file("Recordings/Recordings/8.xml")).strRecordingId, "");
   EXPECT_EQ(host.LevelOfLog("no valido"), "error");
   EXPECT_EQ(host.user().Read("Recordings/Recordings/7.xml"), text);
+
+  // The copy can't be written (as on a full disk): the old file stays, one line tells.
+  const std::string copy = host.user().file("Recordings/Recordings/7.xml.tmp");
+  std::filesystem::create_directory(copy);
+  g.strTitle = "otro";
+  EXPECT_FALSE(r->GrabarRecordings(g));
+  EXPECT_EQ(host.user().Read("Recordings/Recordings/7.xml"), text);
+  EXPECT_EQ(host.LevelOfLog("No se puede escribir la grabacion 7"), "error");
+  std::filesystem::remove(copy);
+  // A complete copy stands for its lost file, and goes at the next rewrite.
+  g.strRecordingId = "9";
+  host.user().Write("Recordings/Recordings/9.xml.tmp", Recordings::GenerarXML(g));
+  r = Load();
+  DatosGrabacion nine;
+  ASSERT_TRUE(r->GetRecording("9", nine));
+  EXPECT_EQ(nine.strTitle, "otro");
+  EXPECT_TRUE(r->GrabarRecordings(nine));
+  EXPECT_FALSE(std::filesystem::exists(host.user().file("Recordings/Recordings/9.xml.tmp")));
+  EXPECT_EQ(host.user().Read("Recordings/Recordings/9.xml"), Recordings::GenerarXML(g));
 }
 
 TEST_F(RecordingsTest, NumberingAndSeriesFileNames) {
