@@ -1,5 +1,6 @@
 #include "recordings/Recordings.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/Conversions.h"
@@ -170,8 +171,10 @@ void Recordings::CargarRecordings() {
     else if (CoincidePatronFinal(name, ".xml"))
       nombres.insert(name);
   }
+  int mayorLocal = 0;
   for (const std::string& name : nombres) {
     DatosGrabacion g = LeerRecordings(PathCombine(PathRecordingsRecordings, name), false);
+    if (!g.Cloud) mayorLocal = std::max(mayorLocal, ConvertStringtoint(g.strRecordingId));
     if (g.iUniqueBroadcastId != 0 && g.strIconPath != FicheroLogo(g.strRecordingId))
       sinImagen.insert(g.strRecordingId);
     if (!g.idSerie.empty()) ActualizarSerie(g);
@@ -180,6 +183,8 @@ void Recordings::CargarRecordings() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_lista = std::move(lista);
   m_sinImagen = std::move(sinImagen);
+  // Without a counter file, numbering goes on above the local recordings.
+  m_ultimo = std::max(m_ultimo, mayorLocal);
 }
 
 DatosGrabacion Recordings::DesdeXML(const XMLNode& root, bool* sinHD) {
@@ -287,13 +292,19 @@ void Recordings::CompletarDatos(DatosGrabacion& g) {
 int Recordings::GetContadorRecording() {
   const XMLNode root = LeerGuardado(PathContadorRecordings, "Recording", "Contador");
   const std::string stored = RecordingValorClave(root, "Contador");
+  const int guardado = stored.empty() ? 0 : ConvertStringtoint(stored);
   int numero;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    // A number given out in this run is never given again, whatever the file says.
-    numero = (stored.empty() ? 0 : ConvertStringtoint(stored)) + 1;
-    if (numero <= m_ultimo) numero = m_ultimo + 1;
-    m_ultimo = numero;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      // A number given out in this run is never given again, whatever the
+      // file says, nor one a listed recording, local or cloud, has.
+      numero = std::max(guardado, m_ultimo) + 1;
+      m_ultimo = numero;
+      const std::string id = convertInttoString(numero);
+      if (m_lista.count(id) != 0 || m_nube.count(id) != 0) continue;
+    }
+    if (!TheHost().FileExists(FicheroMetadatos(convertInttoString(numero)))) break;
   }
   SetContadorRecording(numero);
   return numero;

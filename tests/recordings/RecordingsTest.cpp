@@ -143,6 +143,17 @@ TEST_F(RecordingsTest, NumberingAndSeriesFileNames) {
   r = Load();
   ASSERT_TRUE(r->GetRecording("1", first));
   EXPECT_EQ(first.strStreamURL, renamed);
+
+  // Without the counter, numbers go on above the stored local ones and pass
+  // over a cloud recording's.
+  DatosGrabacion cloud = Local("4", "");
+  cloud.Cloud = true;
+  r->GrabarRecordings(cloud);
+  std::filesystem::remove(host.user().file("Recordings/Contador.xml"));
+  r = Load();
+  EXPECT_EQ(r->AddRecording(t, Video("tres.ts"), nullptr, 1000, 1600, -1), 3);
+  EXPECT_EQ(r->AddRecording(t, Video("cinco.ts"), nullptr, 1000, 1600, -1), 5);
+  EXPECT_EQ(host.user().Read("Recordings/Recordings/4.xml"), Recordings::GenerarXML(cloud));
 }
 
 TEST_F(RecordingsTest, LocalChangesSurviveARestartAndCloudEntriesIgnoreThem) {
