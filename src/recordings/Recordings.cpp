@@ -371,6 +371,7 @@ void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube,
                                            const EntradasOmitidas& omitidas) {
   std::vector<DatosGrabacion> nuevas;
   std::vector<std::string> idas;
+  std::vector<std::string> omitidasAhora;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nube = nube;
@@ -378,10 +379,9 @@ void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube,
       const auto it = m_lista.find(kv.first);
       if (it == m_lista.end()) {
         nuevas.push_back(kv.second);
-      } else if (!it->second.Cloud) {
+      } else if (!it->second.Cloud && m_avisadas.insert(kv.first).second) {
         // Its file name is the local recording's: that one stays whole.
-        GenerarLogError("Grabacion en la nube " + kv.first +
-                        " con el numero de una local: omitida");
+        omitidasAhora.push_back(kv.first);
       }
     }
     // An entry the reader passed over may still be on the server; with one
@@ -391,6 +391,8 @@ void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube,
           omitidas.ids.count(kv.first) == 0)
         idas.push_back(kv.first);
   }
+  for (const std::string& id : omitidasAhora)
+    GenerarLogError("Grabacion en la nube " + id + " con el numero de una local: omitida");
   for (DatosGrabacion& g : nuevas) {
     if (PararProceso) return;
     CompletarDatos(g);

@@ -93,9 +93,10 @@ class Recordings {
   void EliminarSerie(const DatosGrabacion& /*grabacion*/) {}
 
   const Canales& m_canales;
-  mutable std::mutex m_mutex;         // guards the four below
+  mutable std::mutex m_mutex;         // guards the five below
   MapaGrabaciones m_lista;            // the library
   MapaGrabaciones m_nube;             // the server's last list of finished recordings
   std::set<std::string> m_sinImagen;  // pictures to fetch at the next listing
+  std::set<std::string> m_avisadas;   // cloud ids hidden by a local number, logged once
   int m_ultimo = 0;                   // the last recording number given out
 };
