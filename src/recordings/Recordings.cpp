@@ -50,6 +50,21 @@ bool ObtenerDetalle(int id, DetalleProgramaEPG& detalle) {
   return true;
 }
 
+// Whether a file name starts with "<season>x<episode> " for these numbers,
+// whatever their width.
+bool ConPrefijo(const std::string& file, int temporada, int capitulo) {
+  size_t at = 0;
+  const auto numero = [&file, &at](int esperado) {
+    const size_t desde = at;
+    long long valor = 0;
+    while (at < file.size() && at - desde < 10 && file[at] >= '0' && file[at] <= '9')
+      valor = valor * 10 + (file[at++] - '0');
+    return at > desde && valor == esperado;
+  };
+  return numero(temporada) && at < file.size() && file[at++] == 'x' && numero(capitulo) &&
+         at < file.size() && file[at] == ' ';
+}
+
 // Every byte written, flushed and closed.
 bool EscribirEntero(const std::string& path, const std::string& text) {
   HostFile file = HostFile::ForWrite(path, true);
@@ -232,9 +247,11 @@ DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descarga
   if (g.EsSerieLocal()) {
     std::string folder, file;
     ObtenerDirectorioyFichero(g.strStreamURL, folder, file);
-    char prefix[32];
-    std::snprintf(prefix, sizeof(prefix), "%02dx%02d ", g.iTemporada, g.iCapitulo);
-    if (file.compare(0, 6, prefix) != 0) ModificarRutaGrabacion(g, folder + prefix + file);
+    if (!ConPrefijo(file, g.iTemporada, g.iCapitulo)) {
+      char prefix[32];
+      std::snprintf(prefix, sizeof(prefix), "%02dx%02d ", g.iTemporada, g.iCapitulo);
+      ModificarRutaGrabacion(g, folder + prefix + file);
+    }
   }
   if (!TheHost().FileExists(g.strIconPath))
     ComprobarLogo(g.iClientChannelUid, g.strRecordingId, g.iUniqueBroadcastId, g.strChannelName,
@@ -244,6 +261,10 @@ DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descarga
 
 bool Recordings::ModificarRutaGrabacion(DatosGrabacion& g, const std::string& ruta) {
   if (!TheHost().FileExists(g.strStreamURL)) return false;
+  if (TheHost().FileExists(ruta)) {
+    GenerarLogError("No se renombra " + g.strStreamURL + ": ya existe " + ruta);
+    return false;
+  }
   // The host's file functions have no rename; the video is a local file.
   if (std::rename(g.strStreamURL.c_str(), ruta.c_str()) != 0) {
     GenerarLogError("No se puede renombrar " + g.strStreamURL);

@@ -125,7 +125,10 @@ TEST_F(RecordingsTest, NumberingAndSeriesFileNames) {
   EXPECT_EQ(Recordings::GenerarXMLContador(1),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Recording>\n<Contador Value=\"1\" "
             "/>\n</Recording>\n");
-  EXPECT_EQ(r->AddRecording(t, Video("otra.ts"), nullptr, 1000, 1600, -1), 2);
+  DatosTemporizador t100 = t;
+  t100.iTemporada = 100;
+  t100.iCapitulo = 2;
+  EXPECT_EQ(r->AddRecording(t100, Video("otra.ts"), nullptr, 1000, 1600, -1), 2);
   DatosGrabacion first;
   ASSERT_TRUE(r->GetRecording("1", first));
   EXPECT_EQ(first.strDirectory, "El tiempo/Temporada 3");
@@ -143,6 +146,8 @@ TEST_F(RecordingsTest, NumberingAndSeriesFileNames) {
   r = Load();
   ASSERT_TRUE(r->GetRecording("1", first));
   EXPECT_EQ(first.strStreamURL, renamed);
+  ASSERT_TRUE(r->GetRecording("2", first));
+  EXPECT_EQ(first.strStreamURL, host.user().file("100x02 otra.ts"));
 
   // Without the counter, numbers go on above the stored local ones and pass
   // over a cloud recording's.
@@ -154,6 +159,12 @@ TEST_F(RecordingsTest, NumberingAndSeriesFileNames) {
   EXPECT_EQ(r->AddRecording(t, Video("tres.ts"), nullptr, 1000, 1600, -1), 3);
   EXPECT_EQ(r->AddRecording(t, Video("cinco.ts"), nullptr, 1000, 1600, -1), 5);
   EXPECT_EQ(host.user().Read("Recordings/Recordings/4.xml"), Recordings::GenerarXML(cloud));
+  // A name already taken is left alone.
+  std::ofstream(host.user().file("03x07 tres.ts")) << "otro";
+  r = Load();
+  EXPECT_EQ(host.user().Read("03x07 tres.ts"), "otro");
+  EXPECT_TRUE(std::filesystem::exists(host.user().file("tres.ts")));
+  EXPECT_EQ(host.LevelOfLog("ya existe"), "error");
 }
 
 TEST_F(RecordingsTest, LocalChangesSurviveARestartAndCloudEntriesIgnoreThem) {
