@@ -370,12 +370,12 @@ int Recordings::AddRecording(const DatosTemporizador& t, const std::string& fich
   g.HD = t.HD;
   g.Cloud = false;
   CompletarDatos(g);
-  GrabarRecordings(g);
-  if (!g.idSerie.empty()) ActualizarSerie(g);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lista[id] = g;
   }
+  GuardarEntrada(id);
+  if (!g.idSerie.empty()) ActualizarSerie(g);
   TheHost().TriggerRecordingUpdate();
   return numero;
 }
@@ -443,13 +443,14 @@ void Recordings::CompletarImagenesPendientes() {
     ComprobarLogo(g.iClientChannelUid, g.strRecordingId, g.iUniqueBroadcastId, g.strChannelName,
                   g.strIconPath);
     if (g.strIconPath == antes) continue;
-    GrabarRecordings(g);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_lista.find(g.strRecordingId);
-    if (it != m_lista.end()) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      const auto it = m_lista.find(g.strRecordingId);
+      if (it == m_lista.end()) continue;
       it->second.strIconPath = g.strIconPath;
       it->second.strChannelName = g.strChannelName;
     }
+    GuardarEntrada(g.strRecordingId);
   }
 }
 
@@ -519,12 +520,14 @@ void Recordings::BorrarRecording(const std::string& id, const std::string& video
   const std::string logo = FicheroLogo(id);
   if (host.FileExists(logo)) host.DeleteFile(logo);
   const std::string metadatos = FicheroMetadatos(id);
-  if (host.FileExists(metadatos + kCopia)) host.DeleteFile(metadatos + kCopia);
-  if (host.FileExists(metadatos)) {
-    if (!g.idSerie.empty()) EliminarSerie(g);
-    host.DeleteFile(metadatos);
-  }
   {
+    // No rewrite of the entry may bring its file back.
+    std::lock_guard<std::mutex> escritura(m_escritura);
+    if (host.FileExists(metadatos + kCopia)) host.DeleteFile(metadatos + kCopia);
+    if (host.FileExists(metadatos)) {
+      if (!g.idSerie.empty()) EliminarSerie(g);
+      host.DeleteFile(metadatos);
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lista.erase(id);
     m_sinImagen.erase(id);
@@ -533,31 +536,31 @@ void Recordings::BorrarRecording(const std::string& id, const std::string& video
   if (g.EsSerieLocal() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();
 }
 
-void Recordings::RenameRecording(const std::string& id, const std::string& titulo) {
+bool Recordings::GuardarEntrada(const std::string& id) {
+  std::lock_guard<std::mutex> escritura(m_escritura);
   DatosGrabacion g;
-  if (!GetRecording(id, g) || g.Cloud) return;
-  DatosGrabacion stored = LeerRecordings(FicheroMetadatos(id));
-  if (stored.strRecordingId != id) stored = g;
-  stored.strTitle = titulo;
-  GrabarRecordings(stored);
+  return GetRecording(id, g) && GrabarRecordings(g);
+}
+
+void Recordings::RenameRecording(const std::string& id, const std::string& titulo) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_lista.find(id);
-    if (it != m_lista.end()) it->second.strTitle = titulo;
+    if (it == m_lista.end() || it->second.Cloud) return;
+    it->second.strTitle = titulo;
   }
+  GuardarEntrada(id);
   TheHost().TriggerRecordingUpdate();
 }
 
 void Recordings::SetRecordingPlayCount(const std::string& id, int count) {
-  DatosGrabacion g;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_lista.find(id);
     if (it == m_lista.end() || it->second.Cloud) return;
     it->second.iPlayCount = count;
-    g = it->second;
   }
-  GrabarRecordings(g);
+  GuardarEntrada(id);
   TheHost().TriggerRecordingUpdate();
 }
 
@@ -591,7 +594,7 @@ void Recordings::PasarRecordingaLocal(const std::string& id, const std::string& 
     it->second.Cloud = false;
     g = it->second;
   }
-  GrabarRecordings(g);
+  GuardarEntrada(id);
   delRecording(g.iUniqueBroadcastId, g.iClientChannelUid);
   TheHost().TriggerRecordingUpdate();
   if (!g.idSerie.empty() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();

@@ -86,6 +86,9 @@ class Recordings {
  private:
   void ComprobarGrabacionesCloud(const MapaGrabaciones& nube, const EntradasOmitidas& omitidas);
   void CompletarImagenesPendientes();
+  // Rewrites an entry's file from the library. Rewrites go one at a time,
+  // each with the entry as it is then, so changes made at once all reach it.
+  bool GuardarEntrada(const std::string& id);
   bool EsCloud(const std::string& id) const;
   bool CanalConocido(int id, Canal& canal) const;
   // The series scheduler's hooks; they do nothing until series are built.
@@ -93,6 +96,7 @@ class Recordings {
   void EliminarSerie(const DatosGrabacion& /*grabacion*/) {}
 
   const Canales& m_canales;
+  std::mutex m_escritura;             // orders the rewrites of metadata files; taken before m_mutex
   mutable std::mutex m_mutex;         // guards the five below
   MapaGrabaciones m_lista;            // the library
   MapaGrabaciones m_nube;             // the server's last list of finished recordings

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "common/HttpGlobals.h"
 #include "common/SettingValues.h"
@@ -202,6 +203,27 @@ TEST_F(RecordingsTest, LocalChangesSurviveARestartAndCloudEntriesIgnoreThem) {
   EXPECT_EQ(Ids(*r), (std::vector<std::string>{"1", "2", "900"}));
   OcultarRecordingseries = true;
   EXPECT_EQ(Ids(*r), (std::vector<std::string>{"1", "900"}));
+}
+
+TEST_F(RecordingsTest, ChangesFromSeveralThreadsAreAllKept) {
+  std::unique_ptr<Recordings> r = Load();
+  r->GrabarRecordings(Local("1", Video("uno.ts")));
+  r = Load();
+  constexpr int kVeces = 40;
+  std::thread titles([&r] {
+    for (int i = 1; i <= kVeces; ++i) r->RenameRecording("1", "T" + std::to_string(i));
+  });
+  std::thread counts([&r] {
+    for (int i = 1; i <= kVeces; ++i) r->SetRecordingPlayCount("1", i);
+  });
+  for (int i = 0; i < kVeces; ++i) r->GetRecordings();
+  titles.join();
+  counts.join();
+  r = Load();
+  DatosGrabacion g;
+  ASSERT_TRUE(r->GetRecording("1", g));
+  EXPECT_EQ(g.strTitle, "T40");
+  EXPECT_EQ(g.iPlayCount, kVeces);
 }
 
 TEST_F(RecordingsTest, CloudIdOfALocalNumberKeepsTheLocalFile) {
