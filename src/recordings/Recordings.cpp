@@ -28,7 +28,6 @@ namespace {
 
 constexpr char kCopia[] = ".tmp";
 constexpr char kDeclaracion[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-constexpr char kRutaDetalle[] = "/appserver/bktv.do?action=getEpgInfo&extInfoID=%d&tvWholesaler=1";
 
 void Elemento(std::string& xml, const char* name, const std::string& value) {
   xml += "<";
@@ -36,18 +35,6 @@ void Elemento(std::string& xml, const char* name, const std::string& value) {
   xml += " Value=\"";
   xml += value;
   xml += "\" />\n";
-}
-
-// The programme's details from the application server; false without them.
-bool ObtenerDetalle(int id, DetalleProgramaEPG& detalle) {
-  if (id == 0 || PararProceso) return false;
-  char path[sizeof(kRutaDetalle) + 16];
-  std::snprintf(path, sizeof(path), kRutaDetalle, id);
-  http cliente;
-  const std::string body = cliente.ObtenerStringhttp(httpHostQuorvina, PuertoHttpQuorvina, path);
-  if (body.empty() || !LeerRespuestaDetalle(body, detalle)) return false;
-  GenerarPlotOutline(detalle, EtiquetasDetalle::DelHost());
-  return true;
 }
 
 // Whether a file name starts with "<season>x<episode> " for these numbers,
@@ -297,6 +284,11 @@ void Recordings::ComprobarLogo(int canal, const std::string& id, int broadcastId
   }
 }
 
+const EtiquetasDetalle& Recordings::Etiquetas() {
+  std::call_once(m_etiquetasLeidas, [this] { m_etiquetas = EtiquetasDetalle::DelHost(); });
+  return m_etiquetas;
+}
+
 void Recordings::CompletarDatos(DatosGrabacion& g) {
   g.strDirectory.clear();
   if (!g.idSerie.empty())
@@ -304,7 +296,8 @@ void Recordings::CompletarDatos(DatosGrabacion& g) {
   DetalleProgramaEPG detalle;
   g.strPlotOutline.clear();
   g.strPlot.clear();
-  if (ObtenerDetalle(g.iUniqueBroadcastId, detalle))
+  if (g.iUniqueBroadcastId != 0 &&
+      PedirDetallePrograma(static_cast<uint32_t>(g.iUniqueBroadcastId), detalle, Etiquetas()))
     g.strPlot = detalle.plotOutline + "\r\n\r\n" + detalle.description;
   ComprobarLogo(g.iClientChannelUid, g.strRecordingId, g.iUniqueBroadcastId, g.strChannelName,
                 g.strIconPath);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/XMLNode.h"
+#include "epg/DetalleProgramaEPG.h"
 #include "recordings/DatosGrabacion.h"
 #include "recordings/DatosTemporizador.h"
 
@@ -91,6 +92,8 @@ class Recordings {
   bool GuardarEntrada(const std::string& id);
   bool EsCloud(const std::string& id) const;
   bool CanalConocido(int id, Canal& canal) const;
+  // The host's labels of the details summary, asked for once.
+  const EtiquetasDetalle& Etiquetas();
   // The series scheduler's hooks; they do nothing until series are built.
   void ActualizarSerie(const DatosGrabacion& /*grabacion*/) {}
   void EliminarSerie(const DatosGrabacion& /*grabacion*/) {}
@@ -103,4 +106,6 @@ class Recordings {
   std::set<std::string> m_sinImagen;  // pictures to fetch at the next listing
   std::set<std::string> m_avisadas;   // cloud ids hidden by a local number, logged once
   int m_ultimo = 0;                   // the last recording number given out
+  std::once_flag m_etiquetasLeidas;
+  EtiquetasDetalle m_etiquetas;
 };
