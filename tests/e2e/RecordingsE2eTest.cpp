@@ -206,11 +206,9 @@ TEST_F(RecordingsE2eTest, CleanUpHookAsksThenRemovesLocalEntriesWithoutVideo) {
   Local("1", "", true);
   Local("2", "", false);
   Local("3", "S", false);
-  {
-    std::ofstream(userDir_ + "/Recordings/Recordings/9000001.xml")
-        << "<?xml version=\"1.0\"?>\n<Recording>\n<strRecordingId Value=\"9000001\" />\n"
-        << "<Cloud Value=\"1\" />\n</Recording>\n";
-  }
+  std::ofstream(userDir_ + "/Recordings/Recordings/9000001.xml")
+      << "<?xml version=\"1.0\"?>\n<Recording>\n<strRecordingId Value=\"9000001\" />\n"
+      << "<Cloud Value=\"1\" />\n</Recording>\n";
   hostsim::Host& host = StartHost();  // no operator: the stored library only
   hostsim::GuiScript script;
   ASSERT_TRUE(script

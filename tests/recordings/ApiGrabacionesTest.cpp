@@ -2,8 +2,6 @@
 // reader's rules and the size bound, against a loopback server.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "common/HttpGlobals.h"
 #include "common/SettingValues.h"
 #include "recordings/ApiGrabaciones.h"
@@ -37,37 +35,31 @@ class ApiGrabacionesTest : public ::testing::Test {
 TEST_F(ApiGrabacionesTest, ResultCodesDecideEachBookingRequest) {
   const struct {
     const char* name;
-    std::function<bool()> call;
+    bool (*call)(int, int);
     const char* action;
     const char* answer;
     const char* cancelAnswer;  // for a delete that falls back to cancel
     bool result;
     const char* logged;
   } cases[] = {
-      {"set, number 0", [] { return setRecording(77, 1001); }, "setRecording",
-       R"({"resultCode":0})", nullptr, true},
-      {"set, text 0", [] { return setRecording(77, 1001); }, "setRecording",
-       R"({"resultCode":"0"})", nullptr, true},
-      {"set, other code", [] { return setRecording(77, 1001); }, "setRecording",
-       R"({"resultCode":3})", nullptr, false},
-      {"cancel, no booking", [] { return cancelRecording(77, 1001); }, "cancelRecording",
-       R"({"resultCode":-5})", nullptr, true},
-      {"cancel, refused", [] { return cancelRecording(77, 1001); }, "cancelRecording",
+      {"set, number 0", setRecording, "setRecording", R"({"resultCode":0})", nullptr, true},
+      {"set, text 0", setRecording, "setRecording", R"({"resultCode":"0"})", nullptr, true},
+      {"set, other code", setRecording, "setRecording", R"({"resultCode":3})", nullptr, false},
+      {"cancel, no booking", cancelRecording, "cancelRecording", R"({"resultCode":-5})", nullptr,
+       true},
+      {"cancel, refused", cancelRecording, "cancelRecording",
        R"({"resultCode":-4,"resultText":"no"})", nullptr, false, R"("resultText":"no")"},
-      {"cancel, no answer", [] { return cancelRecording(77, 1001); }, "none", "", nullptr, false,
-       "cancel sin respuesta"},
-      {"delete, finished", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultCode":0})", nullptr, true},
-      {"delete, not finished: cancel", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultCode":-2})", R"({"resultCode":0})", true},
-      {"delete, cancel refused", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultCode":-2})", R"({"resultCode":-4})", false},
-      {"delete, no answer", [] { return delRecording(77, 1001); }, "none", "", nullptr, false,
-       "del sin respuesta"},
-      {"delete, not an object", [] { return delRecording(77, 1001); }, "delRecording", "[0]",
-       nullptr, false, "no es un objeto"},
-      {"delete, no resultCode", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultText":"x"})", nullptr, false, "respuesta sin resultCode"},
+      {"cancel, no answer", cancelRecording, "none", "", nullptr, false, "cancel sin respuesta"},
+      {"delete, finished", delRecording, "delRecording", R"({"resultCode":0})", nullptr, true},
+      {"delete, not finished: cancel", delRecording, "delRecording", R"({"resultCode":-2})",
+       R"({"resultCode":0})", true},
+      {"delete, cancel refused", delRecording, "delRecording", R"({"resultCode":-2})",
+       R"({"resultCode":-4})", false},
+      {"delete, no answer", delRecording, "none", "", nullptr, false, "del sin respuesta"},
+      {"delete, not an object", delRecording, "delRecording", "[0]", nullptr, false,
+       "no es un objeto"},
+      {"delete, no resultCode", delRecording, "delRecording", R"({"resultText":"x"})", nullptr,
+       false, "respuesta sin resultCode"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -78,7 +70,7 @@ TEST_F(ApiGrabacionesTest, ResultCodesDecideEachBookingRequest) {
     fresh.AnswerOk(base + c.action + "&extInfoID=77&PIN=0&channelID=1001", c.answer);
     if (c.cancelAnswer != nullptr)
       fresh.AnswerOk(base + "cancelRecording&extInfoID=77&PIN=0&channelID=1001", c.cancelAnswer);
-    EXPECT_EQ(c.call(), c.result);
+    EXPECT_EQ(c.call(77, 1001), c.result);
     EXPECT_EQ(fresh.Requests().size(), c.cancelAnswer != nullptr ? 2u : 1u);
     if (c.logged != nullptr) {
       EXPECT_EQ(host.LevelOfLog(c.logged), "error");
