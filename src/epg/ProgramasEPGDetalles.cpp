@@ -85,6 +85,11 @@ void ProgramasEPG::ObtenerDetalles(time_t from, time_t to) {
 }
 
 bool ProgramasEPG::ObtenerInformacionAmpliadaEPG(uint32_t id, DetalleProgramaEPG& detalle) {
+  return PedirDetallePrograma(id, detalle, Etiquetas());
+}
+
+bool PedirDetallePrograma(uint32_t id, DetalleProgramaEPG& detalle,
+                          const EtiquetasDetalle& etiquetas) {
   if (PararProceso) return false;
   char path[sizeof(kRutaDetalle) + 16];
   std::snprintf(path, sizeof(path), kRutaDetalle, static_cast<unsigned int>(id));
@@ -92,6 +97,6 @@ bool ProgramasEPG::ObtenerInformacionAmpliadaEPG(uint32_t id, DetalleProgramaEPG
   const std::string body = cliente.ObtenerStringhttp(httpHostQuorvina, PuertoHttpQuorvina, path);
   if (body.empty()) return false;
   if (!LeerRespuestaDetalle(body, detalle)) return false;
-  GenerarPlotOutline(detalle, Etiquetas());
+  GenerarPlotOutline(detalle, etiquetas);
   return true;
 }
