@@ -12,6 +12,7 @@ PACKAGES=(
   libbenchmark-dev libpugixml-dev
   iproute2 util-linux
   ffmpeg
+  bind9-dnsutils dnsmasq-base
 )
 
 missing=()

@@ -9,6 +9,7 @@
 #include "LineUpReader.h"
 #include "StpPacketizer.h"
 #include "TvScenarioReader.h"
+#include "VodScenarioReader.h"
 
 namespace headend {
 
@@ -64,7 +65,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   std::vector<std::string> problems;
   JsonReader root(&doc, "", &problems);
   root.Only({"operator", "subscriber", "platform", "appServer", "carouselDefaults", "entryPoint",
-             "demarcations", "packages", "lineUp", "guide", "tv"});
+             "demarcations", "packages", "lineUp", "guide", "tv", "rtsp", "dns"});
   Scenario s;
   ReadOperator(root.Object("operator"), &s);
   ReadProfiles(root, &s);
@@ -79,6 +80,8 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   ReadDiscovery(root, &s);
   ReadGuide(root, &s);
   ReadTvSettings(root.Object("tv"), s.services, &s.tv);
+  ReadRtspSettings(root.Object("rtsp"), &s.rtsp);
+  ReadDnsSettings(root.Object("dns"), &s.dns);
   if (root.Empty()) problems.push_back("/: the scenario must be a JSON object");
   errors->clear();
   for (const auto& p : problems) *errors += p + "\n";

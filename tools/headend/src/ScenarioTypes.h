@@ -10,6 +10,7 @@
 
 #include "GuideTypes.h"
 #include "TvSettings.h"
+#include "VodSettings.h"
 
 // The records a scenario file describes, after defaults are applied.
 namespace headend {
@@ -148,6 +149,8 @@ struct Scenario {
   std::vector<Service> services;
   GuideSettings guide;
   TvSettings tv;
+  RtspSettings rtsp;
+  DnsSettings dns;
 
   std::vector<const Service*> ServicesOf(int demarcation) const {
     std::vector<const Service*> out;
