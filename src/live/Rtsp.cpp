@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kRebanadaMs = 250;
 constexpr int kBloqueControl = 1500;
+constexpr int kBufferRecepcion = 4 * 1024 * 1024;
 
 int64_t AhoraMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -316,6 +317,12 @@ bool rtsp::enviarsetup() {
     GenerarLogError("rtsp Error: no se puede abrir el puerto UDP " + convertInttoString(PuertoVOD));
     return false;
   }
+  // A recording comes at full rate from the start: room for a few hundred
+  // milliseconds of it while the host's thread is busy elsewhere.
+  const int recepcion = kBufferRecepcion;
+  if (setsockopt(m_datos.Socket.fd(), SOL_SOCKET, SO_RCVBUFFORCE, &recepcion, sizeof recepcion) !=
+      0)
+    setsockopt(m_datos.Socket.fd(), SOL_SOCKET, SO_RCVBUF, &recepcion, sizeof recepcion);
   sockaddr_in local{};
   socklen_t largo = sizeof local;
   getsockname(m_datos.Socket.fd(), reinterpret_cast<sockaddr*>(&local), &largo);

@@ -2,6 +2,9 @@
 // session's requests byte for byte, speeds, the bookmark, the resolver's
 // paths, the faults that must fail an open or end a session, and copies.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -70,6 +73,32 @@ std::string Escapado(const std::string& texto) {
   for (char c : texto) out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
   return out;
 }
+
+// Debian's dnsmasq as the operator's DNS server, with a CNAME to an address.
+class Dnsmasq {
+ public:
+  Dnsmasq() {
+    if (access("/usr/sbin/dnsmasq", X_OK) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      execl("/usr/sbin/dnsmasq", "dnsmasq", "--keep-in-foreground", "--no-resolv", "--no-hosts",
+            "--bind-interfaces", "--listen-address=172.26.23.3", "--port=53", "--user=root",
+            "--group=root", "--pid-file=", "--host-record=vod.quorvina.es,172.26.24.10",
+            "--cname=cdn.quorvina.es,vod.quorvina.es", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::this_thread::sleep_for(300ms);
+  }
+  ~Dnsmasq() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool running() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = -1;
+};
 
 class RtspTest : public ::testing::Test {
  protected:
@@ -162,6 +191,7 @@ TEST_F(RtspTest, OpensFailCleanlyAndTheNextOpenWorks) {
     std::string url = "rtsp://vod.quorvina.es:554/vod/7200";
     bool abre = false;
     const char* log = "rtsp Error";
+    bool dnsmasq = false;
   };
   const std::vector<Caso> casos = {
       {.nombre = "404", .rtsp = R"("switches":{"DESCRIBE":{"status":404,"times":1}})"},
@@ -184,11 +214,19 @@ TEST_F(RtspTest, OpensFailCleanlyAndTheNextOpenWorks) {
       {.nombre = "split head", .rtsp = R"("switches":{"PLAY":{"splitHead":true}})", .abre = true},
       {.nombre = "CNAME chain", .url = "rtsp://cdn.quorvina.es:554/vod/hd", .abre = true},
       {.nombre = "system resolver", .url = "rtsp://localhost:554/vod/7200", .abre = true},
+      {.nombre = "dnsmasq",
+       .dns = R"("off":true)",
+       .url = "rtsp://cdn.quorvina.es:554/vod/hd",
+       .abre = true,
+       .dnsmasq = true},
   };
   for (const auto& c : casos) {
     SCOPED_TRACE(c.nombre);
     HeadendRunner headend(Escenario(c.rtsp, c.dns));
     ASSERT_TRUE(headend.ready());
+    std::unique_ptr<Dnsmasq> dnsmasq;
+    if (c.dnsmasq) dnsmasq = std::make_unique<Dnsmasq>();
+    if (c.dnsmasq && !dnsmasq->running()) continue;  // not installed
     DatosVod datos{.strRecordingId = "7", .iDuration = 7200};
     const auto inicio = Clock::now();
     EXPECT_EQ(sesion_->AbrirVod(datos, c.url), c.abre);
