@@ -538,6 +538,9 @@ void rtsp::EnviarNat() {
     inet_pton(AF_INET, m_ipServidor.c_str(), &destino.sin_addr);
   }
   const char ceros[2] = {0, 0};
+  // Not while an ending session closes the socket.
+  std::lock_guard<std::mutex> lock(m_demux);
+  if (!m_datos.Socket.open()) return;
   for (int i = 0; i < 3; ++i) {
     sendto(m_datos.Socket.fd(), ceros, sizeof ceros, 0, reinterpret_cast<sockaddr*>(&destino),
            sizeof destino);
