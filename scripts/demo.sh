@@ -6,8 +6,10 @@
 # groups, then the programme guide around now once its first days have
 # arrived. Then it plays a channel live for a few seconds, pausing and
 # resuming it through the timeshift file, writes what the host received to a
-# file and shows that ffprobe reads it as video plus audio. A second start
-# shows the stored line-up without the operator.
+# file and shows that ffprobe reads it as video plus audio. Then the
+# recordings: the cloud's finished ones and a local one, renamed and deleted
+# through the host. A second start shows the stored line-up and recordings
+# without the operator.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -65,8 +67,30 @@ echo "== what ffprobe reads in the file the host wrote"
 ffprobe -v error -show_entries stream=index,codec_type,codec_name,width,height,sample_rate \
   -of compact=p=0 "$work/live.ts" | grep -v '^$' | sort -u
 
+echo "== recordings: the cloud's finished ones beside a local one; rename the local one, delete a cloud one"
+mkdir -p "$user/Recordings/Recordings"
+cat >"$user/Recordings/Recordings/1.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<Recording>
+<strRecordingId Value="1" />
+<strTitle Value="Directo en Tele Cinco Villas" />
+<strStreamURL Value="$work/live.ts" />
+<iClientChannelUid Value="1005" />
+<strChannelName Value="Tele Cinco Villas" />
+<recordingTime Value="$(date +%s)" />
+<iDuration Value="8" />
+<Cloud Value="0" />
+</Recording>
+XML
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
+  recordings --wait 30 rename-recording 1 "Mi grabación" delete-recording 9000002 \
+  recordings | sed -n '/== recordings/,$p' | grep -v '^\[host\] add-on\|^hostsim:'
+echo "what the operator's cloud holds now:"
+curl -s http://172.26.22.23:2001/headend/cloud | jq -c '.recordings[] | [.id, .name, .state]'
+
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true
 headend=""
-build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log channels | tail -5
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log channels recordings |
+  grep -v '^\[host\] add-on\|^hostsim:' | sed -n '/== channels/,/channel 5:/p;/== recordings/,$p'
 echo "== demo finished"

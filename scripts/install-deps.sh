@@ -10,7 +10,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libpugixml-dev
-  iproute2 util-linux
+  iproute2 util-linux curl jq
   ffmpeg
   bind9-dnsutils dnsmasq-base
 )

@@ -13,6 +13,7 @@
 #include "host/xbmc_gui_types.h"
 #include "host/xbmc_pvr_types.h"
 #include "live/DemuxSource.h"
+#include "recordings/Recordings.h"
 
 #define ADDON_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -137,22 +138,44 @@ PVR_ERROR GetChannels(ADDON_HANDLE handle, bool radio) {
   return PVR_ERROR_NO_ERROR;
 }
 
-// Recordings and timers have no subsystem behind them yet: empty lists, and
-// every change answers "not implemented".
+// Recordings: the library's list and the changes the host asks for.
 int GetRecordingsAmount() {
-  return quorvina != nullptr ? 0 : -1;
+  return quorvina != nullptr ? quorvina->Grabaciones().GetRecordingsAmount() : -1;
 }
-PVR_ERROR GetRecordings(ADDON_HANDLE) {
+PVR_ERROR GetRecordings(ADDON_HANDLE handle) {
+  if (quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
+  for (const DatosGrabacion& g : quorvina->Grabaciones().GetRecordings()) {
+    const PVR_RECORDING recording = ToHostRecording(g);
+    PVR->TransferRecordingEntry(handle, &recording);
+  }
   return PVR_ERROR_NO_ERROR;
 }
-PVR_ERROR NotImplementedRecording(const PVR_RECORDING&) {
-  return PVR_ERROR_NOT_IMPLEMENTED;
+PVR_ERROR DeleteRecording(const PVR_RECORDING& recording) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->Grabaciones().DeleteRecording(HostText(recording.strRecordingId),
+                                          HostText(recording.strStreamURL));
+  return PVR_ERROR_NO_ERROR;
 }
-PVR_ERROR NotImplementedRecordingValue(const PVR_RECORDING&, int) {
-  return PVR_ERROR_NOT_IMPLEMENTED;
+PVR_ERROR RenameRecording(const PVR_RECORDING& recording) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->Grabaciones().RenameRecording(HostText(recording.strRecordingId),
+                                          HostText(recording.strTitle));
+  return PVR_ERROR_NO_ERROR;
 }
-int GetRecordingLastPlayedPosition(const PVR_RECORDING&) {
-  return -1;
+PVR_ERROR SetRecordingPlayCount(const PVR_RECORDING& recording, int count) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->Grabaciones().SetRecordingPlayCount(HostText(recording.strRecordingId), count);
+  return PVR_ERROR_NO_ERROR;
+}
+PVR_ERROR SetRecordingLastPlayedPosition(const PVR_RECORDING& recording, int position) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->Grabaciones().SetRecordingLastPlayedPosition(HostText(recording.strRecordingId),
+                                                         position);
+  return PVR_ERROR_NO_ERROR;
+}
+int GetRecordingLastPlayedPosition(const PVR_RECORDING& recording) {
+  if (quorvina == nullptr) return -1;
+  return quorvina->Grabaciones().GetRecordingLastPlayedPosition(HostText(recording.strRecordingId));
 }
 PVR_ERROR GetRecordingEdl(const PVR_RECORDING&, PVR_EDL_ENTRY[], int*) {
   return PVR_ERROR_NOT_IMPLEMENTED;
@@ -285,10 +308,10 @@ ADDON_EXPORT void get_addon(PVRClient* pClient) {
   pClient->OpenDialogChannelAdd = NotImplementedChannel;
   pClient->GetRecordingsAmount = GetRecordingsAmount;
   pClient->GetRecordings = GetRecordings;
-  pClient->DeleteRecording = NotImplementedRecording;
-  pClient->RenameRecording = NotImplementedRecording;
-  pClient->SetRecordingPlayCount = NotImplementedRecordingValue;
-  pClient->SetRecordingLastPlayedPosition = NotImplementedRecordingValue;
+  pClient->DeleteRecording = DeleteRecording;
+  pClient->RenameRecording = RenameRecording;
+  pClient->SetRecordingPlayCount = SetRecordingPlayCount;
+  pClient->SetRecordingLastPlayedPosition = SetRecordingLastPlayedPosition;
   pClient->GetRecordingLastPlayedPosition = GetRecordingLastPlayedPosition;
   pClient->GetRecordingEdl = GetRecordingEdl;
   pClient->GetTimersAmount = GetTimersAmount;

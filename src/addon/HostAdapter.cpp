@@ -61,6 +61,31 @@ PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro) {
   return member;
 }
 
+PVR_RECORDING ToHostRecording(const DatosGrabacion& g) {
+  PVR_RECORDING recording;
+  memset(&recording, 0, sizeof(recording));
+  CopyText(recording.strRecordingId, g.strRecordingId);
+  CopyText(recording.strTitle, g.strTitle);
+  CopyText(recording.strStreamURL, g.strStreamURL);
+  CopyText(recording.strDirectory, g.strDirectory);
+  CopyText(recording.strPlotOutline, g.strPlotOutline);
+  CopyText(recording.strPlot, g.strPlot);
+  CopyText(recording.strChannelName, g.strChannelName);
+  CopyText(recording.strIconPath, g.strIconPath);
+  CopyText(recording.strThumbnailPath, g.strThumbnailPath);
+  CopyText(recording.strFanartPath, g.strFanartPath);
+  recording.recordingTime = g.recordingTime;
+  recording.iDuration = g.iDuration;
+  recording.iPriority = g.iPriority;
+  recording.iLifetime = g.iLifetime;
+  recording.iGenreType = g.iGenreType;
+  recording.iGenreSubType = g.iGenreSubType;
+  recording.iPlayCount = g.iPlayCount;
+  // The resume position is not part of the record; the host asks for it.
+  recording.iLastPlayedPosition = 0;
+  return recording;
+}
+
 EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry) {
   EPG_TAG tag;
   memset(&tag, 0, sizeof(tag));

@@ -11,6 +11,7 @@
 #include "host/xbmc_epg_types.h"
 #include "host/xbmc_pvr_types.h"
 #include "live/StreamRecords.h"
+#include "recordings/DatosGrabacion.h"
 
 // Copies at most size - 1 bytes and always terminates.
 void CopyText(char* target, size_t size, const std::string& text);
@@ -31,6 +32,7 @@ std::string HostText(const char (&field)[N]) {
 PVR_CHANNEL ToHostChannel(const Canal& canal);
 PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo);
 PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro);
+PVR_RECORDING ToHostRecording(const DatosGrabacion& grabacion);
 // The tag's texts point into the entry, which must outlive the transfer.
 EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry);
 

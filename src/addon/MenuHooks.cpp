@@ -4,6 +4,7 @@
 #include "addon/PvrBinding.h"
 #include "backend/Quorvina.h"
 #include "common/SettingValues.h"
+#include "recordings/Recordings.h"
 
 namespace {
 
@@ -39,6 +40,9 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& /*item
     case 3:
       controller->RecargarCanales(true);
       return PVR_ERROR_NO_ERROR;
+    case 5:
+      controller->Grabaciones().LimpiarGrabacionesSinFichero();
+      return PVR_ERROR_NO_ERROR;
     case 6:
       controller->RecargarTemporizadores();
       return PVR_ERROR_NO_ERROR;
@@ -46,8 +50,8 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& /*item
       controller->RecargarEPG();
       return PVR_ERROR_NO_ERROR;
     default:
-      // Series (1), copies (2, 4), clean-up of recordings (5) and catch-up
-      // (8) have no subsystem behind them yet.
+      // Series (1), copies (2, 4) and catch-up (8) have no subsystem behind
+      // them yet.
       return PVR_ERROR_NOT_IMPLEMENTED;
   }
 }

@@ -22,6 +22,7 @@ extern "C" {
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
 #include "live/Cliente.h"
+#include "recordings/Recordings.h"
 #include "services/tcpJSON.h"
 
 std::atomic<bool> CargandoCanales{false};
@@ -71,11 +72,16 @@ Quorvina::Quorvina() {
   m_cliente = std::make_unique<Cliente>(
       *m_canales, [this] { m_controlReproductor->EstablecerVelocidad(1, true); });
   GenerarLogDebug("Cliente Salida");
+
+  GenerarLogDebug("Recordings Entrada");
+  m_recordings = std::make_unique<Recordings>(*m_canales);
+  GenerarLogDebug("Recordings Salida");
 }
 
 Quorvina::~Quorvina() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
+  m_recordings.reset();  // no thread of its own
   if (m_cliente) m_cliente->CerrarCanal();
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");

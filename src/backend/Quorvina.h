@@ -15,6 +15,7 @@ class Canales;
 class Cliente;
 class Configuracion;
 class EPGQuorvina;
+class Recordings;
 class DemuxSource;
 class tcpJSON;
 
@@ -35,6 +36,8 @@ class Quorvina : public PLATFORM::CThread {
   const Canales& ListaCanales() const { return *m_canales; }
   // The programme guide.
   EPGQuorvina& Guia() { return *m_epg; }
+  // The recordings library (local and cloud recordings).
+  Recordings& Grabaciones() { return *m_recordings; }
   // The guide of one channel for the host, entry by entry. Waits a little
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
@@ -83,6 +86,7 @@ class Quorvina : public PLATFORM::CThread {
   // Restores the host player's speed for the live client.
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;
+  std::unique_ptr<Recordings> m_recordings;
   std::atomic<bool> m_pausado{false};
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};

@@ -37,6 +37,9 @@ class http {
   int Leerhttp(char* buffer, int size, bool keepHead = false);
   void desconectar();
 
+  // Seconds allowed for the connection (2 unless set).
+  void EstablecerTimeoutConexion(int seconds) { timeoutSeconds_ = seconds; }
+
   const HttpHeaders& headers() const { return reader_.headers(); }
   int contentLength() const { return reader_.contentLength(); }
   const std::string& host() const { return host_; }

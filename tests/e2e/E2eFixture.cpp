@@ -81,8 +81,9 @@ Headend::Headend(const std::string& scenario) {
     dup2(out[1], STDOUT_FILENO);
     close(out[0]);
     close(out[1]);
-    execl(HEADEND_BIN, HEADEND_BIN, "--scenario", file_.c_str(), "--duration", "600",
-          static_cast<char*>(nullptr));
+    const std::string log = file_ + ".log";
+    execl(HEADEND_BIN, HEADEND_BIN, "--scenario", file_.c_str(), "--duration", "600", "--log",
+          log.c_str(), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(out[1]);
@@ -104,7 +105,14 @@ Headend::Headend(const std::string& scenario) {
 
 Headend::~Headend() {
   Stop();
-  if (!file_.empty()) unlink(file_.c_str());
+  if (!file_.empty()) {
+    unlink(file_.c_str());
+    unlink((file_ + ".log").c_str());
+  }
+}
+
+std::string Headend::Log() const {
+  return file_.empty() ? std::string() : ReadFile(file_ + ".log");
 }
 
 void Headend::Stop() {

@@ -25,6 +25,8 @@ class Headend {
   ~Headend();
   bool ready() const { return ready_; }
   void Stop();
+  // Its log so far: one line per request, with its status.
+  std::string Log() const;
 
  private:
   pid_t pid_ = -1;
@@ -43,6 +45,7 @@ class E2eTest : public ::testing::Test {
   void StartHeadend(const std::string& scenario = Scenario());
 
   std::string ReadUserFile(const std::string& relative) const;
+  std::string HeadendLog() const { return headend_ ? headend_->Log() : std::string(); }
   // Waits until the user file exists and is not empty.
   bool WaitForUserFile(const std::string& relative, std::chrono::milliseconds timeout) const;
   bool Notified(const std::string& text);

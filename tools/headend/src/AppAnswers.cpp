@@ -1,6 +1,7 @@
 #include "AppAnswers.h"
 
 #include <cstdio>
+#include <ctime>
 #include <random>
 
 #include "GuideAnswers.h"
@@ -100,6 +101,11 @@ HttpReply AppAnswers::Answer(const HttpRequest& request) {
       reply.contentType = "image/jpeg";
       reply.body = *jpeg;
     }
+  } else if (cloud_ != nullptr &&
+             cloud_->Answer(
+                 request, [this](const std::string& kind) { return SwitchesFor(kind); }, &reply,
+                 time(nullptr))) {
+    // the switches were taken by kind
   } else if (guide_ != nullptr && GuideAnswers::Answer(*guide_, request, &reply)) {
     reply.switches = SwitchesFor(reply.kind);
   } else {

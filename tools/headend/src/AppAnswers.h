@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CloudAnswers.h"
 #include "GuideContent.h"
 #include "HttpRequest.h"
 #include "LogoStore.h"
@@ -24,6 +25,7 @@ struct HttpReply {
   std::vector<std::string> headers;  // extra header lines without CRLF
   bool headOnly = false;             // HEAD request
   HttpSwitches switches;             // only the transport ones matter here
+  std::string note;                  // added to the request's log line
 };
 
 // The application server's routes: the two profile requests and the logos.
@@ -38,6 +40,8 @@ class AppAnswers {
   HttpReply Answer(const HttpRequest& request);
   // Adds the guide's routes (details and programme images).
   void SetGuide(const GuideContent* guide) { guide_ = guide; }
+  // Adds the recording API, the cloud's details and images, /headend/cloud.
+  void SetCloud(CloudAnswers* cloud) { cloud_ = cloud; }
 
  private:
   // The switches for this request of the kind, counting it for "times".
@@ -49,6 +53,7 @@ class AppAnswers {
   const Scenario& scenario_;
   const LogoStore& logos_;
   const GuideContent* guide_ = nullptr;
+  CloudAnswers* cloud_ = nullptr;
   std::map<std::string, std::unique_ptr<std::atomic<int>>> counts_;
   std::atomic<uint64_t> sessions_{0};
   uint64_t sessionSalt_;

@@ -137,8 +137,9 @@ void HttpConnection::Process() {
   } else {
     ok = SendAll(text + body);
   }
-  log_.Write("http %s: %s -> %d, %zu bytes%s", peer_.c_str(), what.c_str(), reply.status,
-             body.size(), ok ? "" : " (send failed)");
+  log_.Write("http %s: %s -> %d, %zu bytes%s%s", peer_.c_str(), what.c_str(), reply.status,
+             body.size(), reply.note.empty() ? "" : (", " + reply.note).c_str(),
+             ok ? "" : " (send failed)");
   shutdown(socket_, SHUT_WR);
   // Let the client read everything before the close (no reset on unread input).
   Hold(200);

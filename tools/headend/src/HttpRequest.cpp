@@ -51,13 +51,22 @@ HttpRequest HttpRequest::Parse(const std::string& head) {
   r.method_ = line.substr(0, first);
   r.target_ = line.substr(first + 1, second - first - 1);
   std::string version = Trim(line.substr(second + 1));
-  if (version.compare(0, 7, "HTTP/1.") != 0 || r.target_.empty() || r.target_[0] != '/') {
+  // Absolute form (RFC 9112, 3.2.2): the path and query follow the authority.
+  std::string origin = r.target_;
+  if (Lower(origin.substr(0, 7)) == "http://") {
+    size_t at = origin.find_first_of("/?", 7);
+    if (at == std::string::npos)
+      origin = "/";
+    else
+      origin = origin[at] == '?' ? "/" + origin.substr(at) : origin.substr(at);
+  }
+  if (version.compare(0, 7, "HTTP/1.") != 0 || origin.empty() || origin[0] != '/') {
     r.error_ = "bad request line";
     return r;
   }
-  size_t question = r.target_.find('?');
-  r.path_ = r.target_.substr(0, question);
-  if (question != std::string::npos) r.query_ = r.target_.substr(question + 1);
+  size_t question = origin.find('?');
+  r.path_ = origin.substr(0, question);
+  if (question != std::string::npos) r.query_ = origin.substr(question + 1);
   size_t at = lineEnd == std::string::npos ? head.size() : lineEnd + 1;
   while (at < head.size()) {
     size_t end = head.find('\n', at);

@@ -15,8 +15,11 @@ namespace headend {
 
 namespace {
 
-const std::vector<std::string> kRequestKinds = {"getClientProfile", "getPlatformProfile", "logo",
-                                                "getEpgInfo", "programmeImage"};
+const std::vector<std::string> kRequestKinds = {
+    "getClientProfile", "getPlatformProfile", "logo",          "getEpgInfo",
+    "programmeImage",   "getRecordingList",   "setRecording",  "cancelRecording",
+    "delRecording",     "getRecordingData",   "getCatchUpUrl", "getBookmark",
+    "setBookmark"};
 
 // Copies every member of extra into target (replacing members of the same name).
 void Merge(const JsonReader& extra, rapidjson::Value* target,
@@ -65,7 +68,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   std::vector<std::string> problems;
   JsonReader root(&doc, "", &problems);
   root.Only({"operator", "subscriber", "platform", "appServer", "carouselDefaults", "entryPoint",
-             "demarcations", "packages", "lineUp", "guide", "tv", "rtsp", "dns"});
+             "demarcations", "packages", "lineUp", "guide", "tv", "cloud", "rtsp", "dns"});
   Scenario s;
   ReadOperator(root.Object("operator"), &s);
   ReadProfiles(root, &s);
@@ -80,6 +83,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   ReadDiscovery(root, &s);
   ReadGuide(root, &s);
   ReadTvSettings(root.Object("tv"), s.services, &s.tv);
+  ReadCloud(root.Object("cloud"), &s);
   ReadRtspSettings(root.Object("rtsp"), &s.rtsp);
   ReadDnsSettings(root.Object("dns"), &s.dns);
   if (root.Empty()) problems.push_back("/: the scenario must be a JSON object");
@@ -133,7 +137,8 @@ void ScenarioLoader::ReadProfiles(const JsonReader& root, Scenario* s) {
 
 HttpSwitches ScenarioLoader::ReadSwitches(const JsonReader& e) {
   e.Only({"delayMs", "status", "emptyBody", "malformedJson", "missingMembers", "stringMembers",
-          "noAnswer", "holdMs", "omitContentLength", "splitHead", "splitDelayMs", "times"});
+          "noAnswer", "holdMs", "omitContentLength", "splitHead", "splitDelayMs", "times",
+          "resultCode", "nullMembers", "wrongTypes", "duplicateIds"});
   HttpSwitches w;
   w.delayMs = static_cast<int>(e.Int("delayMs", 0, 0, 600000));
   w.status = static_cast<int>(e.Int("status", 200, 100, 599));
@@ -149,6 +154,11 @@ HttpSwitches ScenarioLoader::ReadSwitches(const JsonReader& e) {
   w.splitHead = e.Bool("splitHead", false);
   w.splitDelayMs = static_cast<int>(e.Int("splitDelayMs", 100, 0, 60000));
   w.times = static_cast<int>(e.Int("times", 0, 0, 1000000));
+  w.forceCode = e.Has("resultCode");
+  w.resultCode = static_cast<int>(e.Int("resultCode", 0, -1000000, 1000000));
+  w.nullMembers = e.Strings("nullMembers");
+  w.wrongTypes = e.Strings("wrongTypes");
+  w.duplicateIds = e.Bool("duplicateIds", false);
   return w;
 }
 
@@ -315,6 +325,69 @@ void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
     change.drop = c.Bool("drop", false);
     if (change.day >= g.days) c.Error("day " + std::to_string(change.day) + " is not announced");
     g.changes.push_back(change);
+  }
+}
+
+void ScenarioLoader::ReadCloud(const JsonReader& cloud, Scenario* s) {
+  cloud.Only({"recordings", "families", "missingImages", "rtspBase"});
+  CloudSettings& c = s->cloud;
+  c.rtspBase = cloud.String("rtspBase", c.rtspBase);
+  for (int64_t id : cloud.Ints("missingImages"))
+    c.missingImages.push_back(static_cast<uint32_t>(id));
+  const auto known = [s](const JsonReader& at, const std::string& service) {
+    for (const auto& x : s->services)
+      if (x.id == service) return;
+    at.Error("unknown service \"" + service + "\"");
+  };
+  const auto common = [&](const JsonReader& r, CloudRecording* out) {
+    out->service = r.String("service", "");
+    known(r, out->service);
+    if (r.Has("seriesName")) {
+      out->hasSeries = true;
+      out->seriesNull = (*r.Raw())["seriesName"].IsNull();
+      if (!out->seriesNull) out->seriesName = r.String("seriesName", "");
+    }
+    out->season = r.String("season", "");
+    out->episode = static_cast<int>(r.Int("episode", -1, -1, 100000));
+    out->hd = static_cast<int>(r.Int("hd", 0, 0, 1000));
+    out->bookmark = r.Int("bookmark", 0, 0, 100000000);
+    out->productType = r.String("productType", "2");
+    out->goneAfterSeconds = static_cast<int>(r.Int("goneAfterSeconds", -1, -1, 86400000));
+  };
+  for (const auto& r : cloud.Array("recordings")) {
+    r.Only({"id", "service", "name", "seriesName", "season", "episode", "hd", "begin", "end",
+            "bookmark", "productType", "goneAfterSeconds"});
+    CloudRecording x;
+    x.id = static_cast<uint32_t>(r.Int("id", 0, 1, 0x7FFFFFFF));
+    x.name = r.String("name", "");
+    common(r, &x);
+    x.begin = r.Int("begin", -7200, -1000000000, 1000000000);
+    x.end = r.Int("end", x.begin + 3600, -1000000000, 1000000000);
+    if (x.end < x.begin) r.Error("end before begin");
+    c.recordings.push_back(x);
+  }
+  // Generated recordings: ids, begins count up from the first.
+  for (const auto& f : cloud.Array("families")) {
+    f.Only({"count", "firstId", "service", "name", "seriesName", "season", "episode", "hd", "begin",
+            "duration", "step", "bookmark", "productType", "goneAfterSeconds"});
+    CloudRecording x;
+    common(f, &x);
+    const int count = static_cast<int>(f.Int("count", 0, 0, 100000));
+    const int64_t first = f.Int("firstId", 1, 1, 0x7FFFFFFF - 100000);
+    const int64_t begin = f.Int("begin", -86400, -1000000000, 1000000000);
+    const int64_t duration = f.Int("duration", 1800, 0, 86400);
+    const int64_t step = f.Int("step", -duration, -86400, 86400);
+    const std::string name = f.String("name", "Grabación {n}");
+    for (int n = 1; n <= count; ++n) {
+      CloudRecording e = x;
+      e.id = static_cast<uint32_t>(first + n - 1);
+      e.name = name;
+      const size_t at = e.name.find("{n}");
+      if (at != std::string::npos) e.name.replace(at, 3, std::to_string(n));
+      e.begin = begin + (n - 1) * step;
+      e.end = e.begin + duration;
+      c.recordings.push_back(e);
+    }
   }
 }
 

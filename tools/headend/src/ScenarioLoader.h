@@ -27,6 +27,7 @@ class ScenarioLoader {
                                        bool withAddress);
   static void ReadDiscovery(const JsonReader& root, Scenario* s);
   static void ReadGuide(const JsonReader& root, Scenario* s);
+  static void ReadCloud(const JsonReader& cloud, Scenario* s);
 };
 
 }  // namespace headend

@@ -120,6 +120,36 @@ struct HttpSwitches {
   bool splitHead = false;
   int splitDelayMs = 100;
   int times = 0;  // > 0: only the first N requests of the kind are affected
+  // The recording API's answers.
+  bool forceCode = false;  // answer resultCode instead of acting
+  int resultCode = 0;
+  std::vector<std::string> nullMembers;  // paths under resultData ("result[].name")
+  std::vector<std::string> wrongTypes;   // paths whose value changes type
+  bool duplicateIds = false;             // every list entry sent twice
+};
+
+// One recording of the operator's cloud. Times are seconds from the start of
+// the headend, so its state follows the clock: pending, recording, finished.
+struct CloudRecording {
+  uint32_t id = 0;
+  std::string service;  // a service id of the line-up
+  std::string name;
+  bool hasSeries = false;  // "seriesName" sent, as text or as null
+  bool seriesNull = false;
+  std::string seriesName;
+  std::string season;  // sent as text when not empty
+  int episode = -1;    // sent when >= 0
+  int hd = 0;
+  int64_t begin = 0, end = 0;
+  int64_t bookmark = 0;
+  std::string productType = "2";
+  int goneAfterSeconds = -1;  // >= 0: gone from the server from then on
+};
+
+struct CloudSettings {
+  std::vector<CloudRecording> recordings;  // the families' entries included
+  std::vector<uint32_t> missingImages;     // programme images answered 404
+  std::string rtspBase = "rtsp://172.26.23.3:554/";
 };
 
 struct AppServerSettings {
@@ -149,6 +179,7 @@ struct Scenario {
   std::vector<Service> services;
   GuideSettings guide;
   TvSettings tv;
+  CloudSettings cloud;
   RtspSettings rtsp;
   DnsSettings dns;
 

@@ -17,6 +17,8 @@
 #include "AppServer.h"
 #include "Carousel.h"
 #include "CarouselContent.h"
+#include "CloudAnswers.h"
+#include "CloudRecordings.h"
 #include "DiscoveryRecords.h"
 #include "DnsServer.h"
 #include "GuideContent.h"
@@ -177,6 +179,10 @@ int main(int argc, char** argv) {
   LogoStore logos(scenario);
   AppAnswers answers(scenario, logos);
   answers.SetGuide(&guide);
+  CloudRecordings cloud(scenario.cloud, &guide, time(nullptr));
+  CloudAnswers cloudAnswers(cloud, &guide);
+  answers.SetCloud(&cloudAnswers);
+  log.Write("cloud: %zu recordings", scenario.cloud.recordings.size());
   const auto guideChanges = [&schedule] { return schedule.Changes(GuideSchedule::Clock::now()); };
   AppServer server(scenario.appServer, answers, log);
   std::vector<std::unique_ptr<Carousel>> carousels;

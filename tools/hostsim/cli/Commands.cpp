@@ -17,9 +17,24 @@ namespace hostsim {
 
 namespace {
 
-const std::set<std::string> kNames = {"info",       "channels", "groups",  "epg",   "timers",
-                                      "recordings", "menu",     "setting", "sleep", "announce",
-                                      "stop",       "status",   "play",    "grid"};
+const std::set<std::string> kNames = {"info",
+                                      "channels",
+                                      "groups",
+                                      "epg",
+                                      "timers",
+                                      "recordings",
+                                      "menu",
+                                      "setting",
+                                      "sleep",
+                                      "announce",
+                                      "stop",
+                                      "status",
+                                      "play",
+                                      "grid",
+                                      "rename-recording",
+                                      "delete-recording",
+                                      "playcount",
+                                      "position"};
 
 bool parseSeconds(const std::string& text, double& out) {
   char* end = nullptr;
@@ -92,7 +107,7 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       p.error = "unknown command \"" + c.name + "\"";
       return p;
     }
-    if (c.name == "channels") {
+    if (c.name == "channels" || c.name == "recordings") {
       if (more() && words[i] == "--wait") {
         double s;
         if (i + 1 >= words.size() || !parseSeconds(words[i + 1], s))
@@ -135,6 +150,15 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
         c.args.push_back(words[i + 1]);
         i += 2;
       }
+    } else if (c.name == "rename-recording" || c.name == "playcount") {
+      if (i + 1 >= words.size()) return fail("needs a recording id and a value");
+      c.args = {words[i], words[i + 1]};
+      i += 2;
+    } else if (c.name == "delete-recording" || c.name == "position") {
+      if (!more()) return fail("needs a recording id");
+      c.args.push_back(words[i++]);
+      double s;
+      if (c.name == "position" && more() && parseSeconds(words[i], s)) c.args.push_back(words[i++]);
     } else if (c.name == "announce") {
       if (!more()) return fail("needs a message");
       c.args.push_back(words[i++]);
@@ -157,7 +181,10 @@ bool CommandRunner::run(const Command& c) {
   if (c.name == "epg") return GuideView(host_).epg(c.args);
   if (c.name == "grid") return GuideView(host_).grid(c.args);
   if (c.name == "timers") return timers();
-  if (c.name == "recordings") return recordings();
+  if (c.name == "recordings") return recordings(c.args.empty() ? 0 : seconds(c.args[0]));
+  if (c.name == "rename-recording" || c.name == "delete-recording" || c.name == "playcount" ||
+      c.name == "position")
+    return recordingCall(c);
   if (c.name == "menu") return menu(c.args);
   if (c.name == "setting") return setting(c.args[0], c.args[1]);
   if (c.name == "sleep") {
@@ -258,15 +285,40 @@ bool CommandRunner::timers() {
   return f.error == PVR_ERROR_NO_ERROR;
 }
 
-bool CommandRunner::recordings() {
+bool CommandRunner::recordings(double waitSeconds) {
+  if (waitSeconds > 0 &&
+      !host_.waitForRecordings(std::chrono::milliseconds(static_cast<long>(waitSeconds * 1000)))) {
+    print("no recordings after " + std::to_string(static_cast<long>(waitSeconds)) + " s");
+    return false;
+  }
   Fetch f = host_.fetchRecordings();
   print("recordings: " + std::to_string(f.data.recordings.size()) + " (" + pvrErrorName(f.error) +
         ")");
   for (const auto& r : f.data.recordings)
     print("  recording " + r.recordingId + ": \"" + r.title + "\", channel \"" + r.channelName +
           "\", " + when(r.recordingTime) + ", " + std::to_string(r.duration) + " s, folder \"" +
-          r.directory + "\", url " + r.streamUrl);
+          r.directory + "\", url " + (r.streamUrl.empty() ? "-" : r.streamUrl) + ", icon " +
+          (r.iconPath.empty() ? "-" : r.iconPath) + ", play count " + std::to_string(r.playCount) +
+          "\n    plot: " + r.plot);
   return f.error == PVR_ERROR_NO_ERROR;
+}
+
+bool CommandRunner::recordingCall(const Command& c) {
+  RecordingCall r;
+  const std::string& id = c.args[0];
+  if (c.name == "rename-recording") {
+    r = host_.renameRecording(id, c.args[1]);
+  } else if (c.name == "delete-recording") {
+    r = host_.deleteRecording(id);
+  } else if (c.name == "playcount") {
+    r = host_.setRecordingPlayCount(id, std::atoi(c.args[1].c_str()));
+  } else if (c.args.size() > 1) {
+    r = host_.setRecordingLastPlayedPosition(id, static_cast<int>(seconds(c.args[1])));
+  } else {
+    r = host_.recordingLastPlayedPosition(id);
+  }
+  print(r.message);
+  return r.found && r.error == PVR_ERROR_NO_ERROR;
 }
 
 bool CommandRunner::menu(const std::vector<std::string>& args) {

@@ -35,7 +35,8 @@ class CommandRunner {
   bool channels(double waitSeconds);
   bool groups();
   bool timers();
-  bool recordings();
+  bool recordings(double waitSeconds);
+  bool recordingCall(const Command& c);
   bool menu(const std::vector<std::string>& args);
   bool setting(const std::string& name, const std::string& value);
   bool play(const std::vector<std::string>& args);

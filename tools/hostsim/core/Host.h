@@ -82,6 +82,14 @@ struct Fetch {
   Transfer data;
 };
 
+// A call about one recording of the host's latest list.
+struct RecordingCall {
+  bool found = false;  // the id was in the latest list
+  PVR_ERROR error = PVR_ERROR_UNKNOWN;
+  int value = 0;  // what GetRecordingLastPlayedPosition answered
+  std::string message;
+};
+
 struct MenuHookResult {
   bool called = false;
   PVR_ERROR error = PVR_ERROR_UNKNOWN;
@@ -131,6 +139,15 @@ class Host {
   Fetch fetchRecordings();
   // Groups and the members of each.
   bool fetchAllGroups();
+  // Fetches the recordings every second until the add-on lists some.
+  bool waitForRecordings(std::chrono::milliseconds timeout);
+  // Each passes the recording of the latest list with that id, as the host
+  // does; a new title replaces the listed one.
+  RecordingCall renameRecording(const std::string& id, const std::string& title);
+  RecordingCall deleteRecording(const std::string& id);
+  RecordingCall setRecordingPlayCount(const std::string& id, int count);
+  RecordingCall setRecordingLastPlayedPosition(const std::string& id, int seconds);
+  RecordingCall recordingLastPlayedPosition(const std::string& id);
   // Polls GetChannelsAmount (and watches the follow-ups of channel triggers)
   // until the add-on has channels.
   bool waitForChannels(std::chrono::milliseconds timeout);
@@ -152,6 +169,8 @@ class Host {
 
  private:
   bool running(const char* what);
+  RecordingCall withRecording(const std::string& id, const char* what,
+                              const std::function<PVR_ERROR(PVR_RECORDING&)>& call);
   Fetch collect(TransferKind kind, const std::function<PVR_ERROR(ADDON_HANDLE)>& call);
   void runFollowUp(const FollowUp& followUp);
   void checkAfterDestroy();

@@ -158,6 +158,30 @@ PVR_CHANNEL toHost(const ChannelEntry& c) {
   return h;
 }
 
+PVR_RECORDING toHost(const RecordingEntry& r) {
+  PVR_RECORDING h;
+  std::memset(&h, 0, sizeof h);
+  copyField(h.strRecordingId, r.recordingId);
+  copyField(h.strTitle, r.title);
+  copyField(h.strStreamURL, r.streamUrl);
+  copyField(h.strDirectory, r.directory);
+  copyField(h.strPlotOutline, r.plotOutline);
+  copyField(h.strPlot, r.plot);
+  copyField(h.strChannelName, r.channelName);
+  copyField(h.strIconPath, r.iconPath);
+  copyField(h.strThumbnailPath, r.thumbnailPath);
+  copyField(h.strFanartPath, r.fanartPath);
+  h.recordingTime = r.recordingTime;
+  h.iDuration = r.duration;
+  h.iPriority = r.priority;
+  h.iLifetime = r.lifetime;
+  h.iGenreType = r.genreType;
+  h.iGenreSubType = r.genreSubType;
+  h.iPlayCount = r.playCount;
+  h.iLastPlayedPosition = r.lastPlayedPosition;
+  return h;
+}
+
 PVR_CHANNEL_GROUP toHost(const GroupEntry& g) {
   PVR_CHANNEL_GROUP h;
   std::memset(&h, 0, sizeof h);

@@ -118,5 +118,6 @@ RecordingEntry toEntry(const PVR_RECORDING& r, std::vector<std::string>& problem
 // Host structures built from records, for calls into the add-on.
 PVR_CHANNEL toHost(const ChannelEntry& c);
 PVR_CHANNEL_GROUP toHost(const GroupEntry& g);
+PVR_RECORDING toHost(const RecordingEntry& r);
 
 }  // namespace hostsim
