@@ -141,11 +141,32 @@ TEST_F(RtspTest, RecordingResumesPausesChangesSpeedAndStoresItsBookmark) {
   ASSERT_TRUE(sesion_->AbrirVod(datos, url));
   EXPECT_EQ(servicios_.textos, std::vector<std::string>{"Continuar desde 1:02:05"});
   EXPECT_EQ(sesion_->Servidor(), "vod.quorvina.es");
+  std::vector<EPG_Quorvina> guia;
+  const auto sumidero = [&](const EPG_Quorvina& e) { guia.push_back(e); };
+  sesion_->GetEPGVOD(sumidero);
+  ASSERT_EQ(guia.size(), 1u);
+  EXPECT_EQ(guia[0].iUniqueBroadcastId, 2u);
+  EXPECT_EQ(guia[0].strTitle, "Cine");
+  EXPECT_EQ(guia[0].endTime - guia[0].startTime, 7200);
+  const time_t primerAncla = guia[0].startTime;
   ASSERT_TRUE(Leer([&] { return paquetes_ > 50 && primerPts_ >= 0; }, 5s));
-  // The clock of the stream tells the position: PTS about 3725 s.
   EXPECT_NEAR(primerPts_ / 1e6, 3725, 2);
   std::vector<StreamInfo> streams = sesion_->GetStreamProperties();
   ASSERT_EQ(streams.size(), 2u);
+
+  // A pause moves the programme's start on: the next position report
+  // re-anchors the entry, and the old one is cleared.
+  sesion_->EstablecerVelocidad(0);
+  std::this_thread::sleep_for(2s);
+  sesion_->EstablecerVelocidad(1);
+  Leer([] { return false; }, 1200ms);
+  guia.clear();
+  sesion_->GetEPGVOD(sumidero);
+  ASSERT_EQ(guia.size(), 2u);
+  EXPECT_EQ(guia[0].iUniqueBroadcastId, 1u);
+  EXPECT_EQ(guia[0].startTime, primerAncla);
+  EXPECT_EQ(guia[0].endTime, 0);
+  EXPECT_NEAR(static_cast<double>(guia[1].startTime - primerAncla), 2, 1);
 
   for (int escala : {0, 1, 2, -2, 1}) {
     sesion_->EstablecerVelocidad(escala);
@@ -174,10 +195,10 @@ TEST_F(RtspTest, RecordingResumesPausesChangesSpeedAndStoresItsBookmark) {
         "MICA-IP-STB\\r\\nSession: 48213007\\r\\nCSeq: "}) {
     EXPECT_NE(log.find(texto), std::string::npos) << texto;
   }
-  // Three NAT datagrams before the first PLAY and again after the pause.
+  // Three NAT datagrams before the first PLAY and again after each pause.
   EXPECT_EQ(headend.Count("nat: 3 datagrams to 172.26.24.10:" + std::to_string(puerto) +
                           ", 3 of two zero bytes"),
-            2);
+            3);
   std::lock_guard<std::mutex> lock(servicios_.mutex);
   ASSERT_EQ(servicios_.guardados.size(), 1u);
   EXPECT_EQ(servicios_.guardados[0].substr(0, 7), "5001 37");
