@@ -12,9 +12,6 @@ class HeadendRunner {
   // Waits (bounded) for "headend ready".
   explicit HeadendRunner(const std::string& scenario);
   ~HeadendRunner();
-  HeadendRunner(const HeadendRunner&) = delete;
-  HeadendRunner& operator=(const HeadendRunner&) = delete;
-
   bool ready() const { return ready_; }
   std::string Log() const;
   // Log lines holding `fragment`.
