@@ -1,5 +1,6 @@
 #include "live/SockBuffer.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 namespace {
 constexpr auto kEsperaCola = std::chrono::milliseconds(1000);
 constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
+constexpr int kRebanadaMs = 250;
 }  // namespace
 
 SockBuffer::SockBuffer(int socket)
@@ -21,6 +23,9 @@ SockBuffer::SockBuffer(int socket)
 
 SockBuffer::~SockBuffer() {
   Finalizar();
+  if (StopThread(kDrenajeMs)) return;
+  // Every wait of the thread is a slice: it leaves soon once told.
+  m_abandonar = true;
   StopThread(0);
 }
 
@@ -40,13 +45,25 @@ void SockBuffer::Finalizar() {
 }
 
 bool SockBuffer::Enviar(const char* data, int length) {
+  // The socket is waited on in slices, so a stop or a client that stopped
+  // reading never holds the thread.
+  int esperadoMs = 0;
   while (length > 0) {
-    const ssize_t sent = send(m_socket, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (PararProceso || m_abandonar) return false;
+    const ssize_t sent =
+        send(m_socket, data, static_cast<size_t>(length), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (sent < 0 && errno == EINTR) continue;
-    if (sent <= 0) {
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd salida{m_socket, POLLOUT, 0};
+      if (poll(&salida, 1, kRebanadaMs) == 0) esperadoMs += kRebanadaMs;
+      if (esperadoMs < kPlazoEnvioMs) continue;
+      errno = ETIMEDOUT;
+    }
+    if (sent <= 0 || esperadoMs >= kPlazoEnvioMs) {
       GenerarLogDebug("DLNA Error: " + convertInttoString(sent < 0 ? errno : 0));
       return false;
     }
+    esperadoMs = 0;
     data += sent;
     length -= static_cast<int>(sent);
   }
@@ -56,7 +73,7 @@ bool SockBuffer::Enviar(const char* data, int length) {
 void* SockBuffer::Process() {
   // What is queued when Finalizar comes is still sent; a send error or the
   // add-on's stop ends at once.
-  while (!PararProceso) {
+  while (!PararProceso && !m_abandonar) {
     BufferPool::Entry entry;
     if (!m_pool.Take(entry, kEsperaCola)) {
       if (m_finalizado) break;

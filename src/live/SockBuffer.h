@@ -15,7 +15,13 @@ class SockBuffer : public PLATFORM::CThread {
   static constexpr size_t kMaximo = 100;
 
   // `socket` is a connected TCP descriptor that the owner keeps and closes.
+  // A client that takes nothing for this long ends the sending.
+  static constexpr int kPlazoEnvioMs = 10000;
+  // What the destructor lets the queue drain before it drops the rest.
+  static constexpr int kDrenajeMs = 1000;
+
   explicit SockBuffer(int socket);
+  // Sends what is queued for at most kDrenajeMs, then drops the rest.
   ~SockBuffer() override;
 
   // The buffer to fill next, or null once finished (or after the client has
@@ -37,5 +43,6 @@ class SockBuffer : public PLATFORM::CThread {
   std::atomic<int> m_estado{0};
   const int m_socket;
   std::atomic<bool> m_finalizado{false};
+  std::atomic<bool> m_abandonar{false};  // stop now, queued or not
   BufferPool m_pool;
 };
