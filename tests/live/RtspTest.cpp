@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/Dns.h"
 #include "common/SettingValues.h"
 #include "live/Rtsp.h"
 #include "support/HeadendRunner.h"
@@ -83,7 +84,9 @@ struct Dnsmasq {
             "--cname=cdn.quorvina.es,vod.quorvina.es", static_cast<char*>(nullptr));
       _exit(127);
     }
-    std::this_thread::sleep_for(300ms);
+    // Ready once it answers.
+    for (int i = 0; pid > 0 && i < 30 && !ConsultarDns("vod.quorvina.es", "172.26.23.3"); ++i)
+      std::this_thread::sleep_for(100ms);
   }
   ~Dnsmasq() {
     if (pid > 0 && kill(pid, SIGTERM) == 0) waitpid(pid, nullptr, 0);
