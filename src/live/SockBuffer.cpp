@@ -15,8 +15,8 @@ constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
 constexpr int kRebanadaMs = 250;
 }  // namespace
 
-SockBuffer::SockBuffer(int socket)
-    : m_socket(socket), m_pool(static_cast<size_t>(BUFSIZE), kPaso, kMaximo) {
+SockBuffer::SockBuffer(int socket, size_t maximo, size_t tamano)
+    : m_socket(socket), m_pool(tamano > 0 ? tamano : static_cast<size_t>(BUFSIZE), kPaso, maximo) {
   SetThreadName("quorvina-sockbf");
   Start(true);
 }
@@ -30,8 +30,12 @@ SockBuffer::~SockBuffer() {
 }
 
 char* SockBuffer::GetBuffer() {
+  return GetBuffer(kEsperaBuffer);
+}
+
+char* SockBuffer::GetBuffer(std::chrono::milliseconds espera) {
   if (m_finalizado) return nullptr;
-  return m_pool.Get(kEsperaBuffer);
+  return m_pool.Get(espera);
 }
 
 bool SockBuffer::Escribir(char* buffer, int length) {
@@ -81,11 +85,11 @@ void* SockBuffer::Process() {
     }
     const bool sent = Enviar(entry.data, entry.length);
     m_pool.Done(entry);
-    if (!sent) {
-      Finalizar();
-      break;
-    }
+    if (!sent) break;
   }
+  // Ended before the pool closes: a producer that finds no buffer can tell
+  // a dead connection from a full queue.
   m_estado = 100;
+  Finalizar();
   return nullptr;
 }

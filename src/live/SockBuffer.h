@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 
 #include "common/Thread.h"
 #include "live/BufferPool.h"
@@ -20,13 +21,17 @@ class SockBuffer : public PLATFORM::CThread {
   // What the destructor lets the queue drain before it drops the rest.
   static constexpr int kDrenajeMs = 1000;
 
-  explicit SockBuffer(int socket);
+  // `maximo` caps the buffers queued for it, each `tamano` bytes (0: BUFSIZE).
+  explicit SockBuffer(int socket, size_t maximo = kMaximo, size_t tamano = 0);
   // Sends what is queued for at most kDrenajeMs, then drops the rest.
   ~SockBuffer() override;
 
   // The buffer to fill next, or null once finished (or after the client has
   // fallen kMaximo buffers behind for two seconds).
   char* GetBuffer();
+  // The same, waiting at most `espera` for a buffer (0: none is free, the
+  // client is `maximo` buffers behind).
+  char* GetBuffer(std::chrono::milliseconds espera);
   int GetLongitud() const { return static_cast<int>(m_pool.bufferSize()); }
   // Queues the buffer GetBuffer handed out; false once the thread has ended.
   bool Escribir(char* buffer, int length);
