@@ -25,15 +25,49 @@ namespace {
 
 std::mutex vodMutex;
 std::string vodRecordingId;
+uint64_t peticion = 0;         // bumped by every on-demand request
+uint64_t peticionAbierta = 0;  // the request the open stream plays
 
-std::string LeerVodRecordingId() {
+struct Peticion {
+  std::string id;
+  bool esCatchup = false;
+  uint64_t numero = 0;
+};
+
+void FijarPeticion(const std::string& id, bool esCatchup) {
   std::lock_guard<std::mutex> lock(vodMutex);
-  return vodRecordingId;
+  vod = true;
+  catchup = esCatchup;
+  vodRecordingId = id;
+  ++peticion;
 }
 
-void FijarVodRecordingId(const std::string& id) {
+Peticion LeerPeticion() {
   std::lock_guard<std::mutex> lock(vodMutex);
-  vodRecordingId = id;
+  return Peticion{vodRecordingId, catchup, peticion};
+}
+
+void MarcarAbierta(uint64_t numero) {
+  std::lock_guard<std::mutex> lock(vodMutex);
+  peticionAbierta = numero;
+}
+
+// Forgets a request once served, unless a newer one came meanwhile.
+void OlvidarPeticion(uint64_t numero) {
+  std::lock_guard<std::mutex> lock(vodMutex);
+  if (peticion != numero) return;
+  vod = false;
+  catchup = false;
+  vodRecordingId.clear();
+}
+
+void OlvidarAbierta() {
+  uint64_t numero;
+  {
+    std::lock_guard<std::mutex> lock(vodMutex);
+    numero = peticionAbierta;
+  }
+  OlvidarPeticion(numero);
 }
 
 DatosVod DeGrabacion(const DatosGrabacion& g) {
@@ -55,9 +89,7 @@ DatosVod DeGrabacion(const DatosGrabacion& g) {
 }  // namespace
 
 void Quorvina::PedirVod(const std::string& id, bool esCatchup) {
-  vod = true;
-  catchup = esCatchup;
-  FijarVodRecordingId(id);
+  FijarPeticion(id, esCatchup);
   tcpJSON json;
   // The host's own id of "V.O.D" is asked once.
   if (canalvod == tcpJSON::kSinCanal) canalvod = json.ObtenerCanalporNombre("V.O.D");
@@ -80,35 +112,41 @@ bool Quorvina::AbrirCatchup(int programa) {
 }
 
 bool Quorvina::AbrirVod() {
-  const std::string id = LeerVodRecordingId();
-  if (id.empty()) return false;
-  DatosVod datos;
-  unsigned int duracion = 0;
-  std::string url;
-  if (!catchup) {
-    DatosGrabacion grabacion;
-    if (!m_recordings->GetRecording(id, grabacion)) return false;
-    datos = DeGrabacion(grabacion);
-    duracion = static_cast<unsigned int>(grabacion.iDuration);
-    if (!getRecordingData(ConvertStringtoint(id), grabacion.iClientChannelUid, &duracion, &url))
-      return false;
-  } else {
-    const int programa = ConvertStringtoint(id);
-    const int canal = m_epg->GetProgramaChannelUid(programa);
-    if (canal < 0) return false;
-    datos.strRecordingId = id;
-    datos.iClientChannelUid = canal;
-    Canal c;
-    if (m_canales->ObtenerCanal(canal, c)) datos.HD = c.HD;
-    EPG_Quorvina entrada;
-    if (m_epg->GetProgramaEPG(canal, programa, entrada)) {
-      datos.strTitle = entrada.strTitle;
-      datos.strPlot = entrada.strPlotOutline;
+  const Peticion p = LeerPeticion();
+  if (p.id.empty()) return false;
+  const std::string& id = p.id;
+  auto abrir = [&]() -> bool {
+    DatosVod datos;
+    unsigned int duracion = 0;
+    std::string url;
+    if (!p.esCatchup) {
+      DatosGrabacion grabacion;
+      if (!m_recordings->GetRecording(id, grabacion)) return false;
+      datos = DeGrabacion(grabacion);
+      duracion = static_cast<unsigned int>(grabacion.iDuration);
+      if (!getRecordingData(ConvertStringtoint(id), grabacion.iClientChannelUid, &duracion, &url))
+        return false;
+    } else {
+      const int programa = ConvertStringtoint(id);
+      const int canal = m_epg->GetProgramaChannelUid(programa);
+      if (canal < 0) return false;
+      datos.strRecordingId = id;
+      datos.iClientChannelUid = canal;
+      Canal c;
+      if (m_canales->ObtenerCanal(canal, c)) datos.HD = c.HD;
+      EPG_Quorvina entrada;
+      if (m_epg->GetProgramaEPG(canal, programa, entrada)) {
+        datos.strTitle = entrada.strTitle;
+        datos.strPlot = entrada.strPlotOutline;
+      }
+      if (!getCatchUpUrl(programa, canal, &duracion, &url)) return false;
     }
-    if (!getCatchUpUrl(programa, canal, &duracion, &url)) return false;
-  }
-  datos.iDuration = static_cast<int>(duracion);
-  return m_rtsp->AbrirVod(datos, url);
+    datos.iDuration = static_cast<int>(duracion);
+    return m_rtsp->AbrirVod(datos, url);
+  };
+  const bool abierto = abrir();
+  if (abierto) MarcarAbierta(p.numero);
+  return abierto;
 }
 
 bool Quorvina::AbrirCanal(int canalId) {
@@ -130,9 +168,8 @@ void Quorvina::CerrarCanal() {
   m_pausado = false;
   if (m_abiertoVod.exchange(false)) {
     m_rtsp->Cerrar();
-    vod = false;
-    catchup = false;
-    FijarVodRecordingId("");
+    // A request made while this stream played is still to be opened.
+    OlvidarAbierta();
     return;
   }
   // A pending on-demand request outlives the live channel it replaces.
