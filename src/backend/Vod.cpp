@@ -52,7 +52,7 @@ void MarcarAbierta(uint64_t numero) {
   peticionAbierta = numero;
 }
 
-// Forgets a request once served, unless a newer one came meanwhile.
+// Forgets a request once served or failed, unless a newer one came meanwhile.
 void OlvidarPeticion(uint64_t numero) {
   std::lock_guard<std::mutex> lock(vodMutex);
   if (peticion != numero) return;
@@ -145,7 +145,11 @@ bool Quorvina::AbrirVod() {
     return m_rtsp->AbrirVod(datos, url);
   };
   const bool abierto = abrir();
-  if (abierto) MarcarAbierta(p.numero);
+  if (abierto) {
+    MarcarAbierta(p.numero);
+  } else {
+    OlvidarPeticion(p.numero);  // "V.O.D" tuned later must not replay it
+  }
   return abierto;
 }
 
@@ -155,6 +159,7 @@ bool Quorvina::AbrirCanal(int canalId) {
   if (static_cast<unsigned int>(canalId) != CanalVOD || !vod) {
     return m_cliente->AbrirCanal(canalId);
   }
+  if (LeerPeticion().id.empty()) return false;
   if (AbrirVod()) {
     m_abiertoVod = true;
     return true;
