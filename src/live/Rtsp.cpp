@@ -568,8 +568,13 @@ double rtsp::Posicion() const {
 void rtsp::EstablecerVelocidad(int escala) {
   if (!m_sesionActiva) return;
   if (escala == 0) {
-    m_datos.Pausado = true;
-    if (!enviarpause()) GenerarLogError("rtsp Error: PAUSE");
+    // Reads stop at once so the demuxer is free to pause; a refused PAUSE
+    // leaves the stream as it was, or the next PLAY would not resume it.
+    const bool antes = m_datos.Pausado.exchange(true);
+    if (!enviarpause()) {
+      m_datos.Pausado = antes;
+      GenerarLogError("rtsp Error: PAUSE");
+    }
     return;
   }
   if (!enviarplay("", escala))
