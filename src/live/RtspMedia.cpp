@@ -27,6 +27,7 @@ constexpr int kRebanadaMs = 250;
 constexpr int kDatagramaMinimo = 11;  // shorter ones carry no transport packet
 constexpr int kFpsRtsp = 50;          // frame rate assumed before the stream tells
 constexpr int kErrorSinMedia = ETIMEDOUT;
+constexpr int kErrorEscritura = EIO;
 // After asking the host to stop, the session ends by itself this late.
 constexpr int kEsperaCierreHostMs = 5000;
 
@@ -111,7 +112,8 @@ void* rtsp::Process() {
   std::unique_ptr<Disco> disco;
   int longitud = 0;
   if (copia && m_fichero != nullptr) {
-    disco = std::make_unique<Disco>(m_fichero);
+    // A write that fails (a full disk) fails the copy.
+    disco = std::make_unique<Disco>(m_fichero, [this] { m_datos.Error = kErrorEscritura; });
     longitud = disco->GetLongitud();
   }
   m_keepAlive = 0;
@@ -156,11 +158,12 @@ void* rtsp::Process() {
     }
     if (hostAvisado && AhoraMs() > limite) break;
   }
-  const bool completa = copia && m_fin && m_datos.Error == 0 && !m_controlCaido;
   if (disco) {
     disco->Finalizar();
     disco.reset();  // writes what is queued and ends
   }
+  // Judged once the last buffers are on disk: their write may fail too.
+  const bool completa = copia && m_fin && m_datos.Error == 0 && !m_controlCaido;
   DatosVod datos;
   {
     std::lock_guard<std::mutex> lock(m_estado);
