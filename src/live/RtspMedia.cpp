@@ -83,8 +83,15 @@ int rtsp::LeerMedia(uint8_t* destino, int tamano) {
       return reunido;
     }
     pollfd entrada{fd, POLLIN, 0};
+    if (poll(&entrada, 1, kRebanadaMs) > 0) continue;
     // What has come is handed over when the stream pauses for a slice.
-    if (poll(&entrada, 1, kRebanadaMs) <= 0 && reunido > 0) return reunido;
+    if (reunido > 0) return reunido;
+    // A copy's reads are its session thread's only wait: the server's end
+    // notice is looked for here, or a finished copy would time out.
+    if (m_modoCopia) {
+      recibirnotificaciones();
+      if (m_fin || m_controlCaido) return 0;
+    }
   }
   return reunido;
 }
