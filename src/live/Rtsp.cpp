@@ -165,7 +165,11 @@ bool rtsp::Copiar(const DatosVod& datos, const std::string& url, const std::stri
   }
   m_nombreFichero = fichero;
   m_ficheroAbierto = true;
-  return Abrir(url, "0", datos.HD, false);
+  if (Abrir(url, "0", datos.HD, false)) return true;
+  // No session thread started, so nothing else removes the empty file.
+  if (TheHost().FileExists(fichero)) TheHost().DeleteFile(fichero);
+  m_nombreFichero.clear();
+  return false;
 }
 
 void rtsp::PararRecording() {
