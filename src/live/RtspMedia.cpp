@@ -177,6 +177,9 @@ void* rtsp::Process() {
     datos = m_datosVod;
   }
   const std::string fichero = m_nombreFichero;
+  // A finished copy becomes the local recording: stopping the copy later
+  // must not delete it. Cleared before Finalizar marks the file closed.
+  if (completa) m_nombreFichero.clear();
   Finalizar();
   if (completa) {
     m_servicios.PasarALocal(datos, fichero, datos.iDuration);
