@@ -669,8 +669,13 @@ bool rtsp::Finalizar() {
     }
     int posicion = static_cast<int>(Posicion());
     if (posicion + 2 > duracion) posicion = 0;
-    if (!m_servicios.GuardarMarcador(id, convertInttoString(posicion), productType))
+    if (PararProceso) {
+      // While the add-on stops the HTTP client no longer connects: the
+      // request could only hold up the quit on name resolution.
+      GenerarLogError("rtsp: al salir no se guarda el marcador de " + id);
+    } else if (!m_servicios.GuardarMarcador(id, convertInttoString(posicion), productType)) {
       GenerarLogError("rtsp: no se ha guardado el marcador de " + id);
+    }
   }
   {
     std::lock_guard<std::mutex> lock(m_demux);
