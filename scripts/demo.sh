@@ -9,8 +9,10 @@
 # file and shows that ffprobe reads it as video plus audio. Then the
 # recordings: the cloud's finished ones and a local one, renamed and deleted
 # through the host. Another device then fetches 5 s of a channel through the
-# add-on's web relay with curl, and ffprobe shows its streams. A second start
-# shows the stored line-up and recordings without the operator.
+# add-on's web relay with curl, and ffprobe shows its streams. Then a cloud
+# recording played over RTSP from its bookmark, paused and at twice the speed,
+# and a programme of the guide played as catch-up. A second start shows the
+# stored line-up and recordings without the operator.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -99,6 +101,30 @@ grep '^\[host error\]' "$work/serve.log" || true
 echo "$(stat -c %s "$work/relay.ts") bytes in 5 s"
 ffprobe -v error -show_entries stream=index,codec_type,codec_name,width,height,sample_rate \
   -of compact=p=0 "$work/relay.ts" | grep -v '^$' | sort -u
+
+echo "== a cloud recording over RTSP: resumed at its bookmark, paused at 2 s and resumed at 4 s, then twice the speed"
+echo "in DialogContextIniciarEn.xml click 1008" >"$work/gui.txt"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log --gui-script "$work/gui.txt" \
+  recordings --wait 30 play-recording 9000001 --seconds 9 --pause-at 2 --resume-at 4 --speed-at 6:2 \
+  --out "$work/cloud.ts" 2>/dev/null | sed -n '/== play-recording/,$p' | grep -v '^hostsim:'
+echo "what ffprobe reads in it:"
+ffprobe -v error -show_entries stream=index,codec_type,codec_name,start_time \
+  -of compact=p=0 "$work/cloud.ts" | grep -v '^$' | sort -u
+echo "what the video server heard (the bookmark, then the session's requests):"
+grep -o 'getBookmark.*resultCode 0\|setBookmark.*resultCode 0' "$work/headend.log" | cut -c1-90
+grep -E 'rtsp .* > "|nat:' "$work/headend.log" | sed -E \
+  -e 's/.* > "([A-Z_]+ [^ ]+).*(Range: npt=[0-9]*-end).*(Scale: [-0-9.]+).*/\1 \2 \3/' \
+  -e 's/.* > "([A-Z_]+ [^ ]+) .*/\1/' -e 's/.*(nat: .*)/\1/'
+
+echo "== catch-up: a programme of the HD channel 2030 of two hours ago, from the guide's menu"
+echo "   (hook 8, with \"ultimos7dias\" in the add-on's folder)"
+cp -r "$addon" "$work/addon" && touch "$work/addon/ultimos7dias"
+uid="$(build/tools/hostsim/hostsim --addon "$work/addon" --user "$user" --quiet-log \
+  epg 2030 --from now-3h --to now-2h | grep -o 'uid [0-9]*' | head -1 | cut -d' ' -f2)"
+# As a host does, the guide of the channel is read before its menu is used.
+build/tools/hostsim/hostsim --addon "$work/addon" --user "$user" --quiet-log \
+  epg 2030 --from now-3h --to now-2h catchup "$uid" --seconds 6 2>/dev/null |
+  sed -n '/== catchup/,$p' | grep -v '^hostsim:'
 
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true

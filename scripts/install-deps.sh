@@ -12,6 +12,7 @@ PACKAGES=(
   libbenchmark-dev libpugixml-dev
   iproute2 util-linux curl jq
   ffmpeg vlc-bin vlc-plugin-base
+  bind9-dnsutils dnsmasq-base
 )
 
 missing=()

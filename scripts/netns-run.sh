@@ -7,7 +7,7 @@
 #   scripts/netns-run.sh <command> [args...]
 set -euo pipefail
 
-OPERATOR_ADDRESSES=(172.26.22.23 172.26.23.3)
+OPERATOR_ADDRESSES=(172.26.22.23 172.26.23.3 172.26.24.10)
 
 if [ $# -eq 0 ]; then
   echo "usage: $0 <command> [args...]" >&2

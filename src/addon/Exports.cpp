@@ -231,7 +231,9 @@ const char* GetLiveStreamURL(const PVR_CHANNEL&) {
   return "";
 }
 
-bool OpenRecordedStream(const PVR_RECORDING&) {
+// A cloud recording plays through the on-demand channel, never here.
+bool OpenRecordedStream(const PVR_RECORDING& recording) {
+  if (quorvina != nullptr) quorvina->AbrirRecording(HostText(recording.strRecordingId));
   return false;
 }
 void CloseRecordedStream() {}

@@ -33,7 +33,7 @@ void AltasMenusHooks() {
   }
 }
 
-PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& /*item*/) {
+PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) {
   Quorvina* controller = quorvina;
   if (controller == nullptr) return PVR_ERROR_SERVER_ERROR;
   switch (hook.iHookId) {
@@ -49,9 +49,11 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& /*item
     case 7:
       controller->RecargarEPG();
       return PVR_ERROR_NO_ERROR;
+    case 8:
+      controller->AbrirCatchup(static_cast<int>(item.data.iEpgUid));
+      return PVR_ERROR_NO_ERROR;
     default:
-      // Series (1), copies (2, 4) and catch-up (8) have no subsystem behind
-      // them yet.
+      // Series (1) and copies (2, 4) have no subsystem behind them yet.
       return PVR_ERROR_NOT_IMPLEMENTED;
   }
 }

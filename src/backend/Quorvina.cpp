@@ -10,6 +10,7 @@ extern "C" {
 #include <thread>
 
 #include "backend/Configuracion.h"
+#include "backend/ServiciosVodQuorvina.h"
 #include "common/Conversions.h"
 #include "common/DatosConfiguracion.h"
 #include "common/Globals.h"
@@ -23,6 +24,7 @@ extern "C" {
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
 #include "live/Cliente.h"
+#include "live/Rtsp.h"
 #include "recordings/Recordings.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
@@ -93,12 +95,19 @@ Quorvina::Quorvina() {
   GenerarLogDebug("Recordings Entrada");
   m_recordings = std::make_unique<Recordings>(*m_canales);
   GenerarLogDebug("Recordings Salida");
+
+  GenerarLogDebug("Rtsp Entrada");
+  m_serviciosVod = std::make_unique<ServiciosVodQuorvina>(*m_recordings);
+  m_rtsp = std::make_unique<rtsp>(*m_serviciosVod);
+  GenerarLogDebug("Rtsp Salida");
 }
 
 Quorvina::~Quorvina() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
-  m_recordings.reset();  // no thread of its own
+  PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp");
+  if (!m_rtsp) m_serviciosVod.reset();  // else the running session still uses them
+  m_recordings.reset();                 // no thread of its own
   if (m_cliente) m_cliente->CerrarCanal();
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");
@@ -164,28 +173,18 @@ void Quorvina::GetEPGForChannel(unsigned int channel, time_t start, time_t end,
       std::this_thread::sleep_for(kEsperaRodaja);
     }
   }
-  // The on-demand channel's entries come from the RTSP client, not built yet.
-  if (channel == CanalVOD || PararProceso) return;
+  if (PararProceso) return;
+  // The on-demand channel's entry is the asset the RTSP client plays.
+  if (channel == CanalVOD) {
+    m_rtsp->GetEPGVOD(sink);
+    return;
+  }
   m_epg->GetEPGForChannel(channel, start, end, sink);
-}
-
-bool Quorvina::AbrirCanal(int canalId) {
-  m_pausado = false;
-  return m_cliente->AbrirCanal(canalId);
-}
-
-void Quorvina::CerrarCanal() {
-  m_pausado = false;
-  m_cliente->CerrarCanal();
 }
 
 bool Quorvina::CambiarCanal(int canalId) {
   CerrarCanal();
   return AbrirCanal(canalId);
-}
-
-DemuxSource& Quorvina::Reproduccion() {
-  return *m_cliente;
 }
 
 void Quorvina::PauseStream(bool pausado) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -16,6 +17,8 @@ class Cliente;
 class Configuracion;
 class EPGQuorvina;
 class Recordings;
+class ServiciosVodQuorvina;
+class rtsp;
 class DemuxSource;
 class tcpJSON;
 class WebRelay;
@@ -43,8 +46,9 @@ class Quorvina : public PLATFORM::CThread {
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
 
-  // Live TV. Opening, switching and closing choose between the live client
-  // and the on-demand client; until the latter exists every stream is live.
+  // Playback. The on-demand channel plays the recording or catch-up
+  // programme asked for last, through the RTSP client; every other channel
+  // is live. Calls about the open stream go to the client that opened it.
   bool AbrirCanal(int canalId);
   void CerrarCanal();
   bool CambiarCanal(int canalId);
@@ -57,6 +61,11 @@ class Quorvina : public PLATFORM::CThread {
   int ObtenerCanalActual() const;
   // The host has paused; cleared by every open, switch and close.
   bool Pausado() const { return m_pausado; }
+
+  // A cloud recording, or a past programme of the guide: noted, and the
+  // host's player switched to the on-demand channel. False to the host.
+  bool AbrirRecording(const std::string& id);
+  bool AbrirCatchup(int programa);
 
   // Menu actions.
   void RecargarCanales(bool preguntar);
@@ -79,6 +88,9 @@ class Quorvina : public PLATFORM::CThread {
  private:
   // Profile from the server or its cache; forced defaults when neither works.
   void ObtenerConfiguracionInicial();
+  void PedirVod(const std::string& id, bool esCatchup);
+  // The asked-for asset through the RTSP client.
+  bool AbrirVod();
   void AplicarConfiguracionCanales();
 
   std::unique_ptr<Configuracion> m_configuracion;
@@ -93,6 +105,10 @@ class Quorvina : public PLATFORM::CThread {
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;
   std::unique_ptr<Recordings> m_recordings;
+  std::unique_ptr<ServiciosVodQuorvina> m_serviciosVod;
+  std::unique_ptr<rtsp> m_rtsp;
+  // The open stream is the on-demand one.
+  std::atomic<bool> m_abiertoVod{false};
   std::atomic<bool> m_pausado{false};
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};
@@ -104,3 +120,9 @@ extern int PuertoProvincia;
 // service-provider names of the entry point.
 extern std::string SufijoDominioOperador;
 extern std::atomic<bool> CargandoCanales;
+// On-demand routing: an asset is asked for (`vod`), a catch-up programme
+// rather than a recording, and the host's id of the "V.O.D" channel (all
+// ones until learned).
+extern std::atomic<bool> vod;
+extern std::atomic<bool> catchup;
+extern std::atomic<uint32_t> canalvod;

@@ -204,20 +204,21 @@ void FreeHostEntry(hostent* entry) {
   free(entry);
 }
 
-hostent* ngethostbyname(const std::string& host, const std::string& dnsServer) {
+DnsReply ConsultarDns(const std::string& host, const std::string& dnsServer) {
+  DnsReply none;
   sockaddr_in server{};
   server.sin_family = AF_INET;
   server.sin_port = htons(kDnsPort);
-  if (inet_pton(AF_INET, dnsServer.c_str(), &server.sin_addr) != 1) return nullptr;
+  if (inet_pton(AF_INET, dnsServer.c_str(), &server.sin_addr) != 1) return none;
   const std::vector<unsigned char> query =
       BuildDnsQuery(host, static_cast<uint16_t>(rand() % 65535));
-  if (query.empty()) return nullptr;
+  if (query.empty()) return none;
 
   const Socket sock(socket(AF_INET, SOCK_DGRAM, 0));
-  if (!sock.valid()) return nullptr;
+  if (!sock.valid()) return none;
   const ssize_t sent = sendto(sock.fd(), query.data(), query.size(), 0,
                               reinterpret_cast<const sockaddr*>(&server), sizeof(server));
-  if (sent != static_cast<ssize_t>(query.size())) return nullptr;
+  if (sent != static_cast<ssize_t>(query.size())) return none;
 
   std::vector<unsigned char> buffer(kReplyBuffer);
   ssize_t received = -1;
@@ -227,9 +228,12 @@ hostent* ngethostbyname(const std::string& host, const std::string& dnsServer) {
     if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) break;
     std::this_thread::sleep_for(kReceiveWait);
   }
-  if (received < 0) return nullptr;
+  if (received < 0) return none;
 
   // The question is echoed as sent, so the answers start where ours ended.
-  const DnsReply reply = ParseDnsReply(buffer.data(), static_cast<size_t>(received), query.size());
-  return HostEntryFromReply(host, reply);
+  return ParseDnsReply(buffer.data(), static_cast<size_t>(received), query.size());
+}
+
+hostent* ngethostbyname(const std::string& host, const std::string& dnsServer) {
+  return HostEntryFromReply(host, ConsultarDns(host, dnsServer));
 }

@@ -64,3 +64,6 @@ void FreeHostEntry(hostent* entry);
 // the caller owns the result. Null when nothing usable came back within
 // four tries 100 ms apart.
 hostent* ngethostbyname(const std::string& host, const std::string& dnsServer);
+// The same query, with the records' types kept (a caller that wants an
+// address skips the aliases answered before it).
+DnsReply ConsultarDns(const std::string& host, const std::string& dnsServer);

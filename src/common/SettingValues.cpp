@@ -29,6 +29,7 @@ int PuertoHttpUpnp = 4243;
 int PuertoHttpQuorvina = 2001;
 unsigned int CanalVOD = 10000;
 int puertortsp = 554;
+std::string DNSBrastokeTV = "172.26.23.3";
 bool ConexionEnNubeActivada = true;
 bool ultimos7dias = false;
 

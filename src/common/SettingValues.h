@@ -34,6 +34,8 @@ extern int PuertoHttpUpnp;
 extern int PuertoHttpQuorvina;
 extern unsigned int CanalVOD;
 extern int puertortsp;
+// The operator's DNS server, which knows the on-demand servers' names.
+extern std::string DNSBrastokeTV;
 extern bool ConexionEnNubeActivada;
 // Set at create when the file "ultimos7dias" is in the add-on's folder.
 extern bool ultimos7dias;

@@ -145,7 +145,7 @@ unsigned int Demuxer::NumeroStreams() const {
   return formato_ != nullptr ? formato_->nb_streams : 0;
 }
 
-std::vector<StreamInfo> Demuxer::Streams(bool hd) const {
+std::vector<StreamInfo> Demuxer::Streams(bool hd, int fps) const {
   std::vector<StreamInfo> streams;
   for (unsigned int i = 0; i < NumeroStreams(); ++i) {
     const AVStream* stream = formato_->streams[i];
@@ -162,7 +162,7 @@ std::vector<StreamInfo> Demuxer::Streams(bool hd) const {
         const AVRational rate = stream->avg_frame_rate.den != 0 && stream->avg_frame_rate.num != 0
                                     ? stream->avg_frame_rate
                                     : stream->r_frame_rate;
-        info.fpsRate = rate.den != 0 && rate.num != 0 ? rate.num : 25;
+        info.fpsRate = rate.den != 0 && rate.num != 0 ? rate.num : fps;
         info.fpsScale = rate.den != 0 && rate.num != 0 ? rate.den : 1;
         // Without a stream-info pass the size is known only once decoded:
         // the usual one of the channel's kind meanwhile.

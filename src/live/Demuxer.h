@@ -35,8 +35,9 @@ class Demuxer {
   bool Abierto() const { return formato_ != nullptr; }
   bool EsUrl() const { return formato_ != nullptr && io_ == nullptr; }
   unsigned int NumeroStreams() const;
-  // `hd` picks the picture size assumed for a video stream that has none yet.
-  std::vector<StreamInfo> Streams(bool hd) const;
+  // `hd` picks the picture size assumed for a video stream that has none
+  // yet, `fps` the frame rate.
+  std::vector<StreamInfo> Streams(bool hd, int fps = 25) const;
   // One packet with its time stamps in microseconds; 0, or an AVERROR. After
   // a failure the I/O context is ready to be read again.
   int Leer(DemuxedPacket& packet);

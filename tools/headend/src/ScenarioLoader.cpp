@@ -9,6 +9,7 @@
 #include "LineUpReader.h"
 #include "StpPacketizer.h"
 #include "TvScenarioReader.h"
+#include "VodScenarioReader.h"
 
 namespace headend {
 
@@ -67,7 +68,7 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   std::vector<std::string> problems;
   JsonReader root(&doc, "", &problems);
   root.Only({"operator", "subscriber", "platform", "appServer", "carouselDefaults", "entryPoint",
-             "demarcations", "packages", "lineUp", "guide", "tv", "cloud"});
+             "demarcations", "packages", "lineUp", "guide", "tv", "cloud", "rtsp", "dns"});
   Scenario s;
   ReadOperator(root.Object("operator"), &s);
   ReadProfiles(root, &s);
@@ -83,6 +84,8 @@ bool ScenarioLoader::LoadText(const std::string& text, Scenario* out, std::strin
   ReadGuide(root, &s);
   ReadTvSettings(root.Object("tv"), s.services, &s.tv);
   ReadCloud(root.Object("cloud"), &s);
+  ReadRtspSettings(root.Object("rtsp"), &s.rtsp);
+  ReadDnsSettings(root.Object("dns"), &s.dns);
   if (root.Empty()) problems.push_back("/: the scenario must be a JSON object");
   errors->clear();
   for (const auto& p : problems) *errors += p + "\n";

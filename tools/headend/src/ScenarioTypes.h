@@ -10,6 +10,7 @@
 
 #include "GuideTypes.h"
 #include "TvSettings.h"
+#include "VodSettings.h"
 
 // The records a scenario file describes, after defaults are applied.
 namespace headend {
@@ -179,6 +180,8 @@ struct Scenario {
   GuideSettings guide;
   TvSettings tv;
   CloudSettings cloud;
+  RtspSettings rtsp;
+  DnsSettings dns;
 
   std::vector<const Service*> ServicesOf(int demarcation) const {
     std::vector<const Service*> out;

@@ -20,9 +20,11 @@
 #include "CloudAnswers.h"
 #include "CloudRecordings.h"
 #include "DiscoveryRecords.h"
+#include "DnsServer.h"
 #include "GuideContent.h"
 #include "Log.h"
 #include "LogoStore.h"
+#include "RtspServer.h"
 #include "ScenarioLoader.h"
 #include "TvHeadend.h"
 
@@ -223,11 +225,24 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "headend: %s\n", error.c_str());
     return 1;
   }
+  // The video server and the DNS server, when the scenario has them.
+  std::unique_ptr<RtspServer> rtsp;
+  std::unique_ptr<DnsServer> dns;
+  if (scenario.rtsp.enabled)
+    rtsp = std::make_unique<RtspServer>(
+        scenario.rtsp, options.clips.empty() ? ClipsBesideProgram() : options.clips, log);
+  if (scenario.dns.enabled) dns = std::make_unique<DnsServer>(scenario.dns, log);
+  if ((rtsp && !rtsp->Open(&error)) || (dns && !dns->Open(&error))) {
+    std::fprintf(stderr, "headend: %s\n", error.c_str());
+    return 1;
+  }
   log.Write("scenario %s: %zu services, %zu packages, %zu logos", options.scenario.c_str(),
             scenario.services.size(), scenario.packages.size(), logos.Count());
   server.Start();
   for (auto& c : carousels) c->Start();
   tv.Start();
+  if (rtsp) rtsp->Start();
+  if (dns) dns->Start();
   std::printf("headend ready\n");
   std::fflush(stdout);
 
@@ -236,6 +251,8 @@ int main(int argc, char** argv) {
   server.RequestStop();
   for (auto& c : carousels) c->RequestStop();
   tv.RequestStop();
+  if (rtsp) rtsp->Stop();
+  if (dns) dns->Stop();
   server.Stop();
   for (auto& c : carousels) c->Stop();
   tv.Stop();

@@ -36,6 +36,8 @@ const std::set<std::string> kNames = {"info",
                                       "delete-recording",
                                       "playcount",
                                       "position",
+                                      "play-recording",
+                                      "catchup",
                                       "serve"};
 
 bool parseSeconds(const std::string& text, double& out) {
@@ -73,8 +75,9 @@ std::string yesNo(bool b) {
 }
 
 bool isPlayOption(const std::string& word) {
-  static const std::set<std::string> options = {
-      "--seconds", "--out", "--gap-ms", "--pause-at", "--resume-at", "--switch-at", "--speed-at"};
+  static const std::set<std::string> options = {"--seconds",  "--out",       "--gap-ms",
+                                                "--pause-at", "--resume-at", "--switch-at",
+                                                "--speed-at", "--seek-at"};
   return options.count(word) != 0;
 }
 
@@ -133,8 +136,8 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       double s;
       if (!more() || !parseSeconds(words[i], s)) return fail("needs a number of seconds");
       c.args.push_back(words[i++]);
-    } else if (c.name == "play") {
-      if (!more()) return fail("needs a channel number or id");
+    } else if (c.name == "play" || c.name == "play-recording" || c.name == "catchup") {
+      if (!more()) return fail(c.name == "play" ? "needs a channel number or id" : "needs an id");
       c.args.push_back(words[i++]);
       double s;
       if (more() && parseSeconds(words[i], s)) {  // the older form: play <channel> <seconds>
@@ -204,7 +207,8 @@ bool CommandRunner::run(const Command& c) {
     host_.stop();
     return host_.isRunning();
   }
-  if (c.name == "play") return play(c.args);
+  if (c.name == "play" || c.name == "play-recording" || c.name == "catchup")
+    return play(c.args, c.name);
   if (c.name == "serve") return serve(c.args.empty() ? 0 : seconds(c.args[0]));
   if (c.name == "status") {
     int s = host_.status();
@@ -377,7 +381,7 @@ unsigned int CommandRunner::channelUid(const std::string& numberOrId) {
   return value;
 }
 
-bool CommandRunner::play(const std::vector<std::string>& args) {
+bool CommandRunner::play(const std::vector<std::string>& args, const std::string& how) {
   PlayOptions o;
   for (size_t i = 1; i + 1 < args.size(); i += 2) {
     const std::string& option = args[i];
@@ -396,7 +400,21 @@ bool CommandRunner::play(const std::vector<std::string>& args) {
       o.timeline.push_back(step);
     }
   }
-  PlayResult r = Player(host_).play(channelUid(args[0]), o);
+  PlayResult r;
+  if (how == "play") {
+    r = Player(host_).play(channelUid(args[0]), o);
+  } else {
+    // The add-on switches the player to its on-demand channel by JSON-RPC.
+    r = Player(host_).playBy(
+        [&] {
+          if (how == "play-recording") {
+            print(host_.openRecordedStream(args[0]).message);
+          } else {
+            print(host_.callMenuHook(8, args[0]).message);
+          }
+        },
+        o);
+  }
   print(r.message);
   if (!r.opened) return false;
   print(std::string("stream properties: ") + pvrErrorName(r.propertiesError) + ", " +

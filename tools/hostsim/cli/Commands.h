@@ -40,7 +40,7 @@ class CommandRunner {
   bool recordingCall(const Command& c);
   bool menu(const std::vector<std::string>& args);
   bool setting(const std::string& name, const std::string& value);
-  bool play(const std::vector<std::string>& args);
+  bool play(const std::vector<std::string>& args, const std::string& how = "play");
   unsigned int channelUid(const std::string& numberOrId);
   void print(const std::string& line);
 

@@ -149,6 +149,9 @@ class Host {
   RecordingCall setRecordingPlayCount(const std::string& id, int count);
   RecordingCall setRecordingLastPlayedPosition(const std::string& id, int seconds);
   RecordingCall recordingLastPlayedPosition(const std::string& id);
+  // OpenRecordedStream of a listed recording (the list is fetched when the
+  // host has none); `value` is what the add-on answered (0 or 1).
+  RecordingCall openRecordedStream(const std::string& id);
   // Polls GetChannelsAmount (and watches the follow-ups of channel triggers)
   // until the add-on has channels.
   bool waitForChannels(std::chrono::milliseconds timeout);

@@ -78,4 +78,17 @@ RecordingCall Host::recordingLastPlayedPosition(const std::string& id) {
   return r;
 }
 
+RecordingCall Host::openRecordedStream(const std::string& id) {
+  if (pvr_.recordings().empty()) fetchRecordings();
+  int answer = 0;
+  RecordingCall r = withRecording(id, "OpenRecordedStream", [&](PVR_RECORDING& recording) {
+    if (!client().OpenRecordedStream) return PVR_ERROR_NOT_IMPLEMENTED;
+    answer = client().OpenRecordedStream(recording) ? 1 : 0;
+    return PVR_ERROR_NO_ERROR;
+  });
+  r.value = answer;
+  if (r.found) r.message += answer != 0 ? ", true" : ", false";
+  return r;
+}
+
 }  // namespace hostsim

@@ -66,6 +66,23 @@ bool LivePlayback::open(unsigned int uid, const PlaybackOptions& options) {
   return lastOpenDone_ && lastOpenOk_;
 }
 
+bool LivePlayback::openBy(const std::function<void()>& ask, const PlaybackOptions& options,
+                          std::chrono::milliseconds timeout) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    options_ = options;
+    lastOpenDone_ = false;
+  }
+  ask();
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait_for(lock, timeout, [this] { return lastOpenDone_; });
+  return lastOpenDone_ && lastOpenOk_;
+}
+
+void LivePlayback::seek(int ms) {
+  post({Action::Seek, 0, ms});
+}
+
 void LivePlayback::openAsync(unsigned int uid) {
   active_ = true;
   ensureThread();
@@ -190,6 +207,14 @@ void LivePlayback::run(const Command& c) {
       break;
     case Action::Switch:
       doSwitch(c.channelUid);
+      break;
+    case Action::Seek:
+      if (opened_ && host_.client().SeekTime) {
+        double start = 0;
+        host_.journal().host("SeekTime " + std::to_string(c.speed));
+        const bool ok = host_.client().SeekTime(c.speed, false, &start);
+        event("seek " + std::to_string(c.speed) + " ms: " + (ok ? "true" : "false"));
+      }
       break;
     case Action::Stop:
       break;

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -88,6 +89,13 @@ class LivePlayback : private HostThread {
   bool open(unsigned int channelUid, const PlaybackOptions& options = PlaybackOptions());
   // The same without waiting (a JSON-RPC Player.Open).
   void openAsync(unsigned int channelUid);
+  // Runs `ask` (an action after which the add-on opens a channel through
+  // JSON-RPC), then waits for that open, with these options, at most
+  // `timeout`.
+  bool openBy(const std::function<void()>& ask, const PlaybackOptions& options,
+              std::chrono::milliseconds timeout);
+  // SeekTime to `ms` of the add-on's playing time; the event tells its answer.
+  void seek(int ms);
   void pause();
   void resume();
   // In the host's units: 1000 is normal speed; 0 pauses.
@@ -107,7 +115,7 @@ class LivePlayback : private HostThread {
   PlaybackTimes times();
 
  private:
-  enum class Action { Open, Pause, Resume, Speed, Switch, Stop };
+  enum class Action { Open, Pause, Resume, Speed, Switch, Stop, Seek };
   struct Command {
     Action action;
     unsigned int channelUid = 0;

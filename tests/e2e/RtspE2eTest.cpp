@@ -1,0 +1,83 @@
+// A cloud recording over RTSP from the host's recordings list to its player:
+// the resume chooser, pause and speed, the bookmark stored at the close.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "E2eFixture.h"
+#include "core/Player.h"
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+using hostsim::TimelineStep;
+
+// A finished cloud recording served by headend's video server under a name
+// its DNS server knows.
+const char* const kCloud = R"({
+  "cloud": {"rtspBase": "rtsp://cdn.quorvina.es:554/", "recordings": [
+    {"id": 5001, "service": "1001", "name": "La gran película", "begin": -10800, "end": -3600,
+     "bookmark": 3725, "productType": "3"}]},
+  "rtsp": {"assets": [{"path": "/cloud/5001", "duration": 7200}]},
+  "dns": {"records": [{"name": "vod.quorvina.es", "a": "172.26.24.10"},
+                      {"name": "cdn.quorvina.es", "cname": "vod.quorvina.es"}]}})";
+
+class RtspE2eTest : public E2eTest {
+ protected:
+  void SetUp() override {
+    E2eTest::SetUp();
+    if (IsSkipped()) return;
+    StartHeadend(Scenario(kCloud));
+    hostsim::Host& host = StartHost();
+    ASSERT_TRUE(host.load().ok);
+    ASSERT_TRUE(host.waitForChannels(60s));
+    host.fetchChannels();
+    ASSERT_TRUE(host.waitForRecordings(30s));
+  }
+
+  hostsim::PlayResult Play(const std::string& id, const hostsim::PlayOptions& options) {
+    return hostsim::Player(*host_).playBy([&] { host_->openRecordedStream(id); }, options);
+  }
+  std::vector<std::string> Offers() const {
+    std::vector<std::string> texts;
+    for (const auto& w : host_->gui().closedWindows("DialogContextIniciarEn.xml"))
+      texts.push_back(w.labels.count(1008) ? w.labels.at(1008) : "");
+    return texts;
+  }
+};
+
+TEST_F(RtspE2eTest, RecordingResumesAtItsBookmarkAndKeepsWhereItStopped) {
+  host_->gui().onNextWindow("DialogContextIniciarEn.xml",
+                            [](hostsim::Window& w) { w.click(1008); });
+  hostsim::PlayOptions o;
+  o.duration = 9s;
+  o.timeline = {{.at = 2, .kind = TimelineStep::Pause},
+                {.at = 4, .kind = TimelineStep::Resume},
+                {.at = 5, .kind = TimelineStep::Speed, .speed = 2000}};
+  const hostsim::PlayResult r = Play("5001", o);
+  ASSERT_TRUE(r.opened) << r.message;
+  EXPECT_EQ(r.channelUid, 10000u);
+  EXPECT_EQ(Offers(), std::vector<std::string>{"Continuar desde 1:02:05"});
+  EXPECT_GT(r.packets, 50u);
+
+  // The next play offers where this one stopped: 3725, plus 3 s at normal
+  // speed and 4 s at twice that.
+  host_->gui().onNextWindow("DialogContextIniciarEn.xml",
+                            [](hostsim::Window& w) { w.click(1009); });
+  o.timeline.clear();
+  o.duration = 3s;
+  const hostsim::PlayResult again = Play("5001", o);
+  ASSERT_TRUE(again.opened) << again.message;
+  const std::vector<std::string> offers = Offers();
+  ASSERT_EQ(offers.size(), 2u);
+  const int seconds = std::atoi(offers[1].substr(offers[1].rfind(':') + 1).c_str());
+  EXPECT_EQ(offers[1].rfind("Continuar desde 1:02:", 0), 0u) << offers[1];
+  EXPECT_GE(seconds, 9) << offers[1];
+  EXPECT_LE(seconds, 20) << offers[1];
+  // Button 1009 starts from the beginning.
+  EXPECT_LT(again.streams.begin()->second.firstPts / 1e6, 3);
+}
+
+}  // namespace
+}  // namespace e2e
