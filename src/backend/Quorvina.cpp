@@ -23,6 +23,7 @@ extern "C" {
 #include "gui/GUIDialogSiNo.h"
 #include "live/Cliente.h"
 #include "recordings/Recordings.h"
+#include "recordings/Temporizadores.h"
 #include "services/tcpJSON.h"
 
 std::atomic<bool> CargandoCanales{false};
@@ -76,9 +77,17 @@ Quorvina::Quorvina() {
   GenerarLogDebug("Recordings Entrada");
   m_recordings = std::make_unique<Recordings>(*m_canales);
   GenerarLogDebug("Recordings Salida");
+
+  GenerarLogDebug("Temporizadores Entrada");
+  m_temporizadores =
+      std::make_unique<Temporizadores>(EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings});
+  GenerarLogDebug("Temporizadores Salida");
 }
 
 Quorvina::~Quorvina() {
+  // The timers end their recordings first: each registers its real end in
+  // the library. Bounded by the set itself.
+  m_temporizadores.reset();
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
   m_recordings.reset();  // no thread of its own

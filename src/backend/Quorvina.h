@@ -16,6 +16,7 @@ class Cliente;
 class Configuracion;
 class EPGQuorvina;
 class Recordings;
+class Temporizadores;
 class DemuxSource;
 class tcpJSON;
 
@@ -38,6 +39,8 @@ class Quorvina : public PLATFORM::CThread {
   EPGQuorvina& Guia() { return *m_epg; }
   // The recordings library (local and cloud recordings).
   Recordings& Grabaciones() { return *m_recordings; }
+  // The timers (local recordings and cloud bookings).
+  Temporizadores& ListaTemporizadores() { return *m_temporizadores; }
   // The guide of one channel for the host, entry by entry. Waits a little
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
@@ -87,6 +90,7 @@ class Quorvina : public PLATFORM::CThread {
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;
   std::unique_ptr<Recordings> m_recordings;
+  std::unique_ptr<Temporizadores> m_temporizadores;
   std::atomic<bool> m_pausado{false};
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};

@@ -148,6 +148,11 @@ class Host {
   RecordingCall setRecordingPlayCount(const std::string& id, int count);
   RecordingCall setRecordingLastPlayedPosition(const std::string& id, int seconds);
   RecordingCall recordingLastPlayedPosition(const std::string& id);
+  // Timers: a new one as the host fills it (guide entry or by hand); delete
+  // and update pass the timer of the latest list with that client index.
+  RecordingCall addTimer(const TimerEntry& timer);
+  RecordingCall deleteTimer(unsigned int index);
+  RecordingCall updateTimer(unsigned int index, const std::function<void(TimerEntry&)>& change);
   // Polls GetChannelsAmount (and watches the follow-ups of channel triggers)
   // until the add-on has channels.
   bool waitForChannels(std::chrono::milliseconds timeout);
