@@ -62,7 +62,7 @@ std::string Temporizador::FicheroTemporizador(int index) {
 
 std::string Temporizador::TextoFichero(const DatosTemporizador& t) {
   std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Temporizador>\n";
-  x += Elemento("iClientIndex", Numero(static_cast<unsigned int>(t.iClientIndex)));
+  x += Elemento("iClientIndex", Numero(t.iClientIndex));
   x += Elemento("iClientChannelUid", Numero(t.iClientChannelUid));
   x += Elemento("startTime", convertTimertoString(t.startTime));
   x += Elemento("endTime", convertTimertoString(t.endTime));

@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
+#include "common/HttpGlobals.h"
 #include "common/SettingValues.h"
 #include "common/StorageLayout.h"
 #include "discovery/Canales.h"
 #include "recordings/Recordings.h"
 #include "recordings/Temporizadores.h"
 #include "support/InProcessHost.h"
+#include "support/TinyHttpServer.h"
 
 namespace {
 
@@ -21,7 +24,12 @@ class TemporizadoresTest : public ::testing::Test {
     canales = std::make_unique<Canales>();
     grabaciones = std::make_unique<Recordings>(*canales);
   }
-  void TearDown() override { ConexionEnNubeActivada = true; }
+  void TearDown() override {
+    ConexionEnNubeActivada = true;
+    TipoGrabacionPorDefecto = 0;
+    httpHostQuorvina = "172.26.22.23";
+    PuertoHttpQuorvina = 2001;
+  }
   EntornoTemporizador Entorno() { return {*canales, nullptr, *grabaciones}; }
   bool Exists(const std::string& relative) const {
     return std::filesystem::exists(host.user().file(relative));
@@ -148,6 +156,53 @@ TEST_F(TemporizadoresTest, NewTimersGetTheirKeys) {
   set.DeleteTimer(123456, false);
   EXPECT_EQ(set.GetTimersAmount(), 1);
   EXPECT_NE(host.user().Read("Timers/123456.xml").find("<state Value=\"4\" />"), std::string::npos);
+}
+
+TEST_F(TemporizadoresTest, CloudOrLocalFollowsTheSettingOrTheAnswer) {
+  struct Case {
+    const char* name;
+    bool nube;
+    int tipo;
+    const char* click;  // the answer, when asked
+    bool booked;
+  } const cases[] = {
+      {.name = "ask, cloud", .nube = true, .tipo = 0, .click = "11", .booked = true},
+      {.name = "ask, local", .nube = true, .tipo = 0, .click = "10", .booked = false},
+      {.name = "cloud", .nube = true, .tipo = 1, .booked = true},
+      {.name = "profile failed", .nube = false, .tipo = 1, .booked = false},
+  };
+  const time_t now = time(nullptr);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TinyHttpServer server;
+    httpHostQuorvina = "127.0.0.1";
+    PuertoHttpQuorvina = server.port();
+    server.AnswerOk("http://127.0.0.1:" + std::to_string(server.port()) +
+                        "/appserver/bktv.do?action=setRecording&extInfoID=77&PIN=0&channelID=1001",
+                    R"({"resultCode":0})");
+    ConexionEnNubeActivada = c.nube;
+    TipoGrabacionPorDefecto = c.tipo;
+    if (c.click != nullptr) host.Script(std::string("in DialogSiNo.xml click ") + c.click);
+    std::filesystem::remove_all(host.user().file("Timers"));
+    std::filesystem::create_directories(host.user().file("Timers"));
+    const size_t asked = host.gui().closedWindows("DialogSiNo.xml").size();
+    {
+      Temporizadores set(Entorno());
+      DatosTemporizador t = Timer(0, now + 3600, now + 7200, 0);
+      t.iEpgUid = 77;
+      t.iMarginStart = 5;
+      set.AddTimer(t);
+      // Decided on the timer's own thread: booked or saved.
+      for (int i = 0; i < 100 && server.Requests().empty() && !Exists("Timers/77.xml"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      EXPECT_EQ(set.GetTimersAmount(), 1);
+    }
+    const auto shown = host.gui().closedWindows("DialogSiNo.xml");
+    ASSERT_EQ(shown.size() - asked, c.click != nullptr ? 1u : 0u);
+    if (c.click != nullptr) EXPECT_EQ(shown.back().label(11), "Nube");
+    EXPECT_EQ(server.Requests().size(), c.booked ? 1u : 0u);
+    EXPECT_EQ(Exists("Timers/77.xml"), !c.booked);
+  }
 }
 
 TEST_F(TemporizadoresTest, RecordingNamesStayFreeAndInsideTheirFolder) {
