@@ -118,6 +118,24 @@ TEST_F(TimersE2eTest, LocalTimerRecordsTheChannelWithoutLoss) {
   EXPECT_FALSE(fs::exists(userDir_ + "/Timers/1.xml"));
 }
 
+TEST_F(TimersE2eTest, AGapInTheStreamNeitherEndsNorProlongsTheRecording) {
+  hostsim::Host& host =
+      Start(R"({"tv":{"channels":[{"id":"1005","gaps":[{"atSeconds":3,"seconds":5}]}]}})", 2);
+  ASSERT_EQ(host.addTimer(Local("Corte", 1, 12)).error, PVR_ERROR_NO_ERROR);
+  EXPECT_TRUE(WaitState(1, 2, 6s));
+  EXPECT_TRUE(WaitState(1, 0, 16s));
+  hostsim::RecordingEntry local;
+  for (const auto& r : host.fetchRecordings().data.recordings)
+    if (r.title == "Corte") local = r;
+  EXPECT_NEAR(local.duration, 11, 2);
+  const double seconds = std::atof(
+      Shell("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + local.streamUrl + "'")
+          .c_str());
+  EXPECT_NEAR(seconds, 11.0, 2.5);
+  EXPECT_GT(ContinuityErrors(local.streamUrl), 0);  // the gap is a real loss
+  EXPECT_FALSE(host.journal().contains(hostsim::EntryKind::Log, "Error grabacion"));
+}
+
 TEST_F(TimersE2eTest, CloudBookingIsFollowedUntilItIsARecording) {
   hostsim::Host& host = Start(kCloud, 1);
   hostsim::TimerEntry t = Local("Avance", 8, 16);
