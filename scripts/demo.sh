@@ -8,7 +8,8 @@
 # resuming it through the timeshift file, writes what the host received to a
 # file and shows that ffprobe reads it as video plus audio. Then the
 # recordings: the cloud's finished ones and a local one, renamed and deleted
-# through the host. A second start shows the stored line-up and recordings
+# through the host. A local timer records a channel for 20 s into the
+# library beside the cloud's bookings. A second start shows the stored line-up and recordings
 # without the operator.
 set -euo pipefail
 
@@ -87,6 +88,20 @@ build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
   recordings | sed -n '/== recordings/,$p' | grep -v '^\[host\] add-on\|^hostsim:'
 echo "what the operator's cloud holds now:"
 curl -s http://172.26.22.23:2001/headend/cloud | jq -c '.recordings[] | [.id, .name, .state]'
+
+echo "== timers: a local one on channel 1005 for 20 s, beside the cloud's bookings"
+mkdir -p "$work/rec"
+echo "<settings><setting id=\"timeshiftfolder\" value=\"$work/timeshift/\" />\
+<setting id=\"recordfolder\" value=\"$work/rec/\" />\
+<setting id=\"TipoGrabacionPorDefecto\" value=\"2\" /></settings>" >"$user/settings.xml"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
+  add-timer --channel 1005 --start 2 --end 22 --title "Demo local" timers sleep 5 timers \
+  sleep 20 timers recordings | sed -n '/== add-timer/,$p' |
+  grep -v '^\[host\] add-on\|^hostsim:\|PVR_trigger' |
+  grep -v '^    plot:'
+echo "what ffprobe reads in the recording:"
+ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name \
+  -of compact=p=0 "$work/rec/Demo local.mpeg" | grep -v '^$' | sort -u
 
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true
