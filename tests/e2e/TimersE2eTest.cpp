@@ -160,10 +160,24 @@ TEST_F(TimersE2eTest, CloudBookingIsFollowedUntilItIsARecording) {
   EXPECT_EQ(log.find("cancelRecording"), std::string::npos);
 }
 
-TEST_F(TimersE2eTest, DeletingARecordingTimerStopsItAtOnce) {
+TEST_F(TimersE2eTest, ARecordingTimerIsExtendedByAChangeAndStoppedAtOnceByDeletion) {
   hostsim::Host& host = Start("{}", 2);
   ASSERT_EQ(host.addTimer(Local("Borrado", 1, 120)).error, PVR_ERROR_NO_ERROR);
   ASSERT_TRUE(WaitState(1, 2, 6s));
+  // While it records, a change extends its end but keeps its title.
+  const time_t later = time(nullptr) + 300;
+  EXPECT_EQ(host.updateTimer(1,
+                             [&](hostsim::TimerEntry& t) {
+                               t.endTime = later;
+                               t.title = "Nuevo";
+                             })
+                .error,
+            PVR_ERROR_NO_ERROR);
+  for (const auto& t : host.fetchTimers().data.timers) {
+    if (t.clientIndex != 1) continue;
+    EXPECT_EQ(t.endTime, later);
+    EXPECT_EQ(t.title, "Borrado");
+  }
   std::this_thread::sleep_for(3s);
   const auto deleted = Clock::now();
   EXPECT_EQ(host.deleteTimer(1).error, PVR_ERROR_NO_ERROR);
