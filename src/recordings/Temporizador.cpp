@@ -68,7 +68,9 @@ std::string Temporizador::TextoFichero(const DatosTemporizador& t) {
   x += Elemento("endTime", convertTimertoString(t.endTime));
   x += Elemento("state", Numero(t.state));
   x += Elemento("strTitle", stringtoescape(t.strTitle));
-  x += Elemento("strDirectory", t.strDirectory);
+  // Escaped too: a folder with an ampersand or a quote would otherwise make
+  // the whole file unreadable (ordinary folders are written unchanged).
+  x += Elemento("strDirectory", stringtoescape(t.strDirectory));
   x += Elemento("strSummary", stringtoescape(t.strSummary));
   x += Elemento("iPriority", Numero(t.iPriority));
   x += Elemento("iLifetime", Numero(t.iLifetime));
