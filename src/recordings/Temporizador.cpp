@@ -23,6 +23,7 @@
 #include "live/Disco.h"
 #include "recordings/ApiGrabaciones.h"
 #include "recordings/Recordings.h"
+#include "services/tcpJSON.h"
 
 namespace {
 constexpr int kRebanadaMs = 250;
@@ -136,6 +137,10 @@ DatosTemporizador Temporizador::Datos() const {
 int Temporizador::Estado() const {
   std::lock_guard<std::mutex> lock(m_mutex);
   return m_datos.state;
+}
+bool Temporizador::EsSerie() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return !m_datos.idSerie.empty();
 }
 bool Temporizador::EsCloud() const {
   std::lock_guard<std::mutex> lock(m_mutex);
@@ -502,6 +507,8 @@ void Temporizador::GrabarLocal() {
     m_datos.state = 3;
   }
   if (m_error != 0) TheHost().Log(LogLevel::Notice, "Error grabacion " + Numero(m_error));
+  // The host's TV-show library picks up a new episode.
+  if (!copia.idSerie.empty() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();
   TheHost().TriggerTimerUpdate();
 }
 
@@ -538,6 +545,7 @@ void Temporizador::GrabarCloud() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_datos.state = 3;
   }
+  if (EsSerie() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();
   TheHost().TriggerTimerUpdate();
 }
 

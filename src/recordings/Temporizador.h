@@ -54,6 +54,7 @@ class Temporizador : public PLATFORM::CThread {
   DatosTemporizador Datos() const;
   int Estado() const;
   bool EsCloud() const;
+  bool EsSerie() const;
   bool EnEspera() const { return m_enEspera; }
   // The recording's start and end (margins included).
   time_t InicioGrabacion() const;
