@@ -8,9 +8,10 @@
 # resuming it through the timeshift file, writes what the host received to a
 # file and shows that ffprobe reads it as video plus audio. Then the
 # recordings: the cloud's finished ones and a local one, renamed and deleted
-# through the host. A local timer records a channel for 20 s into the
-# library beside the cloud's bookings. A second start shows the stored line-up and recordings
-# without the operator.
+# through the host. Another device then fetches 5 s of a channel through the
+# add-on's web relay with curl, and ffprobe shows its streams. A local timer
+# records a channel for 20 s into the library beside the cloud's bookings. A
+# second start shows the stored line-up and recordings without the operator.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -88,6 +89,17 @@ build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
   recordings | sed -n '/== recordings/,$p' | grep -v '^\[host\] add-on\|^hostsim:'
 echo "what the operator's cloud holds now:"
 curl -s http://172.26.22.23:2001/headend/cloud | jq -c '.recordings[] | [.id, .name, .state]'
+echo "== web relay: curl fetches 5 s of channel 1005 from the add-on, ffprobe reads it"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log serve 60 \
+  >"$work/serve.log" 2>&1 &
+serve=$!
+for _ in $(seq 100); do grep -q "^serving" "$work/serve.log" && break; sleep 0.1; done
+curl -s --max-time 5 -o "$work/relay.ts" http://127.0.0.1:4242/canal=1005.mpg || true
+kill -TERM "$serve"; wait "$serve" || true
+grep '^\[host error\]' "$work/serve.log" || true
+echo "$(stat -c %s "$work/relay.ts") bytes in 5 s"
+ffprobe -v error -show_entries stream=index,codec_type,codec_name,width,height,sample_rate \
+  -of compact=p=0 "$work/relay.ts" | grep -v '^$' | sort -u
 
 echo "== timers: a local one on channel 1005 for 20 s, beside the cloud's bookings"
 mkdir -p "$work/rec"

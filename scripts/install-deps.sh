@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libpugixml-dev
   iproute2 util-linux curl jq
-  ffmpeg
+  ffmpeg vlc-bin vlc-plugin-base
 )
 
 missing=()

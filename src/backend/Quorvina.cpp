@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "backend/Configuracion.h"
@@ -24,6 +25,7 @@ extern "C" {
 #include "live/Cliente.h"
 #include "recordings/Recordings.h"
 #include "recordings/Temporizadores.h"
+#include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 
 std::atomic<bool> CargandoCanales{false};
@@ -50,6 +52,11 @@ int Left(std::chrono::steady_clock::time_point deadline) {
 }
 }  // namespace
 
+struct Quorvina::AccesoCanales {
+  std::mutex mutex;
+  const Canales* canales = nullptr;
+};
+
 Quorvina::Quorvina() {
   SetThreadName("quorvina");
   CrearDirectorios();
@@ -67,6 +74,16 @@ Quorvina::Quorvina() {
   // discovers it as soon as it starts and the host gets it through the
   // channel triggers: the host must never wait on the network here.
   if (!m_canales->Cargado()) NotificarCadena(NoticeKind::Info, 30501);
+
+  GenerarLogDebug("Webrelay Entrada");
+  m_accesoCanales = std::make_shared<AccesoCanales>();
+  m_accesoCanales->canales = m_canales.get();
+  m_webrelay = std::make_unique<WebRelay>([acceso = m_accesoCanales] {
+    std::lock_guard<std::mutex> lock(acceso->mutex);
+    return acceso->canales ? acceso->canales->Snapshot() : nullptr;
+  });
+  m_webrelay->Start();
+  GenerarLogDebug("Webrelay Salida");
 
   GenerarLogDebug("Cliente Entrada");
   m_controlReproductor = std::make_unique<tcpJSON>();
@@ -94,6 +111,11 @@ Quorvina::~Quorvina() {
   if (m_cliente) m_cliente->CerrarCanal();
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");
+  PLATFORM::StopOwnedWorker(m_webrelay, Left(deadline), "webrelay");
+  if (m_accesoCanales) {
+    std::lock_guard<std::mutex> lock(m_accesoCanales->mutex);
+    m_accesoCanales->canales = nullptr;
+  }
   PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
   PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
@@ -134,7 +156,7 @@ void* Quorvina::Process() {
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
-         m_epg->Programas().Running() || m_cliente->Running()) {
+         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running()) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;

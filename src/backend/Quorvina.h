@@ -19,6 +19,7 @@ class Recordings;
 class Temporizadores;
 class DemuxSource;
 class tcpJSON;
+class WebRelay;
 
 class Quorvina : public PLATFORM::CThread {
  public:
@@ -86,6 +87,11 @@ class Quorvina : public PLATFORM::CThread {
   std::unique_ptr<Configuracion> m_configuracion;
   std::unique_ptr<Canales> m_canales;
   std::unique_ptr<EPGQuorvina> m_epg;
+  // The relay's way to the line-up, cut before the line-up is freed: a
+  // relay that does not stop in time is let go still running.
+  struct AccesoCanales;
+  std::shared_ptr<AccesoCanales> m_accesoCanales;
+  std::unique_ptr<WebRelay> m_webrelay;
   // Restores the host player's speed for the live client.
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;

@@ -46,17 +46,21 @@ bool SetBlocking(int socket, bool blocking) {
   return fcntl(socket, F_SETFL, blocking ? flags & ~O_NONBLOCK : flags | O_NONBLOCK) == 0;
 }
 
-// Waits until the socket is writable, at most ms.
+// Waits until the socket is writable, at most ms, in slices so that a
+// stopping add-on or worker never waits out a silent server's connect.
 bool WaitWritable(int socket, int ms) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  for (;;) {
+  while (!PLATFORM::Stopping()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
     pollfd watch{socket, POLLOUT, 0};
-    const int ready = poll(&watch, 1, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+    const int ready =
+        poll(&watch, 1, static_cast<int>(std::min<int64_t>(left.count(), kReceiveSliceMs)));
     if (ready > 0) return true;
-    if (ready == 0 || errno != EINTR) return false;
+    if (ready < 0 && errno != EINTR) return false;
   }
+  return false;
 }
 
 bool SendAll(int socket, const char* data, int size) {

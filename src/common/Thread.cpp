@@ -105,12 +105,11 @@ bool CThread::IsStopped() {
 }
 
 bool CThread::Start(bool wait) {
-  {
-    std::lock_guard<std::recursive_mutex> lock(m_mutex);
-    if (m_bRunning) return false;
-  }
-  Join();  // a previous run's thread, if any
+  // Checked and started in one scope: two callers never both start a run.
   std::lock_guard<std::recursive_mutex> lock(m_mutex);
+  if (m_bRunning) return false;
+  // A previous run's thread has left Process and needs the lock no more.
+  Join();
   m_bStop = false;
   m_bStopped = false;
   m_bEntered = false;

@@ -55,7 +55,11 @@ void PrimerosHijos(const XMLNode& node, const char* const (&names)[N], XMLNode (
   for (int i = 0; i < total; ++i) {
     XMLNode child = node.getChildNode(i);
     const char* name = child.getName();
+    if (name == nullptr) continue;
     for (size_t k = 0; k < N; ++k) {
+      // The names are letters: a first letter that differs (case aside)
+      // settles most comparisons at once.
+      if (((name[0] ^ names[k][0]) & ~0x20) != 0) continue;
       if (found[k].isEmpty() && MismoNombre(name, names[k])) {
         found[k] = std::move(child);
         break;
@@ -148,9 +152,9 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
   Texto(descripcion[kGenero].getChildNode("Name"), entry.strGenreDescription);
   entry.iGenreType = carga.Genero(entry.strGenreDescription);
   const int generoGuia = entry.iGenreType;
-  if (generoGuia == kGeneroSinMapa && !ExistInvector(carga.sinMapa, entry.strGenreDescription)) {
-    carga.sinMapa.push_back(entry.strGenreDescription);
-  }
+  // The guide's own name: the details may replace the description.
+  const std::string* nombreGenero = &entry.strGenreDescription;
+  std::string generoTexto;
 
   const XMLNode fecha = descripcion[kLanzamiento].getChildNode("ReleaseDate");
   if (!fecha.isEmpty()) {
@@ -180,7 +184,11 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
     const auto found = detalles.empty() ? detalles.end() : detalles.find(std::string_view(crid));
     if (found != detalles.end()) {
       const DetalleProgramaEPG& d = found->second;
-      if (!d.genre.empty()) entry.strGenreDescription = ObtenerGeneroCompleto(d.genre, d.subgenre);
+      if (!d.genre.empty()) {
+        generoTexto = entry.strGenreDescription;
+        nombreGenero = &generoTexto;
+        entry.strGenreDescription = ObtenerGeneroCompleto(d.genre, d.subgenre);
+      }
       entry.iGenreType = carga.Genero(d.genre);
       if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = carga.Genero(d.subgenre);
       if (entry.iGenreType == kGeneroSinMapa) entry.iGenreType = generoGuia;
@@ -198,6 +206,10 @@ bool CargarProgramaEPG(const XMLNode& event, EPG_Quorvina& entry, const MapaDeta
     entry.cridSerie.assign(cridSerie != nullptr ? cridSerie : "");
     Texto(serie.getChildNode("Title"), entry.tituloSerie);
   }
-  if (ultimos7dias) carga.programas.push_back(static_cast<int>(entry.iUniqueBroadcastId));
+  if (ultimos7dias) carga.programas.push_back(entry.iUniqueBroadcastId);
+  // Logged once the details had their say: a genre they mapped is no gap.
+  if (entry.iGenreType == kGeneroSinMapa && !ExistInvector(carga.sinMapa, *nombreGenero)) {
+    carga.sinMapa.push_back(*nombreGenero);
+  }
   return true;
 }

@@ -29,12 +29,10 @@ struct CargaGuia {
   bool detalles = false;
   std::string iconoPrograma;  // "http://ip:port/logoprograma=" while details are on
   std::vector<std::string> sinMapa;
-  std::vector<int> programas;  // met by this load, for catch-up
+  std::vector<uint32_t> programas;  // met by this load, for catch-up
   bool faltanDetalles = false;
   size_t sinHora = 0;
   std::string texto;  // scratch text, reused from entry to entry
-  // The details caches there are; null: look for each.
-  std::shared_ptr<const std::vector<std::string>> cachesDetalle;
 
   // The host genre code of a name; a channel's guide repeats a handful of
   // names, each looked up once.

@@ -3,6 +3,7 @@
 // from them for the guide.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 
@@ -38,3 +39,8 @@ bool LeerRespuestaDetalle(const std::string& json, DetalleProgramaEPG& detalle);
 
 // Appends to the plot outline a label and the value of each known field.
 void GenerarPlotOutline(DetalleProgramaEPG& detalle, const EtiquetasDetalle& etiquetas);
+
+// Asks the application server for one programme's details and builds their
+// summary; false without them.
+bool PedirDetallePrograma(uint32_t id, DetalleProgramaEPG& detalle,
+                          const EtiquetasDetalle& etiquetas);

@@ -16,9 +16,17 @@
 namespace {
 
 constexpr uint32_t kEsperaMs = 2000;  // between two looks at the receivers
-constexpr int kStopMs = 500;
+// What stopping the guide's workers may take, all of them together.
+constexpr auto kStopMs = std::chrono::milliseconds(500);
 constexpr auto kReintento = std::chrono::milliseconds(10);
 constexpr int kReintentos = 200;
+
+// Milliseconds left before the deadline, at least 1.
+int Restante(std::chrono::steady_clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+      deadline - std::chrono::steady_clock::now());
+  return static_cast<int>(std::max<int64_t>(1, left.count()));
+}
 
 }  // namespace
 
@@ -28,6 +36,9 @@ EPGQuorvina::EPGQuorvina(const Canales& canales)
 }
 
 EPGQuorvina::~EPGQuorvina() {
+  const auto deadline = std::chrono::steady_clock::now() + kStopMs;
+  // The details thread is told with the rest, so all wind down side by side.
+  m_programas->StopThread(-1);
   StopThread(0);
   std::vector<Receptor> receptores;
   {
@@ -35,16 +46,20 @@ EPGQuorvina::~EPGQuorvina() {
     for (auto& entry : m_receptores) receptores.push_back(std::move(entry.second));
     m_receptores.clear();
   }
-  Parar(receptores);
-  PLATFORM::StopOwnedWorker(m_programas, kStopMs, "epg detalles");
+  Parar(receptores, deadline);
+  PLATFORM::StopOwnedWorker(m_programas, Restante(deadline), "epg detalles");
 }
 
-void EPGQuorvina::Parar(std::vector<Receptor>& receptores) {
-  // Every receiver is told first, so they wind down side by side.
+void EPGQuorvina::Parar(std::vector<Receptor>& receptores,
+                        std::chrono::steady_clock::time_point deadline) {
+  // Every receiver is told first, so they wind down side by side within one
+  // deadline.
   for (Receptor& r : receptores) {
     if (r.payloads) r.payloads->StopThread(-1);
   }
-  for (Receptor& r : receptores) PLATFORM::StopOwnedWorker(r.payloads, kStopMs, "stp guia");
+  for (Receptor& r : receptores) {
+    PLATFORM::StopOwnedWorker(r.payloads, Restante(deadline), "stp guia");
+  }
 }
 
 TablaDias EPGQuorvina::Dias() const {
@@ -72,15 +87,11 @@ void EPGQuorvina::GenerarEPG(const std::string& registro) {
     if (old != viejo.end())
       dia.EstaCargado = old->second.Version == dia.Version && old->second.EstaCargado;
   }
-  BorrarFicherosSinDia(PathEPG, nuevo);
-  BorrarFicherosSinDia(PathDetallesEPG, nuevo);
-
   // Receivers of days no longer announced, or announced with other
   // versions, would write stale files: they go.
   std::vector<Receptor> obsoletos;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_registro = registro;
     m_dias = nuevo;
     for (auto it = m_receptores.begin(); it != m_receptores.end();) {
       const auto dia = nuevo.find(it->first);
@@ -92,7 +103,10 @@ void EPGQuorvina::GenerarEPG(const std::string& registro) {
       }
     }
   }
-  Parar(obsoletos);
+  Parar(obsoletos, std::chrono::steady_clock::now() + kStopMs);
+  // Only once their receivers have stopped: none writes a file again after it went.
+  BorrarFicherosSinDia(PathEPG, nuevo);
+  BorrarFicherosSinDia(PathDetallesEPG, nuevo);
   EscribirMapa();
 
   std::vector<MapEPG> pendientes;
@@ -138,6 +152,9 @@ void EPGQuorvina::ArrancarEspera() {
     std::this_thread::sleep_for(kReintento);
   }
   GenerarLogError("EPG: no se puede esperar a los receptores");
+  // Nobody waits: the next pass of the guide tries again.
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_esperando = false;
 }
 
 void EPGQuorvina::BorrarFicherosSinDia(const std::string& folder, const TablaDias& dias) {

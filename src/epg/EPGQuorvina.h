@@ -5,6 +5,7 @@
 // the guide store and forwards the host's guide requests to it.
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -34,10 +35,10 @@ class EPGQuorvina : public PLATFORM::CThread {
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink) {
     m_programas->CargarCanal(channel, start, end, sink);
   }
-  bool GetProgramaEPG(int channel, int programme, EPG_Quorvina& entry) {
+  bool GetProgramaEPG(int channel, uint32_t programme, EPG_Quorvina& entry) {
     return m_programas->GetProgramaEPG(channel, programme, entry);
   }
-  int GetProgramaChannelUid(int programme) const {
+  int GetProgramaChannelUid(uint32_t programme) const {
     return m_programas->GetProgramaChannelUid(programme);
   }
   ProgramasEPG& Programas() { return *m_programas; }
@@ -65,14 +66,14 @@ class EPGQuorvina : public PLATFORM::CThread {
   void BorrarFicherosSinDia(const std::string& folder, const TablaDias& dias);
   void AtenderTerminados();
   void ArrancarEspera();
-  static void Parar(std::vector<Receptor>& receptores);
+  static void Parar(std::vector<Receptor>& receptores,
+                    std::chrono::steady_clock::time_point deadline);
 
   const Canales& m_canales;
   std::unique_ptr<ProgramasEPG> m_programas;
 
   std::mutex m_escritura;      // one writer of "mapepg.xml" at a time
-  mutable std::mutex m_mutex;  // guards the four below; never held across I/O
-  std::string m_registro;
+  mutable std::mutex m_mutex;  // guards the three below; never held across I/O
   TablaDias m_dias;
   std::map<std::string, Receptor> m_receptores;  // by the day's first segment id
   bool m_esperando = false;                      // the waiting thread owns the receivers

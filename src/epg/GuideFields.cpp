@@ -45,7 +45,18 @@ int LeerEntero(const char* text) {
 uint32_t ObtenerID(const char* crid) {
   const char* slash = std::strrchr(crid, '/');
   if (slash == nullptr || slash == crid) return 4294967295u;
-  return static_cast<uint32_t>(LeerEntero(slash + 1));
+  // Ids use all 32 bits: read as unsigned, 0 past them; a negative one
+  // wraps as the system's conversion makes it.
+  const char* text = slash + 1;
+  while (*text == ' ' || (*text >= '\t' && *text <= '\r')) ++text;
+  if (*text == '-') return static_cast<uint32_t>(LeerEntero(text));
+  if (*text == '+') ++text;
+  uint64_t value = 0;
+  for (; Digito(*text); ++text) {
+    value = value * 10 + static_cast<uint64_t>(*text - '0');
+    if (value > 0xFFFFFFFFull) return 0;
+  }
+  return static_cast<uint32_t>(value);
 }
 
 Duracion CalcularDuracion(const std::string& text) {

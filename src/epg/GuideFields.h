@@ -14,8 +14,9 @@ inline int LeerEntero(const std::string& text) {
   return LeerEntero(text.c_str());
 }
 
-// The programme id after the last "/" of a crid; 4294967295 when there is no
-// "/" or the only one is the first character.
+// The programme id after the last "/" of a crid, unsigned 32-bit (0 when it
+// does not fit); 4294967295 when there is no "/" or the only one is the
+// first character.
 uint32_t ObtenerID(const char* crid);
 inline uint32_t ObtenerID(const std::string& crid) {
   return ObtenerID(crid.c_str());

@@ -71,7 +71,7 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
     carga.reloj = m_reloj;
     auto own = m_programasCanal.find(id);
     if (ultimos7dias && own != m_programasCanal.end()) {
-      for (int programa : own->second) m_canalPrograma.erase(programa);
+      for (uint32_t programa : own->second) m_canalPrograma.erase(programa);
       own->second.clear();
     }
   }
@@ -79,7 +79,6 @@ void ProgramasEPG::CargarCanal(unsigned int channel, time_t start, time_t end,
   carga.generos = Generos();
 
   const std::string prefix = std::to_string(carga.canal.idSustituto) + "_";
-  if (carga.detalles) carga.cachesDetalle = m_detalles.Ficheros(PathDetallesEPG);
   for (const std::string& name : *m_guias.Ficheros(PathEPG)) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     CargarFichero(carga, name);
@@ -119,14 +118,15 @@ void ProgramasEPG::RegistrarProgramas(const CargaGuia& carga) {
     return it != carga.lineUp->channels.end() && it->second.HD;
   };
   std::lock_guard<std::mutex> lock(m_mutex);
-  std::vector<int>& own = m_programasCanal[channel];
-  for (int programa : carga.programas) {
+  std::vector<uint32_t>& own = m_programasCanal[channel];
+  for (uint32_t programa : carga.programas) {
     const auto seen = m_canalPrograma.find(programa);
     if (seen == m_canalPrograma.end()) {
       m_canalPrograma.emplace(programa, channel);
       own.push_back(programa);
     } else if (seen->second != channel && !hd(seen->second) && carga.canal.HD) {
-      Deletevector(m_programasCanal[seen->second], programa);
+      std::vector<uint32_t>& other = m_programasCanal[seen->second];
+      other.erase(std::remove(other.begin(), other.end(), programa), other.end());
       seen->second = channel;
       own.push_back(programa);
     }
@@ -145,7 +145,7 @@ void ProgramasEPG::CargarFichero(CargaGuia& carga, const std::string& name) {
   });
 }
 
-bool ProgramasEPG::GetProgramaEPG(int channel, int programme, EPG_Quorvina& entry) {
+bool ProgramasEPG::GetProgramaEPG(int channel, uint32_t programme, EPG_Quorvina& entry) {
   CargaGuia carga;
   carga.lineUp = m_canales.Snapshot();
   const auto found = carga.lineUp->channels.find(channel);
@@ -169,8 +169,8 @@ bool ProgramasEPG::GetProgramaEPG(int channel, int programme, EPG_Quorvina& entr
     const int total = schedule.nChildNode();
     for (int i = 0; i < total; ++i) {
       const XMLNode event = schedule.getChildNode(i);
-      if (!EsEventoGuia(event) || ObtenerID(AtributoGuia(event.getChildNode("Program"), "crid")) !=
-                                      static_cast<uint32_t>(programme)) {
+      if (!EsEventoGuia(event) ||
+          ObtenerID(AtributoGuia(event.getChildNode("Program"), "crid")) != programme) {
         continue;
       }
       MapaDetalles detalles;
@@ -185,7 +185,7 @@ bool ProgramasEPG::GetProgramaEPG(int channel, int programme, EPG_Quorvina& entr
   return false;
 }
 
-int ProgramasEPG::GetProgramaChannelUid(int programme) const {
+int ProgramasEPG::GetProgramaChannelUid(uint32_t programme) const {
   std::lock_guard<std::mutex> lock(m_mutex);
   const auto found = m_canalPrograma.find(programme);
   return found == m_canalPrograma.end() ? -1 : found->second;

@@ -35,9 +35,9 @@ class ProgramasEPG : public PLATFORM::CThread {
   // The same, appended to a list.
   void CargarCanal(unsigned int channel, time_t start, time_t end, std::vector<EPG_Quorvina>& list);
   // One programme by its id in the channel's guide files.
-  bool GetProgramaEPG(int channel, int programme, EPG_Quorvina& entry);
+  bool GetProgramaEPG(int channel, uint32_t programme, EPG_Quorvina& entry);
   // The channel a programme was last seen on (HD twins win); -1 when none.
-  int GetProgramaChannelUid(int programme) const;
+  int GetProgramaChannelUid(uint32_t programme) const;
 
   // A guide day arrived: the details may be fetched again at once.
   void ReiniciarDetalles() { m_siguienteDetalles = 0; }
@@ -71,8 +71,7 @@ class ProgramasEPG : public PLATFORM::CThread {
   void LimpiarSeries() {}
 
   const Canales& m_canales;
-  ListadoCarpeta m_guias;     // the guide folder
-  ListadoCarpeta m_detalles;  // the details folder
+  ListadoCarpeta m_guias;  // the guide folder
   std::atomic<time_t> m_siguienteDetalles{0};
   std::atomic<bool> m_completo{false};
   std::atomic<bool> m_faltanDetalles{false};
@@ -83,6 +82,6 @@ class ProgramasEPG : public PLATFORM::CThread {
   RelojGuia m_reloj;           // the days converted so far, handed from request to request
   std::shared_ptr<const MapaGeneros> m_generos;
   std::vector<int> m_canalesCargados;
-  std::map<int, int> m_canalPrograma;                // programme id -> channel
-  std::map<int, std::vector<int>> m_programasCanal;  // channel -> its programme ids
+  std::map<uint32_t, int> m_canalPrograma;                // programme id -> channel
+  std::map<int, std::vector<uint32_t>> m_programasCanal;  // channel -> its programme ids
 };

@@ -22,7 +22,7 @@ namespace {
 
 constexpr time_t kAntes = 14400;    // the first pass: from 4 hours ago...
 constexpr time_t kDespues = 57600;  // ...to 16 hours ahead
-constexpr char kRutaDetalle[] = "/appserver/bktv.do?action=getEpgInfo&extInfoID=%d&tvWholesaler=1";
+constexpr char kRutaDetalle[] = "/appserver/bktv.do?action=getEpgInfo&extInfoID=%u&tvWholesaler=1";
 
 }  // namespace
 
@@ -41,6 +41,7 @@ void* ProgramasEPG::Process() {
 void ProgramasEPG::AvisarCanales() {
   const auto lineUp = m_canales.Snapshot();
   for (const auto& entry : lineUp->channels) {
+    if (PLATFORM::Stopping()) return;
     if (static_cast<unsigned int>(entry.first) == CanalVOD) continue;
     TheHost().TriggerEpgUpdate(static_cast<unsigned int>(entry.first));
   }
@@ -84,13 +85,18 @@ void ProgramasEPG::ObtenerDetalles(time_t from, time_t to) {
 }
 
 bool ProgramasEPG::ObtenerInformacionAmpliadaEPG(uint32_t id, DetalleProgramaEPG& detalle) {
+  return PedirDetallePrograma(id, detalle, Etiquetas());
+}
+
+bool PedirDetallePrograma(uint32_t id, DetalleProgramaEPG& detalle,
+                          const EtiquetasDetalle& etiquetas) {
   if (PararProceso) return false;
   char path[sizeof(kRutaDetalle) + 16];
-  std::snprintf(path, sizeof(path), kRutaDetalle, static_cast<int>(id));
+  std::snprintf(path, sizeof(path), kRutaDetalle, static_cast<unsigned int>(id));
   http cliente;
   const std::string body = cliente.ObtenerStringhttp(httpHostQuorvina, PuertoHttpQuorvina, path);
   if (body.empty()) return false;
   if (!LeerRespuestaDetalle(body, detalle)) return false;
-  GenerarPlotOutline(detalle, Etiquetas());
+  GenerarPlotOutline(detalle, etiquetas);
   return true;
 }

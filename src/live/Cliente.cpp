@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 #include "common/Conversions.h"
 #include "common/Globals.h"
@@ -14,6 +15,8 @@ namespace {
 constexpr double kSinTiempo = -4503599627370496.0;  // the host's unknown time stamp, -2^52
 constexpr auto kPasoEspera = std::chrono::milliseconds(20);
 constexpr auto kEsperaGrabador = std::chrono::milliseconds(2500);
+// A read in progress gives up within one receive time-out.
+constexpr auto kEsperaDemux = std::chrono::milliseconds(2500);
 
 int64_t AhoraMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -107,7 +110,11 @@ bool Cliente::AbrirCanal(int canalId) {
     // returns after one time-out so the host's thread is never held long.
     m_datos.EsperasMaximas = kEsperasApertura;
     const bool abierto = m_demuxer.AbrirStream(
-        [this](uint8_t* buffer, int size) { return LeerSockDemux(&m_datos, buffer, size); },
+        [this](uint8_t* buffer, int size) {
+          const int read = LeerSockDemux(&m_datos, buffer, size);
+          if (m_datos.Salto.exchange(false)) m_demuxer.MarcarSalto();
+          return read;
+        },
         BUFSIZE, interrumpir);
     m_datos.EsperasMaximas = 1;
     if (!abierto) {
@@ -139,15 +146,19 @@ void Cliente::CerrarCanal() {
 void Cliente::CerrarConDemux() {
   m_datos.Cancelar = true;
   m_datos.FinTimeShift = true;
-  std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
-  CerrarConexionUdp(m_datos.Socket);
-  m_datos.Abierto = false;
-  m_demuxer.Cerrar();
-  if (m_datos.FicheroLectura != nullptr) {
-    TheHost().CloseFile(m_datos.FicheroLectura);
-    m_datos.FicheroLectura = nullptr;
+  void* lectura = nullptr;
+  {
+    std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
+    CerrarConexionUdp(m_datos.Socket);
+    m_datos.Abierto = false;
+    lectura = std::exchange(m_datos.FicheroLectura, nullptr);
+    m_datos.Pausado = false;
+    m_datos.Salto = false;
   }
-  m_datos.Pausado = false;
+  // No read is in progress (the demuxer is held): FFmpeg and the host are
+  // called with the socket's lock free.
+  m_demuxer.Cerrar();
+  if (lectura != nullptr) TheHost().CloseFile(lectura);
   std::lock_guard<std::mutex> velocidad(m_velocidadMutex);
   m_pausado = false;
 }
@@ -174,6 +185,9 @@ DemuxedPacket Cliente::DemuxRead() {
 }
 
 void Cliente::EstablecerVelocidad(int velocidad) {
+  // One change at a time: a resume that comes while a pause starts the
+  // recorder waits for it, and is neither lost nor done before it.
+  std::lock_guard<std::mutex> turno(m_controlMutex);
   {
     std::lock_guard<std::mutex> lock(m_velocidadMutex);
     if (velocidad == m_velocidad) return;
@@ -207,10 +221,24 @@ void Cliente::EstablecerVelocidad(int velocidad) {
     m_velocidad = velocidad;
   }
   m_datos.Avisar();
-  if (grabar && !Running()) Start(false);
-  // Only a stream FFmpeg opened by itself can pause at its source.
-  std::unique_lock<std::mutex> demux(m_demuxMutex, std::try_to_lock);
-  if (demux.owns_lock() && m_demuxer.EsUrl()) {
+  if (grabar && !Running()) {
+    std::lock_guard<std::recursive_mutex> lock(m_datos.Bloqueo);
+    // Checked again with the socket held: a close may have come meanwhile,
+    // and a recorder already recording keeps the stream.
+    if (m_datos.Pausado && m_datos.Abierto && !m_datos.TimeShiftActivo) Start(false);
+  }
+  // Only a stream FFmpeg opened by itself can pause at its source; a read
+  // in progress is waited for, not skipped.
+  std::unique_lock<std::mutex> demux(m_demuxMutex, std::defer_lock);
+  const auto limite = std::chrono::steady_clock::now() + kEsperaDemux;
+  while (!demux.try_lock() && std::chrono::steady_clock::now() < limite) {
+    std::this_thread::sleep_for(kPasoEspera);
+  }
+  if (!demux.owns_lock()) {
+    GenerarLogError("EstablecerVelocidad: el demuxer sigue ocupado");
+    return;
+  }
+  if (m_demuxer.EsUrl()) {
     if (pausar) {
       m_demuxer.Pausar();
     } else {

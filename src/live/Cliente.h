@@ -69,6 +69,9 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   // The ring file: one block written by the recorder, one read by the
   // demux thread.
   static bool EscribirBloque(StructDatosSock& datos, const uint8_t* data, int length);
+  // A new recording into the file the recorder just opened: the ring
+  // starts empty, and a read handle of the last one is not used again.
+  static void EmpezarSesion(StructDatosSock& datos, void* escritura);
   static int LeerFichero(StructDatosSock& datos, uint8_t* dst, int size);
 
   StructDatosSock& Datos() { return m_datos; }
@@ -88,9 +91,12 @@ class Cliente : public PLATFORM::CThread, public DemuxSource {
   Reloj m_reloj;
   std::atomic<int> m_canalId{-1};
 
-  // The demuxer: held while opening, reading a packet and closing, so opens
-  // and closes never overlap a read or each other.
+  // The demuxer: FFmpeg's context takes one caller at a time, so this is
+  // held while opening, reading a packet, pausing and closing. Pause and
+  // resume wait for it a bounded time.
   std::mutex m_demuxMutex;
+  // Speed changes one at a time, in the order the host makes them.
+  std::mutex m_controlMutex;
   Demuxer m_demuxer;
   bool m_hd = false;
   unsigned int m_numeroStreams = 0;

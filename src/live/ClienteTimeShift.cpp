@@ -22,32 +22,58 @@ bool Cliente::EscribirBloque(StructDatosSock& datos, const uint8_t* data, int le
   }
   // Flushed at once: the reader has a handle of its own.
   host.FlushFile(datos.FicheroEscritura);
-  int64_t position = host.FilePosition(datos.FicheroEscritura);
-  if (position >= datos.MaxBytesFichero) {
-    // Both sides wrap where the writer did.
-    datos.MaxBytesFichero = position;
-    datos.Vuelta = true;
+  const int64_t position = host.FilePosition(datos.FicheroEscritura);
+  const bool wrap = position >= datos.MaxBytesFichero;
+  if (wrap) {
     host.SeekFile(datos.FicheroEscritura, 0, SEEK_SET);
     GenerarLogDebug("Process SeekFile.");
-    position = 0;
   }
-  datos.PosicionEscritura = position;
-  datos.BytesEscritos += length;  // published last: the reader trusts what it counts
+  {
+    std::lock_guard<std::mutex> lock(datos.Anillo);
+    if (wrap) {
+      // Both sides wrap where the writer did.
+      datos.MaxBytesFichero = position;
+      datos.Vuelta = true;
+    }
+    datos.PosicionEscritura = wrap ? 0 : position;
+    datos.BytesEscritos += length;
+  }
   datos.Avisar();
   return true;
 }
 
+void Cliente::EmpezarSesion(StructDatosSock& datos, void* escritura) {
+  std::lock_guard<std::mutex> lock(datos.Anillo);
+  datos.FicheroEscritura = escritura;
+  datos.MaxBytesFichero = static_cast<int64_t>(lentimeshiftfile) << 20;
+  datos.BytesEscritos = 0;
+  datos.BytesLeidos = 0;
+  datos.PosicionEscritura = 0;
+  datos.Vuelta = false;
+  ++datos.Sesion;
+}
+
 int Cliente::LeerFichero(StructDatosSock& datos, uint8_t* dst, int size) {
-  const int64_t escritos = datos.BytesEscritos;
-  const int64_t maximo = datos.MaxBytesFichero;
+  int64_t escritos, maximo, escritura;
+  bool vuelta;
+  uint32_t sesion;
+  {
+    std::lock_guard<std::mutex> lock(datos.Anillo);
+    escritos = datos.BytesEscritos;
+    maximo = datos.MaxBytesFichero;
+    escritura = datos.PosicionEscritura;
+    vuelta = datos.Vuelta;
+    sesion = datos.Sesion;
+  }
   int64_t pendiente = escritos - datos.BytesLeidos;
   if (pendiente <= 0) return 0;
   HostServices& host = TheHost();
-  const bool nuevo = datos.FicheroLectura == nullptr;
+  // A handle of an earlier recording reads a file that is gone.
+  const bool nuevo = datos.FicheroLectura == nullptr || datos.SesionLectura != sesion;
   // Once the writer has wrapped, what a handle read ahead may be from an
   // earlier lap, and a seek inside its buffer would keep it: every read
   // takes a fresh handle then.
-  if (!nuevo && datos.Vuelta) {
+  if (datos.FicheroLectura != nullptr && (nuevo || vuelta)) {
     host.CloseFile(datos.FicheroLectura);
     datos.FicheroLectura = nullptr;
   }
@@ -56,18 +82,24 @@ int Cliente::LeerFichero(StructDatosSock& datos, uint8_t* dst, int size) {
     if (datos.FicheroLectura == nullptr) {
       GenerarLogError("TimeShift: no se puede leer " + PathFicheroTimeShiftDisco);
       datos.BytesLeidos = escritos;  // what was recorded is lost; live again
+      datos.Salto = true;
       return 0;
     }
-    if (nuevo) datos.PosicionLectura = 0;
+    if (nuevo) {
+      datos.PosicionLectura = 0;
+      datos.SesionLectura = sesion;
+    }
   }
-  if (pendiente > maximo - BUFSIZE) {
-    // The writer has come round to what is still unread: go on from the
-    // oldest bytes that its next two blocks leave alone.
+  // The block being written and the next one may land on the oldest unread
+  // bytes: with less than two blocks free the reader goes on from the
+  // oldest bytes those two leave alone.
+  const int64_t margen = 2 * static_cast<int64_t>(BUFSIZE);
+  if (pendiente > maximo - margen) {
     GenerarLogError("TimeShift: el fichero se ha desbordado");
-    pendiente = maximo - 2 * static_cast<int64_t>(BUFSIZE);
-    if (pendiente < 0) pendiente = 0;
+    pendiente = std::max<int64_t>(0, maximo - margen);
     datos.BytesLeidos = escritos - pendiente;
-    datos.PosicionLectura = (datos.PosicionEscritura + maximo - pendiente) % maximo;
+    datos.PosicionLectura = (escritura + maximo - pendiente) % maximo;
+    datos.Salto = true;
     if (pendiente == 0) return 0;
   }
   if (datos.PosicionLectura >= maximo) {
@@ -80,6 +112,7 @@ int Cliente::LeerFichero(StructDatosSock& datos, uint8_t* dst, int size) {
   if (read <= 0) {
     GenerarLogError("TimeShift: error de lectura");
     datos.BytesLeidos = escritos;
+    datos.Salto = true;
     return 0;
   }
   datos.PosicionLectura += read;
@@ -110,15 +143,10 @@ void* Cliente::Process() {
     GenerarLogError("TimeShift: no se puede crear " + PathFicheroTimeShiftDisco);
   } else {
     std::lock_guard<std::recursive_mutex> lock(datos.Bloqueo);
-    datos.FicheroEscritura = escritura;
+    EmpezarSesion(datos, escritura);
     // A block a previous recorder left for the reader is the oldest: it is
     // written first.
     if (datos.LongitudMemoria == 0) datos.BufferMemoria.reset(new uint8_t[BUFSIZE]);
-    datos.MaxBytesFichero = static_cast<int64_t>(lentimeshiftfile) << 20;
-    datos.BytesEscritos = 0;
-    datos.BytesLeidos = 0;
-    datos.PosicionEscritura = 0;
-    datos.Vuelta = false;
     datos.SolicitarDirecto = false;
     datos.FinTimeShift = false;
     datos.TimeShiftActivo = !datos.Cancelar;

@@ -65,7 +65,16 @@ void DemuxedPacket::Assign(AVPacket* packet, int index, std::optional<double> p,
 }
 
 int Demuxer::ReadThunk(void* opaque, uint8_t* buffer, int size) {
-  return static_cast<Demuxer*>(opaque)->read_(buffer, size);
+  auto* self = static_cast<Demuxer*>(opaque);
+  const int read = self->read_(buffer, size);
+  if (read > 0) self->entregados_ += read;
+  return read;
+}
+
+void Demuxer::MarcarSalto() {
+  // From inside the read function: the bytes it is returning begin here.
+  salto_ = entregados_;
+  vaciar_ = true;
 }
 
 int Demuxer::InterruptThunk(void* opaque) {
@@ -85,6 +94,9 @@ bool Demuxer::AbrirStream(Read read, int bufferSize, Interrupt interrupt) {
     return false;
   }
   io_->seekable = 0;
+  entregados_ = 0;
+  salto_ = -1;
+  vaciar_ = false;
   formato_ = avformat_alloc_context();
   if (formato_ == nullptr) {
     Cerrar();
@@ -192,6 +204,16 @@ int Demuxer::Leer(DemuxedPacket& result) {
   AVPacket* packet = av_packet_alloc();
   if (packet == nullptr) return AVERROR(ENOMEM);
   const int read = av_read_frame(formato_, packet);
+  if (vaciar_) {
+    // What the parsers hold from before the jump cannot be completed.
+    vaciar_ = false;
+    avformat_flush(formato_);
+  }
+  // A packet that began before the jump ends with bytes of another moment.
+  if (read >= 0 && packet->pos >= 0 && packet->pos < salto_) {
+    av_packet_free(&packet);
+    return AVERROR(EAGAIN);
+  }
   if (read < 0) {
     av_packet_free(&packet);
     // A short wait or a cut read is not the end of a live stream: the next

@@ -40,6 +40,10 @@ class Demuxer {
   // One packet with its time stamps in microseconds; 0, or an AVERROR. After
   // a failure the I/O context is ready to be read again.
   int Leer(DemuxedPacket& packet);
+  // Called by the read function when the bytes it returns now do not follow
+  // those it returned before: the packet being gathered across the jump is
+  // partial, and is dropped with the parsers' state.
+  void MarcarSalto();
   void Pausar();
   void Reanudar();
   // The stream's start in microseconds (0 when unknown).
@@ -53,6 +57,9 @@ class Demuxer {
 
   AVFormatContext* formato_ = nullptr;
   AVIOContext* io_ = nullptr;
+  int64_t entregados_ = 0;  // bytes the read function has returned
+  int64_t salto_ = -1;      // where the last jump was; packets begun before it go
+  bool vaciar_ = false;     // a jump not yet followed by a flush
   Read read_;
   Interrupt interrupt_;
 };

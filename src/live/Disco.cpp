@@ -1,5 +1,8 @@
 #include "live/Disco.h"
 
+#include <chrono>
+#include <string>
+
 #include "common/Globals.h"
 #include "common/HostServices.h"
 #include "common/Log.h"
@@ -7,6 +10,8 @@
 namespace {
 constexpr auto kEsperaCola = std::chrono::milliseconds(200);
 constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
+// After the add-on's stop, what the queue may still take to be written.
+constexpr auto kDrenajeParada = std::chrono::milliseconds(1000);
 }  // namespace
 
 Disco::Disco(void* file, std::function<void()> alFallar)
@@ -40,9 +45,19 @@ void Disco::Finalizar() {
 
 void* Disco::Process() {
   // Everything queued is written before the thread ends, also after
-  // Finalizar or the add-on's stop: a recording must not lose its end. The
-  // queue is bounded by the pool's cap.
+  // Finalizar: a recording must not lose its end. After the add-on's stop
+  // the queue gets a bounded time, so a slow disk never holds the quit.
+  std::chrono::steady_clock::time_point parada{};
   for (;;) {
+    if (PararProceso) {
+      const auto now = std::chrono::steady_clock::now();
+      if (parada == std::chrono::steady_clock::time_point{}) parada = now;
+      if (now - parada >= kDrenajeParada) {
+        const size_t left = m_pool.queued();
+        if (left > 0) GenerarLogError("Disco: se descartan " + std::to_string(left) + " bloques");
+        break;
+      }
+    }
     BufferPool::Entry entry;
     if (!m_pool.Take(entry, kEsperaCola)) {
       if (m_finalizado || PararProceso) break;

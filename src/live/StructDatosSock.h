@@ -41,6 +41,10 @@ struct StructDatosSock {
   std::atomic<bool> FinTimeShift{false};
   void* FicheroEscritura = nullptr;  // the recorder's handle
   void* FicheroLectura = nullptr;    // the demux thread's handle
+  // Each recording of the file counts one up; a read handle of an earlier
+  // one is of a file that is gone.
+  std::atomic<uint32_t> Sesion{0};
+  uint32_t SesionLectura = 0;  // the demux thread's alone
   // One block the recorder read and did not write: the reader takes it
   // before it reads the socket again.
   std::unique_ptr<uint8_t[]> BufferMemoria;
@@ -54,6 +58,13 @@ struct StructDatosSock {
   std::atomic<int64_t> PosicionEscritura{0};
   // The writer has wrapped at least once.
   std::atomic<bool> Vuelta{false};
+  // The writer changes the four above together under it, and the reader
+  // takes them together: a position of one block with a count of another
+  // would put the reader a block off.
+  std::mutex Anillo;
+  // The reader has skipped bytes of the stream (the writer lapped it, or
+  // the file failed): what the demuxer held from before does not go on.
+  std::atomic<bool> Salto{false};
   // Where the reader reads next; the demux thread's alone.
   int64_t PosicionLectura = 0;
   // Set by the reader when it has read everything written and wants the

@@ -74,7 +74,10 @@ bool Analizar(const char* action, const std::string& body, rapidjson::Document& 
     return false;
   }
   GenerarLogDebug(name + " HasMember resultCode");
-  if (!doc.HasMember("resultCode")) return false;
+  if (!doc.HasMember("resultCode")) {
+    GenerarLogError(name + ": respuesta sin resultCode");
+    return false;
+  }
   code = ObtenerValorJson(doc["resultCode"]);
   return true;
 }
@@ -141,6 +144,12 @@ struct Entrada {
   bool hd = false;
 };
 
+// An optional member present with a value; null counts as absent.
+bool Opcional(const rapidjson::Value& v, const char* name) {
+  const auto it = v.FindMember(name);
+  return it != v.MemberEnd() && !it->value.IsNull();
+}
+
 bool LeerEntrada(const rapidjson::Value& v, size_t index, Entrada& e) {
   const char* missing = nullptr;
   if (!v.IsObject()) {
@@ -160,9 +169,9 @@ bool LeerEntrada(const rapidjson::Value& v, size_t index, Entrada& e) {
   } else if (v.HasMember("seriesName") && !v["seriesName"].IsString() &&
              !v["seriesName"].IsNull()) {
     missing = "seriesName";
-  } else if (v.HasMember("season") && !v["season"].IsString()) {
+  } else if (Opcional(v, "season") && !v["season"].IsString()) {
     missing = "season";
-  } else if (v.HasMember("episode") && !v["episode"].IsInt()) {
+  } else if (Opcional(v, "episode") && !v["episode"].IsInt()) {
     missing = "episode";
   }
   if (missing != nullptr) {
@@ -178,15 +187,15 @@ bool LeerEntrada(const rapidjson::Value& v, size_t index, Entrada& e) {
   e.name = v["name"].GetString();
   if (v.HasMember("seriesName") && v["seriesName"].IsString())
     e.seriesName = v["seriesName"].GetString();
-  if (v.HasMember("season")) e.season = ConvertStringtoint(v["season"].GetString());
-  if (v.HasMember("episode")) e.episode = v["episode"].GetInt();
+  if (Opcional(v, "season")) e.season = ConvertStringtoint(v["season"].GetString());
+  if (Opcional(v, "episode")) e.episode = v["episode"].GetInt();
   e.hd = v["hd"].GetUint() != 0;
   return true;
 }
 
 // Walks "result" of a list answer; false when the answer is unusable.
 template <typename Add>
-bool LeerLista(const std::string& body, Add add) {
+bool LeerLista(const std::string& body, EntradasOmitidas* omitidas, Add add) {
   rapidjson::Document doc;
   std::string code;
   if (!Analizar("getRecordingList", body, doc, code)) return false;
@@ -201,7 +210,14 @@ bool LeerLista(const std::string& body, Add add) {
   size_t index = 0;
   for (const auto& v : result->value.GetArray()) {
     Entrada e;
-    if (LeerEntrada(v, index++, e)) add(e);
+    if (LeerEntrada(v, index++, e)) {
+      add(e);
+    } else if (omitidas != nullptr) {
+      if (v.IsObject() && v.HasMember("id") && v["id"].IsUint())
+        omitidas->ids.insert(convertInttoString(v["id"].GetUint()));
+      else
+        omitidas->sinId = true;
+    }
   }
   return true;
 }
@@ -280,7 +296,7 @@ bool delRecording(int extInfoID, int channelID) {
 bool LeerListaTemporizadores(const std::string& body, std::map<int, DatosTemporizador>* out,
                              int stateList) {
   std::map<int, DatosTemporizador> leidos;
-  const bool ok = LeerLista(body, [&](const Entrada& e) {
+  const bool ok = LeerLista(body, nullptr, [&](const Entrada& e) {
     DatosTemporizador t;
     t.iClientIndex = static_cast<int>(e.id);
     t.iClientChannelUid = static_cast<int>(e.service);
@@ -308,9 +324,10 @@ bool LeerListaTemporizadores(const std::string& body, std::map<int, DatosTempori
   return ok;
 }
 
-bool LeerListaGrabaciones(const std::string& body, std::map<std::string, DatosGrabacion>* out) {
+bool LeerListaGrabaciones(const std::string& body, std::map<std::string, DatosGrabacion>* out,
+                          EntradasOmitidas* omitidas) {
   std::map<std::string, DatosGrabacion> leidas;
-  const bool ok = LeerLista(body, [&](const Entrada& e) {
+  const bool ok = LeerLista(body, omitidas, [&](const Entrada& e) {
     DatosGrabacion g;
     g.strRecordingId = convertInttoString(e.id);
     g.strTitle = e.name;
@@ -338,9 +355,10 @@ bool RecordingListTemporizadores(std::map<int, DatosTemporizador>* timers, int s
   return !body.empty() && LeerListaTemporizadores(body, timers, stateList);
 }
 
-bool RecordingListGrabaciones(std::map<std::string, DatosGrabacion>* recordings) {
+bool RecordingListGrabaciones(std::map<std::string, DatosGrabacion>* recordings,
+                              EntradasOmitidas* omitidas) {
   const std::string body = Pedir("getRecordingList", UrlLista(2));
-  return !body.empty() && LeerListaGrabaciones(body, recordings);
+  return !body.empty() && LeerListaGrabaciones(body, recordings, omitidas);
 }
 
 std::string getBookmark(std::string productID, std::string& productType) {

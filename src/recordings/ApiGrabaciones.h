@@ -8,6 +8,7 @@
 #include <rapidjson/fwd.h>
 
 #include <map>
+#include <set>
 #include <string>
 
 #include "recordings/DatosGrabacion.h"
@@ -33,8 +34,16 @@ bool delRecording(int extInfoID, int channelID);
 // The server's list of the given state (0 pending, 1 recording) added to
 // *timers; an id already there keeps its entry. False leaves it untouched.
 bool RecordingListTemporizadores(std::map<int, DatosTemporizador>* timers, int stateList);
+// The entries a list reader passed over: their ids, and whether one had no
+// readable id at all. A skipped entry is not gone from the server.
+struct EntradasOmitidas {
+  std::set<std::string> ids;
+  bool sinId = false;
+};
+
 // The finished cloud recordings added to *recordings, the same way.
-bool RecordingListGrabaciones(std::map<std::string, DatosGrabacion>* recordings);
+bool RecordingListGrabaciones(std::map<std::string, DatosGrabacion>* recordings,
+                              EntradasOmitidas* omitidas = nullptr);
 
 // The resume position in seconds as decimal text, or empty. productType is
 // "2" unless the server sends one.
@@ -46,6 +55,7 @@ bool setBookmark(std::string productID, std::string bookmark, std::string produc
 std::string ObtenerValorJson(const rapidjson::Value& value);
 
 // The list readers on an answer's text (the requests above use them).
-bool LeerListaGrabaciones(const std::string& body, std::map<std::string, DatosGrabacion>* out);
+bool LeerListaGrabaciones(const std::string& body, std::map<std::string, DatosGrabacion>* out,
+                          EntradasOmitidas* omitidas = nullptr);
 bool LeerListaTemporizadores(const std::string& body, std::map<int, DatosTemporizador>* out,
                              int stateList);

@@ -1,5 +1,6 @@
 #include "recordings/Recordings.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "common/Conversions.h"
@@ -25,8 +26,8 @@ std::atomic<bool> recordingCargadoCompleto{false};
 
 namespace {
 
+constexpr char kCopia[] = ".tmp";
 constexpr char kDeclaracion[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-constexpr char kRutaDetalle[] = "/appserver/bktv.do?action=getEpgInfo&extInfoID=%d&tvWholesaler=1";
 
 void Elemento(std::string& xml, const char* name, const std::string& value) {
   xml += "<";
@@ -36,16 +37,50 @@ void Elemento(std::string& xml, const char* name, const std::string& value) {
   xml += "\" />\n";
 }
 
-// The programme's details from the application server; false without them.
-bool ObtenerDetalle(int id, DetalleProgramaEPG& detalle) {
-  if (id == 0 || PararProceso) return false;
-  char path[sizeof(kRutaDetalle) + 16];
-  std::snprintf(path, sizeof(path), kRutaDetalle, id);
-  http cliente;
-  const std::string body = cliente.ObtenerStringhttp(httpHostQuorvina, PuertoHttpQuorvina, path);
-  if (body.empty() || !LeerRespuestaDetalle(body, detalle)) return false;
-  GenerarPlotOutline(detalle, EtiquetasDetalle::DelHost());
+// Whether a file name starts with "<season>x<episode> " for these numbers,
+// whatever their width.
+bool ConPrefijo(const std::string& file, int temporada, int capitulo) {
+  size_t at = 0;
+  const auto numero = [&file, &at](int esperado) {
+    const size_t desde = at;
+    long long valor = 0;
+    while (at < file.size() && at - desde < 10 && file[at] >= '0' && file[at] <= '9')
+      valor = valor * 10 + (file[at++] - '0');
+    return at > desde && valor == esperado;
+  };
+  return numero(temporada) && at < file.size() && file[at++] == 'x' && numero(capitulo) &&
+         at < file.size() && file[at] == ' ';
+}
+
+// Every byte written, flushed and closed.
+bool EscribirEntero(const std::string& path, const std::string& text) {
+  HostFile file = HostFile::ForWrite(path, true);
+  if (!file || !file.Write(text)) return false;
+  TheHost().FlushFile(file.handle());
+  file.Close();
   return true;
+}
+
+// The host's files have no rename, so a rewrite goes whole to "<name>.tmp"
+// first: when the disk is full the old file stays as it was, and when the
+// file itself is cut the copy is complete for the next load.
+bool Reescribir(const std::string& path, const std::string& text) {
+  const std::string copia = path + kCopia;
+  if (!EscribirEntero(copia, text)) {
+    TheHost().DeleteFile(copia);
+    return false;
+  }
+  if (!EscribirEntero(path, text)) return false;
+  TheHost().DeleteFile(copia);
+  return true;
+}
+
+// A stored file, or its complete copy when the file is missing or cut.
+XMLNode LeerGuardado(const std::string& path, const char* root, const std::string& name) {
+  XMLNode node = ParseStoredFile(path, root, name);
+  if (node.isEmpty() && TheHost().FileExists(path + kCopia))
+    node = ParseStoredFile(path + kCopia, root, name + kCopia);
+  return node;
 }
 
 }  // namespace
@@ -112,7 +147,7 @@ std::string Recordings::GenerarXMLLastPlay(int position) {
 }
 
 bool Recordings::GrabarRecordings(const DatosGrabacion& g) {
-  if (EscribirFichero(FicheroMetadatos(g.strRecordingId), GenerarXML(g))) return true;
+  if (Reescribir(FicheroMetadatos(g.strRecordingId), GenerarXML(g))) return true;
   GenerarLogError("No se puede escribir la grabacion " + g.strRecordingId);
   return false;
 }
@@ -130,9 +165,18 @@ bool Recordings::CanalConocido(int id, Canal& canal) const {
 void Recordings::CargarRecordings() {
   MapaGrabaciones lista;
   std::set<std::string> sinImagen;
+  std::set<std::string> nombres;
   for (const std::string& name : ListarFicheros(PathRecordingsRecordings)) {
-    if (!CoincidePatronFinal(name, ".xml")) continue;
+    // A copy left by a rewrite that failed stands for its missing file.
+    if (CoincidePatronFinal(name, std::string(".xml") + kCopia))
+      nombres.insert(name.substr(0, name.size() - sizeof(kCopia) + 1));
+    else if (CoincidePatronFinal(name, ".xml"))
+      nombres.insert(name);
+  }
+  int mayorLocal = 0;
+  for (const std::string& name : nombres) {
     DatosGrabacion g = LeerRecordings(PathCombine(PathRecordingsRecordings, name), false);
+    if (!g.Cloud) mayorLocal = std::max(mayorLocal, ConvertStringtoint(g.strRecordingId));
     if (g.iUniqueBroadcastId != 0 && g.strIconPath != FicheroLogo(g.strRecordingId))
       sinImagen.insert(g.strRecordingId);
     if (!g.idSerie.empty()) ActualizarSerie(g);
@@ -141,6 +185,8 @@ void Recordings::CargarRecordings() {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_lista = std::move(lista);
   m_sinImagen = std::move(sinImagen);
+  // Without a counter file, numbering goes on above the local recordings.
+  m_ultimo = std::max(m_ultimo, mayorLocal);
 }
 
 DatosGrabacion Recordings::DesdeXML(const XMLNode& root, bool* sinHD) {
@@ -178,7 +224,7 @@ DatosGrabacion Recordings::DesdeXML(const XMLNode& root, bool* sinHD) {
 }
 
 DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descargar) {
-  const XMLNode root = ParseStoredFile(path, "Recording", "Grabacion " + path);
+  const XMLNode root = LeerGuardado(path, "Recording", "Grabacion " + path);
   if (root.isEmpty()) return DatosGrabacion();
   bool sinHD = false;
   DatosGrabacion g = DesdeXML(root, &sinHD);
@@ -188,9 +234,11 @@ DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descarga
   if (g.EsSerieLocal()) {
     std::string folder, file;
     ObtenerDirectorioyFichero(g.strStreamURL, folder, file);
-    char prefix[32];
-    std::snprintf(prefix, sizeof(prefix), "%02dx%02d ", g.iTemporada, g.iCapitulo);
-    if (file.compare(0, 6, prefix) != 0) ModificarRutaGrabacion(g, folder + prefix + file);
+    if (!ConPrefijo(file, g.iTemporada, g.iCapitulo)) {
+      char prefix[32];
+      std::snprintf(prefix, sizeof(prefix), "%02dx%02d ", g.iTemporada, g.iCapitulo);
+      ModificarRutaGrabacion(g, folder + prefix + file);
+    }
   }
   if (!TheHost().FileExists(g.strIconPath))
     ComprobarLogo(g.iClientChannelUid, g.strRecordingId, g.iUniqueBroadcastId, g.strChannelName,
@@ -200,6 +248,10 @@ DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descarga
 
 bool Recordings::ModificarRutaGrabacion(DatosGrabacion& g, const std::string& ruta) {
   if (!TheHost().FileExists(g.strStreamURL)) return false;
+  if (TheHost().FileExists(ruta)) {
+    GenerarLogError("No se renombra " + g.strStreamURL + ": ya existe " + ruta);
+    return false;
+  }
   // The host's file functions have no rename; the video is a local file.
   if (std::rename(g.strStreamURL.c_str(), ruta.c_str()) != 0) {
     GenerarLogError("No se puede renombrar " + g.strStreamURL);
@@ -232,6 +284,11 @@ void Recordings::ComprobarLogo(int canal, const std::string& id, int broadcastId
   }
 }
 
+const EtiquetasDetalle& Recordings::Etiquetas() {
+  std::call_once(m_etiquetasLeidas, [this] { m_etiquetas = EtiquetasDetalle::DelHost(); });
+  return m_etiquetas;
+}
+
 void Recordings::CompletarDatos(DatosGrabacion& g) {
   g.strDirectory.clear();
   if (!g.idSerie.empty())
@@ -239,22 +296,29 @@ void Recordings::CompletarDatos(DatosGrabacion& g) {
   DetalleProgramaEPG detalle;
   g.strPlotOutline.clear();
   g.strPlot.clear();
-  if (ObtenerDetalle(g.iUniqueBroadcastId, detalle))
+  if (g.iUniqueBroadcastId != 0 &&
+      PedirDetallePrograma(static_cast<uint32_t>(g.iUniqueBroadcastId), detalle, Etiquetas()))
     g.strPlot = detalle.plotOutline + "\r\n\r\n" + detalle.description;
   ComprobarLogo(g.iClientChannelUid, g.strRecordingId, g.iUniqueBroadcastId, g.strChannelName,
                 g.strIconPath);
 }
 
 int Recordings::GetContadorRecording() {
-  const XMLNode root = ParseStoredFile(PathContadorRecordings, "Recording", "Contador");
+  const XMLNode root = LeerGuardado(PathContadorRecordings, "Recording", "Contador");
   const std::string stored = RecordingValorClave(root, "Contador");
+  const int guardado = stored.empty() ? 0 : ConvertStringtoint(stored);
   int numero;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    // A number given out in this run is never given again, whatever the file says.
-    numero = (stored.empty() ? 0 : ConvertStringtoint(stored)) + 1;
-    if (numero <= m_ultimo) numero = m_ultimo + 1;
-    m_ultimo = numero;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      // A number given out in this run is never given again, whatever the
+      // file says, nor one a listed recording, local or cloud, has.
+      numero = std::max(guardado, m_ultimo) + 1;
+      m_ultimo = numero;
+      const std::string id = convertInttoString(numero);
+      if (m_lista.count(id) != 0 || m_nube.count(id) != 0) continue;
+    }
+    if (!TheHost().FileExists(FicheroMetadatos(convertInttoString(numero)))) break;
   }
   SetContadorRecording(numero);
   return numero;
@@ -264,7 +328,7 @@ void Recordings::SetContadorRecording(int contador) {
   // Two numbers given out at once may be written out of order: whoever
   // finds a later one given out writes that one too.
   for (;;) {
-    if (!EscribirFichero(PathContadorRecordings, GenerarXMLContador(contador)))
+    if (!Reescribir(PathContadorRecordings, GenerarXMLContador(contador)))
       GenerarLogError("No se puede escribir el contador de grabaciones");
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_ultimo <= contador) return;
@@ -299,26 +363,29 @@ int Recordings::AddRecording(const DatosTemporizador& t, const std::string& fich
   g.HD = t.HD;
   g.Cloud = false;
   CompletarDatos(g);
-  GrabarRecordings(g);
-  if (!g.idSerie.empty()) ActualizarSerie(g);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lista[id] = g;
   }
+  GuardarEntrada(id);
+  if (!g.idSerie.empty()) ActualizarSerie(g);
   TheHost().TriggerRecordingUpdate();
   return numero;
 }
 
 bool Recordings::CargarRecordingsCloud() {
   MapaGrabaciones nube;
-  if (!RecordingListGrabaciones(&nube)) return false;
-  ComprobarGrabacionesCloud(nube);
+  EntradasOmitidas omitidas;
+  if (!RecordingListGrabaciones(&nube, &omitidas)) return false;
+  ComprobarGrabacionesCloud(nube, omitidas);
   return true;
 }
 
-void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube) {
+void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube,
+                                           const EntradasOmitidas& omitidas) {
   std::vector<DatosGrabacion> nuevas;
   std::vector<std::string> idas;
+  std::vector<std::string> omitidasAhora;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_nube = nube;
@@ -326,15 +393,20 @@ void Recordings::ComprobarGrabacionesCloud(const MapaGrabaciones& nube) {
       const auto it = m_lista.find(kv.first);
       if (it == m_lista.end()) {
         nuevas.push_back(kv.second);
-      } else if (!it->second.Cloud) {
+      } else if (!it->second.Cloud && m_avisadas.insert(kv.first).second) {
         // Its file name is the local recording's: that one stays whole.
-        GenerarLogError("Grabacion en la nube " + kv.first +
-                        " con el numero de una local: omitida");
+        omitidasAhora.push_back(kv.first);
       }
     }
+    // An entry the reader passed over may still be on the server; with one
+    // whose id could not be read, nothing counts as gone this time.
     for (const auto& kv : m_lista)
-      if (kv.second.Cloud && nube.count(kv.first) == 0) idas.push_back(kv.first);
+      if (!omitidas.sinId && kv.second.Cloud && nube.count(kv.first) == 0 &&
+          omitidas.ids.count(kv.first) == 0)
+        idas.push_back(kv.first);
   }
+  for (const std::string& id : omitidasAhora)
+    GenerarLogError("Grabacion en la nube " + id + " con el numero de una local: omitida");
   for (DatosGrabacion& g : nuevas) {
     if (PararProceso) return;
     CompletarDatos(g);
@@ -364,13 +436,14 @@ void Recordings::CompletarImagenesPendientes() {
     ComprobarLogo(g.iClientChannelUid, g.strRecordingId, g.iUniqueBroadcastId, g.strChannelName,
                   g.strIconPath);
     if (g.strIconPath == antes) continue;
-    GrabarRecordings(g);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    const auto it = m_lista.find(g.strRecordingId);
-    if (it != m_lista.end()) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      const auto it = m_lista.find(g.strRecordingId);
+      if (it == m_lista.end()) continue;
       it->second.strIconPath = g.strIconPath;
       it->second.strChannelName = g.strChannelName;
     }
+    GuardarEntrada(g.strRecordingId);
   }
 }
 
@@ -440,11 +513,14 @@ void Recordings::BorrarRecording(const std::string& id, const std::string& video
   const std::string logo = FicheroLogo(id);
   if (host.FileExists(logo)) host.DeleteFile(logo);
   const std::string metadatos = FicheroMetadatos(id);
-  if (host.FileExists(metadatos)) {
-    if (!g.idSerie.empty()) EliminarSerie(g);
-    host.DeleteFile(metadatos);
-  }
   {
+    // No rewrite of the entry may bring its file back.
+    std::lock_guard<std::mutex> escritura(m_escritura);
+    if (host.FileExists(metadatos + kCopia)) host.DeleteFile(metadatos + kCopia);
+    if (host.FileExists(metadatos)) {
+      if (!g.idSerie.empty()) EliminarSerie(g);
+      host.DeleteFile(metadatos);
+    }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_lista.erase(id);
     m_sinImagen.erase(id);
@@ -453,31 +529,31 @@ void Recordings::BorrarRecording(const std::string& id, const std::string& video
   if (g.EsSerieLocal() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();
 }
 
-void Recordings::RenameRecording(const std::string& id, const std::string& titulo) {
+bool Recordings::GuardarEntrada(const std::string& id) {
+  std::lock_guard<std::mutex> escritura(m_escritura);
   DatosGrabacion g;
-  if (!GetRecording(id, g) || g.Cloud) return;
-  DatosGrabacion stored = LeerRecordings(FicheroMetadatos(id));
-  if (stored.strRecordingId != id) stored = g;
-  stored.strTitle = titulo;
-  GrabarRecordings(stored);
+  return GetRecording(id, g) && GrabarRecordings(g);
+}
+
+void Recordings::RenameRecording(const std::string& id, const std::string& titulo) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_lista.find(id);
-    if (it != m_lista.end()) it->second.strTitle = titulo;
+    if (it == m_lista.end() || it->second.Cloud) return;
+    it->second.strTitle = titulo;
   }
+  GuardarEntrada(id);
   TheHost().TriggerRecordingUpdate();
 }
 
 void Recordings::SetRecordingPlayCount(const std::string& id, int count) {
-  DatosGrabacion g;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     const auto it = m_lista.find(id);
     if (it == m_lista.end() || it->second.Cloud) return;
     it->second.iPlayCount = count;
-    g = it->second;
   }
-  GrabarRecordings(g);
+  GuardarEntrada(id);
   TheHost().TriggerRecordingUpdate();
 }
 
@@ -489,13 +565,13 @@ int Recordings::GetRecordingPlayCount(const std::string& id) const {
 
 void Recordings::SetRecordingLastPlayedPosition(const std::string& id, int position) {
   if (EsCloud(id)) return;
-  if (!EscribirFichero(FicheroLastPlay(id), GenerarXMLLastPlay(position)))
+  if (!Reescribir(FicheroLastPlay(id), GenerarXMLLastPlay(position)))
     GenerarLogError("No se puede escribir la posicion de " + id);
 }
 
 int Recordings::GetRecordingLastPlayedPosition(const std::string& id) const {
   if (EsCloud(id)) return 0;
-  const XMLNode root = ParseStoredFile(FicheroLastPlay(id), "LastPlayRecordings", "LastPlay " + id);
+  const XMLNode root = LeerGuardado(FicheroLastPlay(id), "LastPlayRecordings", "LastPlay " + id);
   return static_cast<int>(ConvertStringtoTimer(RecordingValorClave(root, "LastPlay")));
 }
 
@@ -511,7 +587,7 @@ void Recordings::PasarRecordingaLocal(const std::string& id, const std::string& 
     it->second.Cloud = false;
     g = it->second;
   }
-  GrabarRecordings(g);
+  GuardarEntrada(id);
   delRecording(g.iUniqueBroadcastId, g.iClientChannelUid);
   TheHost().TriggerRecordingUpdate();
   if (!g.idSerie.empty() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();

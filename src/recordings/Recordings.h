@@ -17,11 +17,13 @@
 #include <vector>
 
 #include "common/XMLNode.h"
+#include "epg/DetalleProgramaEPG.h"
 #include "recordings/DatosGrabacion.h"
 #include "recordings/DatosTemporizador.h"
 
 class Canales;
 struct Canal;
+struct EntradasOmitidas;
 
 using MapaGrabaciones = std::map<std::string, DatosGrabacion>;
 
@@ -83,18 +85,27 @@ class Recordings {
   static std::string FicheroLogo(const std::string& id);
 
  private:
-  void ComprobarGrabacionesCloud(const MapaGrabaciones& nube);
+  void ComprobarGrabacionesCloud(const MapaGrabaciones& nube, const EntradasOmitidas& omitidas);
   void CompletarImagenesPendientes();
+  // Rewrites an entry's file from the library. Rewrites go one at a time,
+  // each with the entry as it is then, so changes made at once all reach it.
+  bool GuardarEntrada(const std::string& id);
   bool EsCloud(const std::string& id) const;
   bool CanalConocido(int id, Canal& canal) const;
+  // The host's labels of the details summary, asked for once.
+  const EtiquetasDetalle& Etiquetas();
   // The series scheduler's hooks; they do nothing until series are built.
   void ActualizarSerie(const DatosGrabacion& /*grabacion*/) {}
   void EliminarSerie(const DatosGrabacion& /*grabacion*/) {}
 
   const Canales& m_canales;
-  mutable std::mutex m_mutex;         // guards the four below
+  std::mutex m_escritura;             // orders the rewrites of metadata files; taken before m_mutex
+  mutable std::mutex m_mutex;         // guards the five below
   MapaGrabaciones m_lista;            // the library
   MapaGrabaciones m_nube;             // the server's last list of finished recordings
   std::set<std::string> m_sinImagen;  // pictures to fetch at the next listing
+  std::set<std::string> m_avisadas;   // cloud ids hidden by a local number, logged once
   int m_ultimo = 0;                   // the last recording number given out
+  std::once_flag m_etiquetasLeidas;
+  EtiquetasDetalle m_etiquetas;
 };

@@ -18,6 +18,8 @@ const char* const tcpJSON::kMensajeCanales =
 
 namespace {
 
+constexpr int kEsperaHilo = 1000;  // ms a finished sender may take to leave
+
 bool Opcion(int fd, int option, int seconds) {
   timeval tv{};
   tv.tv_sec = seconds;
@@ -185,15 +187,38 @@ bool tcpJSON::PEstablecerVelocidad(int velocidad) {
 
 bool tcpJSON::EstablecerVelocidad(int velocidad, bool segundoPlano) {
   if (!segundoPlano) return PEstablecerVelocidad(velocidad);
-  m_velocidadPendiente = velocidad;
-  m_pendiente = 1;
-  if (!Running()) Start(false);
+  {
+    std::lock_guard<std::mutex> lock(m_pendienteMutex);
+    m_velocidadPendiente = velocidad;
+    m_pendiente = true;
+    if (m_enviando) return true;  // the running sender takes it next
+    m_enviando = true;
+  }
+  // A sender that has just found nothing more may still be leaving its
+  // thread: it is let end before a new one starts.
+  if (!StopThread(kEsperaHilo) || !Start(false)) {
+    GenerarLogError("tcpJSON: no se puede enviar la velocidad");
+    std::lock_guard<std::mutex> lock(m_pendienteMutex);
+    m_enviando = false;
+    return false;
+  }
   return true;
 }
 
 void* tcpJSON::Process() {
-  while (m_pendiente.exchange(0) == 1) PEstablecerVelocidad(m_velocidadPendiente);
-  return nullptr;
+  for (;;) {
+    int velocidad;
+    {
+      std::lock_guard<std::mutex> lock(m_pendienteMutex);
+      if (!m_pendiente || StopRequested()) {
+        m_enviando = false;
+        return nullptr;
+      }
+      m_pendiente = false;
+      velocidad = m_velocidadPendiente;
+    }
+    PEstablecerVelocidad(velocidad);
+  }
 }
 
 bool tcpJSON::PararCanalPVR() {

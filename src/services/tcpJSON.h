@@ -4,8 +4,8 @@
 // is used only to send a speed change in the background.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -65,6 +65,10 @@ class tcpJSON : public PLATFORM::CThread {
   const int m_timeout;
   bool m_conectado = false;
   Socket m_socket;
-  std::atomic<int> m_pendiente{0};
-  std::atomic<int> m_velocidadPendiente{0};
+  // The speed asked for in the background: the last one asked wins, and the
+  // sender takes it under the lock, so one asked while it sends is sent next.
+  std::mutex m_pendienteMutex;
+  bool m_pendiente = false;
+  int m_velocidadPendiente = 0;
+  bool m_enviando = false;  // a sender owns the thread
 };

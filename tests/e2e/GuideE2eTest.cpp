@@ -2,6 +2,7 @@
 // days received on a fresh installation, details fetched afterwards, a day
 // whose version changes fetched again alone, a day no longer announced gone.
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <thread>
@@ -16,7 +17,7 @@ namespace fs = std::filesystem;
 
 // Three channels with a guide (one with an HD twin that shares it) and
 // short, fast carousels, so a whole week arrives in seconds.
-std::string GuideScenario(const std::string& changes = "[]") {
+std::string GuideScenario(const std::string& changes = "[]", const std::string& more = "") {
   return Scenario(
       R"({"lineUp":{"families":[],"services":[)"
       R"({"id":"1001","name":"Primera Cadena","genre":"Generalistas","lcn":1,"address":"239.0.0.1",)"
@@ -24,7 +25,7 @@ std::string GuideScenario(const std::string& changes = "[]") {
       R"({"id":"1030","name":"Cine Estreno","genre":"Cine","lcn":30,"address":"239.0.0.30","packages":["CINE"]},)"
       R"({"id":"1040","name":"Series Xtra","genre":"Series","lcn":40,"address":"239.0.0.40","packages":["CINE"]}]},)"
       R"("guide":{"days":8,"carousel":{"bitrate":8000000,"cyclePeriodMs":500},"changes":)" +
-      changes + "}}");
+      changes + "}" + more + "}");
 }
 
 const char* const kGuideChannels[] = {"1001", "1030", "1040"};
@@ -177,6 +178,31 @@ TEST_F(GuideE2eTest, DestroyReturnsWhileDaysAreBeingReceived) {
   StopHost();
   EXPECT_LT(Clock::now() - start, 3s);
   EXPECT_EQ(Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\""), 0u);
+}
+
+TEST_F(GuideE2eTest, DestroyReturnsWhileDetailsAreBeingFetched) {
+  // The application server holds every details request unanswered.
+  StartHeadend(GuideScenario(
+      "[]", R"(,"appServer":{"switches":{"getEpgInfo":{"noAnswer":"hold","holdMs":60000}}})"));
+  fs::create_directories(userDir_);
+  std::ofstream(userDir_ + "/settings.xml")
+      << "<settings><setting id=\"ModoDebug\" value=\"true\" /></settings>";
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForChannels(30s));
+  ASSERT_TRUE(WaitFor(
+      [&] { return Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\"") == 8; }, 90s));
+  // Every request after the days is one of the details thread's.
+  const auto requests = [&] {
+    return host.journal().countContaining(hostsim::EntryKind::Log, "conectarhttp");
+  };
+  const size_t before = requests();
+  ASSERT_TRUE(WaitFor([&] { return requests() > before; }, 30s));
+  std::this_thread::sleep_for(500ms);
+  const auto start = Clock::now();
+  StopHost();
+  EXPECT_LT(Clock::now() - start, 3s);
+  EXPECT_EQ(Files("EPG/Detalle"), 0u);
 }
 
 }  // namespace

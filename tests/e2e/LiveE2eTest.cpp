@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -107,6 +108,9 @@ TEST_F(LiveE2eTest, SdAndHdChannelsGiveTheirCodecsAndSizesAndAFileWithBothStream
     EXPECT_EQ(std::to_string(video.iWidth) + "x" + std::to_string(video.iHeight), c.size);
     EXPECT_STREQ(audio.strLanguage, "spa");
     EXPECT_EQ(Probe("codec_type", out), "video\naudio\n") << c.uid;
+    // The file's clock is the stream's: about the 3 s that were played.
+    EXPECT_EQ(Probe("width,height", out), Probe("width,height", kClips + c.clip)) << c.uid;
+    EXPECT_NEAR(std::atof(Probe("duration", out).c_str()), 3.0, 1.0) << c.uid;
   }
 }
 
@@ -177,6 +181,21 @@ TEST_F(LiveE2eTest, ASwitchDuringTimeshiftEndsTheRecorder) {
   EXPECT_EQ(r.channelUid, kUdp);
   EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Host, "SwitchChannel 1006"));
   EXPECT_GT(r.packets, 50u);
+}
+
+// The host quits while paused: the recorder is writing the timeshift file.
+TEST_F(LiveE2eTest, QuittingDuringATimeshiftReturnsInTimeAndLeavesNoFile) {
+  hostsim::Host& host = Start();
+  hostsim::LivePlayback& player = host.playback();
+  ASSERT_TRUE(player.open(kSd));
+  std::this_thread::sleep_for(1s);
+  player.pause();
+  ASSERT_TRUE(WaitFor([&] { return TimeShiftFile(); }, 2s));
+  std::this_thread::sleep_for(500ms);
+  const auto start = Clock::now();
+  StopHost();
+  EXPECT_LT(Clock::now() - start, 3s);
+  EXPECT_FALSE(TimeShiftFile());
 }
 
 TEST_F(LiveE2eTest, PlayerOpenOverJsonRpcMakesTheHostTuneTheChannel) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "E2eFixture.h"
 #include "gui/GuiScript.h"
@@ -153,14 +154,20 @@ TEST_F(RecordingsE2eTest, DeletionsReachTheServerOrTheDisk) {
   ASSERT_TRUE(host.load().ok);
   EXPECT_EQ(Ids(List()), (std::vector<std::string>{"1", "9000001", "9000002", "9000003"}));
   const std::string args = "extInfoID=9000001&PIN=0&channelID=1001 -> 200";
+  // headend logs a request after answering it: wait (bounded) for the line.
+  const auto seen = [this](const std::string& needle, size_t n) {
+    for (int i = 0; i < 40 && Count(HeadendLog(), needle) < n; ++i)
+      std::this_thread::sleep_for(50ms);
+    return Count(HeadendLog(), needle);
+  };
   // Not finished for the server: the same booking is cancelled instead.
   EXPECT_TRUE(host.deleteRecording("9000001").found);
-  EXPECT_EQ(Count(HeadendLog(), "delRecording&" + args), 1u);
-  EXPECT_EQ(Count(HeadendLog(), "resultCode -2"), 1u);
-  EXPECT_EQ(Count(HeadendLog(), "cancelRecording&" + args), 1u);
+  EXPECT_EQ(seen("delRecording&" + args, 1), 1u);
+  EXPECT_EQ(seen("resultCode -2", 1), 1u);
+  EXPECT_EQ(seen("cancelRecording&" + args, 1), 1u);
   List();
   EXPECT_EQ(host.deleteRecording("9000001").error, PVR_ERROR_NO_ERROR);
-  EXPECT_EQ(Count(HeadendLog(), "delRecording&" + args), 2u);
+  EXPECT_EQ(seen("delRecording&" + args, 2), 2u);
   EXPECT_EQ(Count(HeadendLog(), "resultCode -2"), 1u);
   FILE* curl = popen("curl -s http://172.26.22.23:2001/headend/cloud", "r");
   ASSERT_NE(curl, nullptr);
@@ -199,11 +206,9 @@ TEST_F(RecordingsE2eTest, CleanUpHookAsksThenRemovesLocalEntriesWithoutVideo) {
   Local("1", "", true);
   Local("2", "", false);
   Local("3", "S", false);
-  {
-    std::ofstream(userDir_ + "/Recordings/Recordings/9000001.xml")
-        << "<?xml version=\"1.0\"?>\n<Recording>\n<strRecordingId Value=\"9000001\" />\n"
-        << "<Cloud Value=\"1\" />\n</Recording>\n";
-  }
+  std::ofstream(userDir_ + "/Recordings/Recordings/9000001.xml")
+      << "<?xml version=\"1.0\"?>\n<Recording>\n<strRecordingId Value=\"9000001\" />\n"
+      << "<Cloud Value=\"1\" />\n</Recording>\n";
   hostsim::Host& host = StartHost();  // no operator: the stored library only
   hostsim::GuiScript script;
   ASSERT_TRUE(script

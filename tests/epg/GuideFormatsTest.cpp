@@ -19,7 +19,9 @@ TEST(GuideFieldsTest, FieldConversions) {
              {"123456", 4294967295u},
              {"/77", 4294967295u},
              {"crid://a/b/", 0},
-             {"crid://a/-3", 4294967293u}};
+             {"crid://a/-3", 4294967293u},
+             {"crid://a/3000000000", 3000000000u},
+             {"crid://a/4294967296", 0}};
   for (const auto& c : ids) EXPECT_EQ(ObtenerID(c.crid), c.id) << c.crid;
 
   const struct {

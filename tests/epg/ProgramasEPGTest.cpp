@@ -67,7 +67,7 @@ class ProgramasEPGTest : public ::testing::Test {
                         "<Title>Tres</Title><Genre><Name>Magacín</Name></Genre><ParentalGuidance>"
                         "<R><N>Suitable for all audiences</N></R></ParentalGuidance>") +
                   Event("crid://tv.es/101", "", "PT5M", "<Title>Sin hora</Title>") +
-                  Event("crid://tv.es/102", "2024-05-01T11:30:00.000Z", "PT30M",
+                  Event("crid://tv.es/3000000102", "2024-05-01T11:30:00.000Z", "PT30M",
                         "<Title>Cuatro</Title>")));
   }
   void TearDown() override {
@@ -103,11 +103,11 @@ TEST_F(ProgramasEPGTest, EntriesInTheWindowOnly) {
     const char* name;
     time_t start, end;
     std::set<uint32_t> ids;
-  } cases[] = {{"one ends at the start", t0 + 5400, t0 + 7200, {none, 102}},
+  } cases[] = {{"one ends at the start", t0 + 5400, t0 + 7200, {none, 3000000102u}},
                {"one starts at the end", t0 - 3600, t0, {100}},
                {"all before", t0 - 3600, t0 - 1, {}},
                {"all after", t0 + 7201, t0 + 9000, {}},
-               {"the whole day", 0, t0 + 86400, {100, none, 102}}};
+               {"the whole day", 0, t0 + 86400, {100, none, 3000000102u}}};
   for (const auto& c : cases) EXPECT_EQ(Ids(Load(1, c.start, c.end)), c.ids) << c.name;
   EXPECT_TRUE(host.Logged("1 programas sin hora de inicio"));
   EXPECT_TRUE(host.Logged("El genero Magacín no esta mapeado"));
@@ -152,6 +152,7 @@ TEST_F(ProgramasEPGTest, DetailsGiveThePlotAndTheFullGenre) {
   EXPECT_EQ(std::make_tuple(list[1].iGenreType, list[1].strGenreDescription, list[1].strPlot),
             std::make_tuple(48, "Magacín-entretenimiento", ""));
   EXPECT_EQ(list[2].iGenreType, 256);
+  EXPECT_FALSE(host.Logged("El genero Magacín no esta mapeado"));
 }
 
 TEST_F(ProgramasEPGTest, AFileCutShortShowsItsWholeProgrammes) {
@@ -174,9 +175,10 @@ TEST_F(ProgramasEPGTest, CatchUpAnswersTheHDTwin) {
   Load(1, 0, t0 + 86400);
   EXPECT_EQ(guia->GetProgramaChannelUid(100), 2);
   EXPECT_EQ(guia->GetProgramaChannelUid(5), -1);
+  EXPECT_EQ(guia->GetProgramaChannelUid(3000000102u), 2);  // ids use all 32 bits
 
   EPG_Quorvina entry;
-  EXPECT_TRUE(guia->GetProgramaEPG(1, 102, entry));
+  EXPECT_TRUE(guia->GetProgramaEPG(1, 3000000102u, entry));
   EXPECT_EQ(std::make_tuple(entry.strTitle, entry.startTime), std::make_tuple("Cuatro", t0 + 5400));
   EXPECT_FALSE(guia->GetProgramaEPG(1, 5, entry));
   EXPECT_FALSE(guia->GetProgramaEPG(9, 100, entry));

@@ -1,5 +1,6 @@
 // The live client's read path: the RTP check, the socket reader with its
-// carry-over and the recorder's leftover block, and the timeshift ring file.
+// carry-over and the recorder's leftover block, the timeshift ring file and
+// the demuxer across a jump in the stream.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -11,6 +12,9 @@ extern "C" {
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +24,7 @@ extern "C" {
 #include "common/StorageLayout.h"
 #include "live/Cliente.h"
 #include "live/ComprobarRTP.h"
+#include "live/Demuxer.h"
 #include "support/InProcessHost.h"
 
 namespace {
@@ -172,9 +177,52 @@ TEST(TimeShiftRingTest, WriterAndReaderWrapWhereTheWriterReachedTheLimit) {
   write("fgh");
   EXPECT_EQ(replay(), blocks("gh"));
   EXPECT_TRUE(host.Logged("TimeShift: el fichero se ha desbordado"));
+
+  // The next pause records into a new file: the reader's handle of the last
+  // one is not read again.
+  TheHost().CloseFile(datos.FicheroEscritura);
+  TheHost().DeleteFile(PathFicheroTimeShiftDisco);
+  Cliente::EmpezarSesion(datos, TheHost().OpenFileForWrite(PathFicheroTimeShiftDisco, true));
+  write("i");
+  EXPECT_EQ(replay(), blocks("i"));
   BUFSIZE = bufsize;
   TheHost().CloseFile(datos.FicheroEscritura);
   TheHost().CloseFile(datos.FicheroLectura);
+}
+
+// A jump in the stream (the reader lapped by the recorder): the packet
+// gathered across it is dropped, every other one comes whole.
+TEST(DemuxerTest, APacketBegunBeforeAJumpIsDropped) {
+  std::ifstream file(QUORVINA_BINARY_DIR "/tools/headend/clips/sd.ts", std::ios::binary);
+  const std::string clip((std::istreambuf_iterator<char>(file)), {});
+  ASSERT_GT(clip.size(), 1000000u);
+  // (stream, pts) -> size; `jumpBy` bytes skipped half way.
+  const auto demux = [&clip](size_t jumpBy) {
+    std::map<std::pair<int, double>, int> packets;
+    Demuxer demuxer;
+    size_t at = 0;
+    const size_t jumpAt = clip.size() / 2 / 1316 * 1316;
+    demuxer.AbrirStream(
+        [&](uint8_t* buffer, int) {
+          if (jumpBy != 0 && at == jumpAt) at += jumpBy, demuxer.MarcarSalto();
+          const size_t count = std::min<size_t>(1316, clip.size() - std::min(at, clip.size()));
+          if (count == 0) return AVERROR_EOF;
+          memcpy(buffer, clip.data() + at, count);
+          at += count;
+          return static_cast<int>(count);
+        },
+        188 * 100, nullptr);
+    for (int i = 0, result = 0; i < 100000 && result != AVERROR_EOF; ++i) {
+      DemuxedPacket packet;
+      if ((result = demuxer.Leer(packet)) == 0)
+        packets[{packet.streamIndex, packet.pts.value_or(-1)}] = packet.size();
+    }
+    return packets;
+  };
+  const auto whole = demux(0);
+  const auto cut = demux(188 * 1001);
+  ASSERT_GT(cut.size(), whole.size() / 2);
+  for (const auto& [key, size] : cut) EXPECT_EQ(whole.count(key) ? whole.at(key) : -1, size);
 }
 
 }  // namespace

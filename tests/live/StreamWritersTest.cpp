@@ -77,6 +77,26 @@ TEST(SockBufferTest, SendsInOrderAndEndsOnASendError) {
   ModoDebug = false;
 }
 
+// A client that stops reading: the queue is dropped after its drain time
+// instead of holding the owner that lets the sender go.
+TEST(SockBufferTest, AClientThatStopsReadingDoesNotHoldTheEnd) {
+  InProcessHost host;
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  auto sender = std::make_unique<SockBuffer>(pair[0]);
+  for (int n = 0; n < 20; ++n) {
+    char* buffer = sender->GetBuffer();
+    ASSERT_NE(buffer, nullptr);
+    memset(buffer, 'x', static_cast<size_t>(sender->GetLongitud()));
+    ASSERT_TRUE(sender->Escribir(buffer, sender->GetLongitud()));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  sender.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  close(pair[0]);
+  close(pair[1]);
+}
+
 TEST(DiscoTest, WritesWhatIsQueuedBeforeItEndsAndReportsAFailedWrite) {
   InProcessHost host;
   void* file = TheHost().OpenFileForWrite(host.user().file("grabacion.ts"), true);

@@ -2,8 +2,6 @@
 // reader's rules and the size bound, against a loopback server.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "common/HttpGlobals.h"
 #include "common/SettingValues.h"
 #include "recordings/ApiGrabaciones.h"
@@ -37,37 +35,31 @@ class ApiGrabacionesTest : public ::testing::Test {
 TEST_F(ApiGrabacionesTest, ResultCodesDecideEachBookingRequest) {
   const struct {
     const char* name;
-    std::function<bool()> call;
+    bool (*call)(int, int);
     const char* action;
     const char* answer;
     const char* cancelAnswer;  // for a delete that falls back to cancel
     bool result;
     const char* logged;
   } cases[] = {
-      {"set, number 0", [] { return setRecording(77, 1001); }, "setRecording",
-       R"({"resultCode":0})", nullptr, true},
-      {"set, text 0", [] { return setRecording(77, 1001); }, "setRecording",
-       R"({"resultCode":"0"})", nullptr, true},
-      {"set, other code", [] { return setRecording(77, 1001); }, "setRecording",
-       R"({"resultCode":3})", nullptr, false},
-      {"cancel, no booking", [] { return cancelRecording(77, 1001); }, "cancelRecording",
-       R"({"resultCode":-5})", nullptr, true},
-      {"cancel, refused", [] { return cancelRecording(77, 1001); }, "cancelRecording",
+      {"set, number 0", setRecording, "setRecording", R"({"resultCode":0})", nullptr, true},
+      {"set, text 0", setRecording, "setRecording", R"({"resultCode":"0"})", nullptr, true},
+      {"set, other code", setRecording, "setRecording", R"({"resultCode":3})", nullptr, false},
+      {"cancel, no booking", cancelRecording, "cancelRecording", R"({"resultCode":-5})", nullptr,
+       true},
+      {"cancel, refused", cancelRecording, "cancelRecording",
        R"({"resultCode":-4,"resultText":"no"})", nullptr, false, R"("resultText":"no")"},
-      {"cancel, no answer", [] { return cancelRecording(77, 1001); }, "none", "", nullptr, false,
-       "cancel sin respuesta"},
-      {"delete, finished", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultCode":0})", nullptr, true},
-      {"delete, not finished: cancel", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultCode":-2})", R"({"resultCode":0})", true},
-      {"delete, cancel refused", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultCode":-2})", R"({"resultCode":-4})", false},
-      {"delete, no answer", [] { return delRecording(77, 1001); }, "none", "", nullptr, false,
-       "del sin respuesta"},
-      {"delete, not an object", [] { return delRecording(77, 1001); }, "delRecording", "[0]",
-       nullptr, false, "no es un objeto"},
-      {"delete, no resultCode", [] { return delRecording(77, 1001); }, "delRecording",
-       R"({"resultText":"x"})", nullptr, false},
+      {"cancel, no answer", cancelRecording, "none", "", nullptr, false, "cancel sin respuesta"},
+      {"delete, finished", delRecording, "delRecording", R"({"resultCode":0})", nullptr, true},
+      {"delete, not finished: cancel", delRecording, "delRecording", R"({"resultCode":-2})",
+       R"({"resultCode":0})", true},
+      {"delete, cancel refused", delRecording, "delRecording", R"({"resultCode":-2})",
+       R"({"resultCode":-4})", false},
+      {"delete, no answer", delRecording, "none", "", nullptr, false, "del sin respuesta"},
+      {"delete, not an object", delRecording, "delRecording", "[0]", nullptr, false,
+       "no es un objeto"},
+      {"delete, no resultCode", delRecording, "delRecording", R"({"resultText":"x"})", nullptr,
+       false, "respuesta sin resultCode"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -78,7 +70,7 @@ TEST_F(ApiGrabacionesTest, ResultCodesDecideEachBookingRequest) {
     fresh.AnswerOk(base + c.action + "&extInfoID=77&PIN=0&channelID=1001", c.answer);
     if (c.cancelAnswer != nullptr)
       fresh.AnswerOk(base + "cancelRecording&extInfoID=77&PIN=0&channelID=1001", c.cancelAnswer);
-    EXPECT_EQ(c.call(), c.result);
+    EXPECT_EQ(c.call(77, 1001), c.result);
     EXPECT_EQ(fresh.Requests().size(), c.cancelAnswer != nullptr ? 2u : 1u);
     if (c.logged != nullptr) {
       EXPECT_EQ(host.LevelOfLog(c.logged), "error");
@@ -95,20 +87,24 @@ TEST_F(ApiGrabacionesTest, ListEntriesFollowTheirMembers) {
     std::string result;  // the "result" member, or the whole resultData when it starts with '!'
     bool ok;
     size_t added;
+    const char* skipped;  // ids passed over, "?" for one without a readable id
     const char* logged;
   } cases[] = {
-      {"milliseconds truncated", "[" + entry + R"(,"seriesName":null,"season":"3"}])", true, 1},
+      {"milliseconds truncated", "[" + entry + R"(,"seriesName":null,"season":"3"}])", true, 1, ""},
+      {"optional members null", "[" + entry + R"(,"season":null,"episode":null}])", true, 1, ""},
       {"required member missing",
        "[" + entry +
            R"(},{"id":8,"service_uid":1,"begintime":0,)"
            R"("endtime":0,"name":"x"}])",
-       true, 1, "sin hd valido"},
-      {"member of another type", "[" + entry + R"(,"episode":"7"}])", true, 0,
+       true, 1, "8", "sin hd valido"},
+      {"member of another type", "[" + entry + R"(,"episode":"7"}])", true, 0, "7",
        "sin episode valido"},
-      {"duplicate id keeps the first", "[" + entry + "}," + entry + R"(,"name":"otro"}])", true, 1},
-      {"result not a list", R"({"id":7})", false, 0, "result no es una lista"},
-      {"no result", "!{}", true, 0},
-      {"resultData not an object", "![]", false, 0, "resultData no es un objeto"},
+      {"id unreadable", "[" + entry + R"(},{"id":"9"}])", true, 1, "?", "sin id valido"},
+      {"duplicate id keeps the first", "[" + entry + "}," + entry + R"(,"name":"otro"}])", true, 1,
+       ""},
+      {"result not a list", R"({"id":7})", false, 0, "", "result no es una lista"},
+      {"no result", "!{}", true, 0, ""},
+      {"resultData not an object", "![]", false, 0, "", "resultData no es un objeto"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -116,9 +112,15 @@ TEST_F(ApiGrabacionesTest, ListEntriesFollowTheirMembers) {
         c.result[0] == '!' ? c.result.substr(1) : R"({"result":)" + c.result + "}";
     std::map<std::string, DatosGrabacion> list;
     list["1"].strTitle = "ya estaba";
-    EXPECT_EQ(LeerListaGrabaciones(R"({"resultCode":"0","resultData":)" + data + "}", &list), c.ok);
+    EntradasOmitidas omitidas;
+    EXPECT_EQ(
+        LeerListaGrabaciones(R"({"resultCode":"0","resultData":)" + data + "}", &list, &omitidas),
+        c.ok);
     EXPECT_EQ(list.size(), 1 + c.added);
     EXPECT_EQ(list["1"].strTitle, "ya estaba");
+    std::string skipped = omitidas.sinId ? "?" : "";
+    for (const std::string& id : omitidas.ids) skipped += id;
+    EXPECT_EQ(skipped, c.skipped);
     if (c.logged != nullptr) {
       EXPECT_TRUE(host.Logged(c.logged));
     }

@@ -13,10 +13,13 @@ bool GuideAnswers::Answer(const GuideContent& guide, const HttpRequest& request,
   const std::string& path = request.Path();
   if (path == AppAnswers::kProfilePath && request.Param("action") == "getEpgInfo") {
     reply->kind = "getEpgInfo";
+    // Programme ids are unsigned 32-bit: a sign or a wider number names none.
     const std::string text = request.Param("extInfoID");
     char* end = nullptr;
-    const long id = std::strtol(text.c_str(), &end, 10);
-    const bool number = !text.empty() && *end == '\0';
+    const unsigned long long id = std::strtoull(text.c_str(), &end, 10);
+    const bool number = !text.empty() &&
+                        text.find_first_not_of("0123456789") == std::string::npos && *end == '\0' &&
+                        id <= 0xFFFFFFFFull;
     const Programme* p = number ? guide.Find(static_cast<uint32_t>(id)) : nullptr;
     reply->contentType = "application/json;charset=UTF-8";
     reply->body = GuideDocuments::DetailsReply(p, static_cast<uint32_t>(id));
@@ -31,8 +34,8 @@ bool GuideAnswers::Answer(const GuideContent& guide, const HttpRequest& request,
   const long folder = std::strtol(rest.c_str(), nullptr, 10);
   const long id =
       slash == std::string::npos ? -1 : std::strtol(rest.c_str() + slash + 1, nullptr, 10);
-  if (id < 0 || folder != id / 10000 || rest.substr(rest.size() - 4) != ".jpg" ||
-      guide.Find(static_cast<uint32_t>(id)) == nullptr) {
+  const bool jpg = rest.size() >= 4 && rest.compare(rest.size() - 4, 4, ".jpg") == 0;
+  if (id < 0 || folder != id / 10000 || !jpg || guide.Find(static_cast<uint32_t>(id)) == nullptr) {
     reply->status = 404;
     reply->reason = "Not Found";
     reply->body = "<html><body><h1>HTTP Status 404 - Not Found</h1></body></html>";

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -37,7 +38,8 @@ const std::set<std::string> kNames = {"info",
                                       "position",
                                       "add-timer",
                                       "delete-timer",
-                                      "update-timer"};
+                                      "update-timer",
+                                      "serve"};
 
 bool parseSeconds(const std::string& text, double& out) {
   char* end = nullptr;
@@ -170,6 +172,9 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       }
       while (more() && !isCommandName(words[i])) c.args.push_back(words[i++]);
       if (c.name == "add-timer" && c.args.empty()) return fail("needs --epg or --channel");
+    } else if (c.name == "serve") {
+      double s;
+      if (more() && parseSeconds(words[i], s)) c.args.push_back(words[i++]);
     } else if (c.name == "announce") {
       if (!more()) return fail("needs a message");
       c.args.push_back(words[i++]);
@@ -213,12 +218,39 @@ bool CommandRunner::run(const Command& c) {
     return host_.isRunning();
   }
   if (c.name == "play") return play(c.args);
+  if (c.name == "serve") return serve(c.args.empty() ? 0 : seconds(c.args[0]));
   if (c.name == "status") {
     int s = host_.status();
     print("status: " + std::to_string(s) + " (" + statusName(s) + ")");
     return s >= 0;
   }
   return false;
+}
+
+namespace {
+volatile std::sig_atomic_t g_signalled = 0;
+void onSignal(int) {
+  g_signalled = 1;
+}
+}  // namespace
+
+bool CommandRunner::serve(double limit) {
+  // The add-on serves other devices (its web relay) until a signal or the
+  // time, then the run goes on to destroy it as usual.
+  struct sigaction action {};
+  struct sigaction term {};
+  struct sigaction interrupt {};
+  action.sa_handler = onSignal;
+  sigaction(SIGTERM, &action, &term);
+  sigaction(SIGINT, &action, &interrupt);
+  print("serving");
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(limit);
+  while (!g_signalled && (limit <= 0 || std::chrono::steady_clock::now() < end))
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The later commands are interrupted as usual again.
+  sigaction(SIGTERM, &term, nullptr);
+  sigaction(SIGINT, &interrupt, nullptr);
+  return host_.isRunning();
 }
 
 bool CommandRunner::info() {

@@ -32,6 +32,7 @@ class CommandRunner {
 
  private:
   bool info();
+  bool serve(double seconds);
   bool channels(double waitSeconds);
   bool groups();
   bool timers();

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@ extern "C" {
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -131,6 +133,18 @@ Host::Host(HostOptions options)
   (void)avformat_version();
 }
 
+namespace {
+std::set<std::string> threadIds() {
+  std::set<std::string> ids;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ids.insert(entry->d_name);
+    closedir(dir);
+  }
+  return ids;
+}
+}  // namespace
+
 Host::~Host() {
   unload();
 }
@@ -176,6 +190,7 @@ LoadResult Host::load() {
   if (options_.fillDefaults) settings_.fillDefaults();
   gui_.setSkinFolder(clientPath_ + "/resources/skins/Default/720p");
 
+  threadsBeforeLoad_ = threadIds();
   AddonOpenResult opened = addon_.open(clientPath_);
   for (const auto& w : opened.warnings) journal_.hostError(w);
   if (!opened) {
@@ -233,12 +248,34 @@ void Host::unload() {
   }
   gui_.shutdown();
   checkAfterDestroy();
+  checkThreadsAfterDestroy();
   if (options_.keepLoaded)
     addon_.abandon();
   else
     addon_.close();
   loaded_ = false;
   journal_.host("add-on unloaded");
+}
+
+void Host::checkThreadsAfterDestroy() {
+  // A joined thread leaves /proc a moment after its join returns.
+  std::vector<std::pair<std::string, std::string>> alive;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    alive.clear();
+    for (const std::string& tid : threadIds()) {
+      if (threadsBeforeLoad_.count(tid) != 0) continue;
+      std::ifstream comm("/proc/self/task/" + tid + "/comm");
+      std::string name;
+      std::getline(comm, name);
+      if (!comm || name.rfind("hostsim-", 0) == 0) continue;  // gone meanwhile, or ours
+      alive.emplace_back(tid, name);
+    }
+    if (alive.empty()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  for (const auto& t : alive)
+    journal_.hostError("add-on thread still alive after destroy: " + t.second + " (" + t.first +
+                       ")");
 }
 
 void Host::checkAfterDestroy() {

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,9 @@ class Host {
   Fetch collect(TransferKind kind, const std::function<PVR_ERROR(ADDON_HANDLE)>& call);
   void runFollowUp(const FollowUp& followUp);
   void checkAfterDestroy();
+  // The threads of this process that hostsim did not start: an add-on's
+  // threads must all be gone once ADDON_Destroy has returned.
+  void checkThreadsAfterDestroy();
 
   HostOptions options_;
   Journal journal_;
@@ -199,6 +203,7 @@ class Host {
   std::string libBasePath_;
   std::string userPath_;
   std::string clientPath_;
+  std::set<std::string> threadsBeforeLoad_;
 
   std::atomic<bool> created_{false};
   bool loaded_ = false;

@@ -89,6 +89,10 @@ bool TsWriter::write(const DemuxPacket& p) {
   pkt->pts = pts;
   pkt->dts = dts;
   pkt->duration = p.duration > 0 ? static_cast<int64_t>(p.duration) : 0;
+  // The muxer picks its own time base when it writes the header (90 kHz for
+  // a transport stream); the host's microseconds are brought to it.
+  av_packet_rescale_ts(pkt, AVRational{1, DVD_TIME_BASE},
+                       context_->streams[found->second]->time_base);
   bool ok = av_interleaved_write_frame(context_, pkt) >= 0;
   av_packet_free(&pkt);
   return ok;

@@ -4,9 +4,14 @@
 #include <rapidjson/document.h>
 
 #include <set>
+#include <utility>
+#include <vector>
 
+#include "AppAnswers.h"
+#include "GuideAnswers.h"
 #include "GuideContent.h"
 #include "GuideDocuments.h"
+#include "HttpRequest.h"
 #include "ProgrammeGenerator.h"
 #include "ScenarioLoader.h"
 
@@ -100,6 +105,26 @@ TEST(Guide, DurationsAndDetailsReplies) {
   EXPECT_STREQ(even["resultData"]["description"].GetString(), "uno\\ndos");
   EXPECT_EQ(unknown["resultCode"].GetInt(), 1);
   EXPECT_FALSE(unknown.HasMember("resultData"));
+}
+
+// A path shorter than the image suffix, and ids that are not unsigned 32-bit.
+TEST(Guide, RoutesRefuseShortPathsAndSignedIds) {
+  Scenario s;
+  std::string errors;
+  ASSERT_TRUE(ScenarioLoader::LoadText(kScenario, &s, &errors)) << errors;
+  const GuideContent guide(s, 20000);
+  const uint32_t id = ProgrammeGenerator::Day(*guide.Services().front(), 20000).front().id;
+  const std::string details = "/appserver/bktv.do?action=getEpgInfo&extInfoID=";
+  for (const auto& [target, found] : std::vector<std::pair<std::string, bool>>{
+           {std::string(GuideAnswers::kImagePath) + "1", false},
+           {details + std::to_string(id), true},
+           {details + "-" + std::to_string(4294967296ull - id), false},
+           {details + std::to_string(4294967296ull + id), false}}) {
+    HttpReply reply;
+    ASSERT_TRUE(GuideAnswers::Answer(
+        guide, HttpRequest::Parse("GET " + target + " HTTP/1.1\r\n\r\n"), &reply));
+    EXPECT_EQ(reply.body.find("resultData") != std::string::npos, found) << target;
+  }
 }
 
 }  // namespace
