@@ -11,8 +11,9 @@
 # through the host. Another device then fetches 5 s of a channel through the
 # add-on's web relay with curl, and ffprobe shows its streams. Then a cloud
 # recording played over RTSP from its bookmark, paused and at twice the speed,
-# and a programme of the guide played as catch-up. A second start shows the
-# stored line-up and recordings without the operator.
+# and a programme of the guide played as catch-up. A local timer records a
+# channel for 20 s into the library beside the cloud's bookings. A second
+# start shows the stored line-up and recordings without the operator.
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -125,6 +126,19 @@ uid="$(build/tools/hostsim/hostsim --addon "$work/addon" --user "$user" --quiet-
 build/tools/hostsim/hostsim --addon "$work/addon" --user "$user" --quiet-log \
   epg 2030 --from now-3h --to now-2h catchup "$uid" --seconds 6 2>/dev/null |
   sed -n '/== catchup/,$p' | grep -v '^hostsim:'
+echo "== timers: a local one on channel 1005 for 20 s, beside the cloud's bookings"
+mkdir -p "$work/rec"
+echo "<settings><setting id=\"timeshiftfolder\" value=\"$work/timeshift/\" />\
+<setting id=\"recordfolder\" value=\"$work/rec/\" />\
+<setting id=\"TipoGrabacionPorDefecto\" value=\"2\" /></settings>" >"$user/settings.xml"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
+  add-timer --channel 1005 --start 2 --end 22 --title "Demo local" timers sleep 5 timers \
+  sleep 20 timers recordings | sed -n '/== add-timer/,$p' |
+  grep -v '^\[host\] add-on\|^hostsim:\|PVR_trigger' |
+  grep -v '^    plot:'
+echo "what ffprobe reads in the recording:"
+ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name \
+  -of compact=p=0 "$work/rec/Demo local.mpeg" | grep -v '^$' | sort -u
 
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true

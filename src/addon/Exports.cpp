@@ -14,6 +14,7 @@
 #include "host/xbmc_pvr_types.h"
 #include "live/DemuxSource.h"
 #include "recordings/Recordings.h"
+#include "recordings/Temporizadores.h"
 
 #define ADDON_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -181,17 +182,32 @@ PVR_ERROR GetRecordingEdl(const PVR_RECORDING&, PVR_EDL_ENTRY[], int*) {
   return PVR_ERROR_NOT_IMPLEMENTED;
 }
 
+// Timers: the set's list and the host's changes.
 int GetTimersAmount() {
-  return 0;
+  return quorvina != nullptr ? quorvina->ListaTemporizadores().GetTimersAmount() : -1;
 }
-PVR_ERROR GetTimers(ADDON_HANDLE) {
+PVR_ERROR GetTimers(ADDON_HANDLE handle) {
+  if (quorvina == nullptr || PVR == nullptr) return PVR_ERROR_NO_ERROR;
+  for (const DatosTemporizador& t : quorvina->ListaTemporizadores().GetTimers()) {
+    const PVR_TIMER timer = ToHostTimer(t);
+    PVR->TransferTimerEntry(handle, &timer);
+  }
   return PVR_ERROR_NO_ERROR;
 }
-PVR_ERROR NotImplementedTimer(const PVR_TIMER&) {
-  return PVR_ERROR_NOT_IMPLEMENTED;
+PVR_ERROR AddTimer(const PVR_TIMER& timer) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->ListaTemporizadores().AddTimer(FromHostTimer(timer));
+  return PVR_ERROR_NO_ERROR;
 }
-PVR_ERROR DeleteTimer(const PVR_TIMER&, bool) {
-  return PVR_ERROR_NOT_IMPLEMENTED;
+PVR_ERROR DeleteTimer(const PVR_TIMER& timer, bool force) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->ListaTemporizadores().DeleteTimer(timer.iClientIndex, force);
+  return PVR_ERROR_NO_ERROR;
+}
+PVR_ERROR UpdateTimer(const PVR_TIMER& timer) {
+  if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
+  quorvina->ListaTemporizadores().UpdateTimer(FromHostTimer(timer));
+  return PVR_ERROR_NO_ERROR;
 }
 
 bool OpenLiveStream(const PVR_CHANNEL& channel) {
@@ -318,9 +334,9 @@ ADDON_EXPORT void get_addon(PVRClient* pClient) {
   pClient->GetRecordingEdl = GetRecordingEdl;
   pClient->GetTimersAmount = GetTimersAmount;
   pClient->GetTimers = GetTimers;
-  pClient->AddTimer = NotImplementedTimer;
+  pClient->AddTimer = AddTimer;
   pClient->DeleteTimer = DeleteTimer;
-  pClient->UpdateTimer = NotImplementedTimer;
+  pClient->UpdateTimer = UpdateTimer;
   pClient->OpenLiveStream = OpenLiveStream;
   pClient->CloseLiveStream = CloseLiveStream;
   pClient->ReadLiveStream = ReadLiveStream;

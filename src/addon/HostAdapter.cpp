@@ -61,6 +61,53 @@ PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro) {
   return member;
 }
 
+PVR_TIMER ToHostTimer(const DatosTemporizador& t) {
+  PVR_TIMER timer;
+  memset(&timer, 0, sizeof(timer));
+  timer.iClientIndex = static_cast<unsigned int>(t.iClientIndex);
+  timer.iClientChannelUid = t.iClientChannelUid;
+  timer.startTime = t.startTime;
+  timer.endTime = t.endTime;
+  timer.state = static_cast<PVR_TIMER_STATE>(t.state);
+  CopyText(timer.strTitle, t.strTitle);
+  CopyText(timer.strDirectory, t.strDirectory);
+  CopyText(timer.strSummary, t.strSummary);
+  timer.iPriority = t.iPriority;
+  timer.iLifetime = t.iLifetime;
+  timer.bIsRepeating = t.bIsRepeating;
+  timer.firstDay = t.firstDay;
+  timer.iWeekdays = t.iWeekdays;
+  timer.iEpgUid = static_cast<unsigned int>(t.iEpgUid);
+  timer.iMarginStart = static_cast<unsigned int>(t.iMarginStart);
+  timer.iMarginEnd = static_cast<unsigned int>(t.iMarginEnd);
+  timer.iGenreType = t.iGenreType;
+  timer.iGenreSubType = t.iGenreSubType;
+  return timer;
+}
+
+DatosTemporizador FromHostTimer(const PVR_TIMER& timer) {
+  DatosTemporizador t;
+  t.iClientIndex = static_cast<int>(timer.iClientIndex);
+  t.iClientChannelUid = timer.iClientChannelUid;
+  t.startTime = timer.startTime;
+  t.endTime = timer.endTime;
+  t.state = static_cast<int>(timer.state);
+  t.strTitle = HostText(timer.strTitle);
+  t.strDirectory = HostText(timer.strDirectory);
+  t.strSummary = HostText(timer.strSummary);
+  t.iPriority = timer.iPriority;
+  t.iLifetime = timer.iLifetime;
+  t.bIsRepeating = timer.bIsRepeating;
+  t.firstDay = timer.firstDay;
+  t.iWeekdays = timer.iWeekdays;
+  t.iEpgUid = static_cast<int>(timer.iEpgUid);
+  t.iMarginStart = static_cast<int>(timer.iMarginStart);
+  t.iMarginEnd = static_cast<int>(timer.iMarginEnd);
+  t.iGenreType = timer.iGenreType;
+  t.iGenreSubType = timer.iGenreSubType;
+  return t;
+}
+
 PVR_RECORDING ToHostRecording(const DatosGrabacion& g) {
   PVR_RECORDING recording;
   memset(&recording, 0, sizeof(recording));

@@ -12,6 +12,7 @@
 #include "host/xbmc_pvr_types.h"
 #include "live/StreamRecords.h"
 #include "recordings/DatosGrabacion.h"
+#include "recordings/DatosTemporizador.h"
 
 // Copies at most size - 1 bytes and always terminates.
 void CopyText(char* target, size_t size, const std::string& text);
@@ -33,6 +34,10 @@ PVR_CHANNEL ToHostChannel(const Canal& canal);
 PVR_CHANNEL_GROUP ToHostGroup(const GrupoCanales& grupo);
 PVR_CHANNEL_GROUP_MEMBER ToHostMember(const MiembroGrupo& miembro);
 PVR_RECORDING ToHostRecording(const DatosGrabacion& grabacion);
+// A timer's eighteen host fields, both ways; the record's other fields are
+// the add-on's own and stay empty coming from the host.
+PVR_TIMER ToHostTimer(const DatosTemporizador& timer);
+DatosTemporizador FromHostTimer(const PVR_TIMER& timer);
 // The tag's texts point into the entry, which must outlive the transfer.
 EPG_TAG ToHostEpgTag(const EPG_Quorvina& entry);
 

@@ -26,6 +26,7 @@ extern "C" {
 #include "live/Cliente.h"
 #include "live/Rtsp.h"
 #include "recordings/Recordings.h"
+#include "recordings/Temporizadores.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 
@@ -100,14 +101,26 @@ Quorvina::Quorvina() {
   m_serviciosVod = std::make_unique<ServiciosVodQuorvina>(*m_recordings);
   m_rtsp = std::make_unique<rtsp>(*m_serviciosVod);
   GenerarLogDebug("Rtsp Salida");
+  GenerarLogDebug("Temporizadores Entrada");
+  m_temporizadores =
+      std::make_unique<Temporizadores>(EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings});
+  GenerarLogDebug("Temporizadores Salida");
 }
 
 Quorvina::~Quorvina() {
+  // The timers end their recordings first: each registers its real end in
+  // the library. Bounded by the set itself.
+  m_temporizadores.reset();
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
-  PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp");
-  if (!m_rtsp) m_serviciosVod.reset();  // else the running session still uses them
-  m_recordings.reset();                 // no thread of its own
+  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp")) {
+    m_serviciosVod.reset();
+    m_recordings.reset();  // no thread of its own
+  } else {
+    // A session that would not stop still reaches the library through them.
+    (void)m_serviciosVod.release();
+    (void)m_recordings.release();
+  }
   if (m_cliente) m_cliente->CerrarCanal();
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");

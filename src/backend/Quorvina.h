@@ -19,6 +19,7 @@ class EPGQuorvina;
 class Recordings;
 class ServiciosVodQuorvina;
 class rtsp;
+class Temporizadores;
 class DemuxSource;
 class tcpJSON;
 class WebRelay;
@@ -42,6 +43,8 @@ class Quorvina : public PLATFORM::CThread {
   EPGQuorvina& Guia() { return *m_epg; }
   // The recordings library (local and cloud recordings).
   Recordings& Grabaciones() { return *m_recordings; }
+  // The timers (local recordings and cloud bookings).
+  Temporizadores& ListaTemporizadores() { return *m_temporizadores; }
   // The guide of one channel for the host, entry by entry. Waits a little
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
@@ -109,6 +112,7 @@ class Quorvina : public PLATFORM::CThread {
   std::unique_ptr<rtsp> m_rtsp;
   // The open stream is the on-demand one.
   std::atomic<bool> m_abiertoVod{false};
+  std::unique_ptr<Temporizadores> m_temporizadores;
   std::atomic<bool> m_pausado{false};
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};

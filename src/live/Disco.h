@@ -33,6 +33,8 @@ class Disco : public PLATFORM::CThread {
   // 0, or 1 once a write has failed.
   int Error() const { return m_error; }
   size_t Buffers() const { return m_pool.size(); }
+  // Filled buffers not yet written.
+  size_t Pendientes() const { return m_pool.queued(); }
 
   void* Process() override;
 

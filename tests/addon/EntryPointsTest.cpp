@@ -74,15 +74,11 @@ TEST_F(EntryPointsTest, EverySlotOfTheTableIsFilled) {
 
 // An action that nothing carries out must not answer success.
 TEST_F(WithControllerTest, ActionsWithoutASubsystemAnswerNotImplemented) {
-  const PVR_TIMER timer{};
   const PVR_CHANNEL channel{};
   const struct {
     const char* entry;
     std::function<PVR_ERROR()> call;
   } cases[] = {
-      {"AddTimer", [&] { return client.AddTimer(timer); }},
-      {"DeleteTimer", [&] { return client.DeleteTimer(timer, true); }},
-      {"UpdateTimer", [&] { return client.UpdateTimer(timer); }},
       {"DeleteChannel", [&] { return client.DeleteChannel(channel); }},
       {"series (hook 1)", [&] { return Hook(1); }},
       {"copy (hook 2)", [&] { return Hook(2); }},

@@ -177,7 +177,7 @@ int CloudAnswers::Act(const std::string& action, const HttpRequest& request, tim
       seconds = e.data.end - e.data.begin;
       url = cloud_.RtspBase() + "cloud/" + std::to_string(id);
     } else if (action == "getCatchUpUrl" && p != nullptr) {
-      seconds = p->minutes * 60;
+      seconds = p->Length();
       url = cloud_.RtspBase() + "catchup/" + std::to_string(id);
     } else {
       return -1;

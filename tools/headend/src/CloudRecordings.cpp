@@ -74,7 +74,7 @@ int CloudRecordings::Book(uint32_t programme, time_t now) {
   if (p->season != 0) r.season = std::to_string(p->season);
   if (p->episode != 0) r.episode = p->episode;
   r.begin = p->start;
-  r.end = p->start + p->minutes * 60;
+  r.end = p->start + p->Length();
   recordings_[programme] = r;
   return 0;
 }

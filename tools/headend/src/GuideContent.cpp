@@ -30,6 +30,23 @@ GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(
       for (auto& p : programmes) programmes_.emplace(p.id, std::move(p));
     }
   }
+  // Short programmes are not in the broadcast documents: the channel's day
+  // stays whole, and they are booked by id.
+  const time_t now = time(nullptr);
+  for (const auto& s : g.shortProgrammes) {
+    Programme p;
+    p.id = s.id;
+    p.start = now + s.startSeconds;
+    p.seconds = s.seconds;
+    p.minutes = (s.seconds + 59) / 60;
+    p.title = s.title;
+    p.genre = "Magacín";
+    p.season = s.season;
+    p.episode = s.episode;
+    p.seriesTitle = s.series;
+    if (!s.series.empty()) p.seriesCrid = "crid://quorvina.es/short/" + std::to_string(s.id);
+    programmes_[p.id] = std::move(p);
+  }
 }
 
 long GuideContent::Yesterday() {

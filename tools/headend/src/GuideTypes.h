@@ -22,6 +22,8 @@ struct Programme {
   uint32_t id = 0;
   time_t start = 0;  // UTC
   int minutes = 0;
+  int seconds = 0;  // a short programme's length; 0: minutes x 60
+  int Length() const { return seconds > 0 ? seconds : minutes * 60; }
   std::string title;
   std::string genre;
   std::string rating;  // the TV-Anytime parental guidance text
@@ -31,6 +33,17 @@ struct Programme {
   std::string originalTitle, subgenre, description, countries;
   std::vector<std::string> directors, actors;
   std::string scriptwriter, producer;
+};
+
+// A short programme the scenario adds to a channel: bookable, with details,
+// placed from the headend's start.
+struct ShortProgramme {
+  uint32_t id = 0;
+  std::string service;
+  int startSeconds = 0;  // from the headend's start
+  int seconds = 60;
+  std::string title, series;
+  int season = 0, episode = 0;
 };
 
 }  // namespace headend

@@ -301,7 +301,7 @@ void ScenarioLoader::ReadDiscovery(const JsonReader& root, Scenario* s) {
 
 void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
   JsonReader guide = root.Object("guide");
-  guide.Only({"days", "address", "carousel", "services", "changes"});
+  guide.Only({"days", "address", "carousel", "services", "changes", "short"});
   GuideSettings& g = s->guide;
   g.days = static_cast<int>(guide.Int("days", 0, 0, 200));
   // The defaults' mistakes are reported once, with the discovery carousels.
@@ -325,6 +325,22 @@ void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
     change.drop = c.Bool("drop", false);
     if (change.day >= g.days) c.Error("day " + std::to_string(change.day) + " is not announced");
     g.changes.push_back(change);
+  }
+  for (const auto& e : guide.Array("short")) {
+    e.Only({"service", "id", "startSeconds", "seconds", "title", "series", "season", "episode"});
+    ShortProgramme p;
+    p.service = e.String("service", "");
+    p.id = static_cast<uint32_t>(e.Int("id", 1, 1, 2147483647));
+    p.startSeconds = static_cast<int>(e.Int("startSeconds", 0, -86400, 86400));
+    p.seconds = static_cast<int>(e.Int("seconds", 60, 1, 86400));
+    p.title = e.String("title", "Programa");
+    p.series = e.String("series", "");
+    p.season = static_cast<int>(e.Int("season", 0, 0, 99));
+    p.episode = static_cast<int>(e.Int("episode", 0, 0, 999));
+    bool known = false;
+    for (const auto& service : s->services) known = known || service.id == p.service;
+    if (!known) e.Error("unknown service " + p.service);
+    g.shortProgrammes.push_back(p);
   }
 }
 

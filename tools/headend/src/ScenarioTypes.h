@@ -92,6 +92,7 @@ struct GuideSettings {
   CarouselSettings carousel;
   std::vector<std::string> services;  // empty: every service that is not an HD twin
   std::vector<GuideChange> changes;
+  std::vector<ShortProgramme> shortProgrammes;
 };
 
 struct Demarcation {

@@ -25,9 +25,12 @@ TvChannelSettings ReadChannel(const JsonReader& e, const TvChannelSettings& base
   if (e.Has("gaps")) {
     c.gaps.clear();
     for (const auto& g : e.Array("gaps")) {
-      g.Only({"afterMs", "forMs"});
-      c.gaps.push_back({static_cast<int>(g.Int("afterMs", 0, 0, 86400000)),
-                        static_cast<int>(g.Int("forMs", 1000, 1, 3600000))});
+      g.Only({"afterMs", "forMs", "atSeconds", "seconds"});
+      // Seconds are an outage as an operator reports it; ms the finer form.
+      const int64_t at = g.Int("atSeconds", 0, 0, 86400) * 1000;
+      const int64_t length = g.Int("seconds", 0, 0, 3600) * 1000;
+      c.gaps.push_back({static_cast<int>(g.Int("afterMs", at, 0, 86400000)),
+                        static_cast<int>(g.Int("forMs", length > 0 ? length : 1000, 1, 3600000))});
     }
   }
   c.garbageEvery = static_cast<int>(e.Int("garbageEvery", c.garbageEvery, 0, 1000000));

@@ -38,6 +38,9 @@ const std::set<std::string> kNames = {"info",
                                       "position",
                                       "play-recording",
                                       "catchup",
+                                      "add-timer",
+                                      "delete-timer",
+                                      "update-timer",
                                       "serve"};
 
 bool parseSeconds(const std::string& text, double& out) {
@@ -164,6 +167,14 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       c.args.push_back(words[i++]);
       double s;
       if (c.name == "position" && more() && parseSeconds(words[i], s)) c.args.push_back(words[i++]);
+    } else if (c.name == "add-timer" || c.name == "update-timer" || c.name == "delete-timer") {
+      // Options and their values are checked when the command runs.
+      if (c.name != "add-timer") {
+        if (!more()) return fail("needs a timer index");
+        c.args.push_back(words[i++]);
+      }
+      while (more() && !isCommandName(words[i])) c.args.push_back(words[i++]);
+      if (c.name == "add-timer" && c.args.empty()) return fail("needs --epg or --channel");
     } else if (c.name == "serve") {
       double s;
       if (more() && parseSeconds(words[i], s)) c.args.push_back(words[i++]);
@@ -193,6 +204,8 @@ bool CommandRunner::run(const Command& c) {
   if (c.name == "rename-recording" || c.name == "delete-recording" || c.name == "playcount" ||
       c.name == "position")
     return recordingCall(c);
+  if (c.name == "add-timer" || c.name == "delete-timer" || c.name == "update-timer")
+    return timerCall(c);
   if (c.name == "menu") return menu(c.args);
   if (c.name == "setting") return setting(c.args[0], c.args[1]);
   if (c.name == "sleep") {
@@ -317,7 +330,9 @@ bool CommandRunner::timers() {
     print("  timer " + std::to_string(t.clientIndex) + ": channel " +
           std::to_string(t.clientChannelUid) + ", " + when(t.startTime) + " - " + when(t.endTime) +
           ", state " + std::to_string(t.state) + ", \"" + t.title + "\"" +
-          (t.isRepeating ? ", repeating" : ""));
+          (t.isRepeating ? ", repeating" : "") + ", margins " + std::to_string(t.marginStart) +
+          " " + std::to_string(t.marginEnd) + ", guide " + std::to_string(t.epgUid) +
+          ", folder \"" + t.directory + "\"");
   return f.error == PVR_ERROR_NO_ERROR;
 }
 
@@ -352,6 +367,71 @@ bool CommandRunner::recordingCall(const Command& c) {
     r = host_.setRecordingLastPlayedPosition(id, static_cast<int>(seconds(c.args[1])));
   } else {
     r = host_.recordingLastPlayedPosition(id);
+  }
+  print(r.message);
+  return r.found && r.error == PVR_ERROR_NO_ERROR;
+}
+
+bool CommandRunner::timerCall(const Command& c) {
+  const std::vector<std::string>& a = c.args;
+  const time_t now = time(nullptr);
+  const auto number = [](const std::string& text) {
+    return std::strtol(text.c_str(), nullptr, 10);
+  };
+  RecordingCall r;
+  if (c.name == "delete-timer") {
+    r = host_.deleteTimer(static_cast<unsigned int>(number(a[0])));
+  } else if (c.name == "update-timer") {
+    r = host_.updateTimer(static_cast<unsigned int>(number(a[0])), [&](TimerEntry& t) {
+      for (size_t i = 1; i + 1 < a.size(); i += 2) {
+        if (a[i] == "--end") t.endTime = now + number(a[i + 1]);
+        if (a[i] == "--margin-end") t.marginEnd = static_cast<unsigned int>(number(a[i + 1]));
+        if (a[i] == "--title") t.title = a[i + 1];
+      }
+    });
+  } else {
+    // As the host fills a new timer: from a guide entry, or by hand.
+    TimerEntry t;
+    t.state = 0;
+    t.priority = 50;
+    t.lifetime = 99;
+    t.marginStart = 0;
+    t.marginEnd = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+      const bool value = i + 1 < a.size();
+      if (a[i] == "--epg" && i + 2 < a.size()) {
+        t.clientChannelUid = static_cast<int>(channelUid(a[i + 1]));
+        t.epgUid = static_cast<unsigned int>(number(a[i + 2]));
+        host_.fetchEpg(static_cast<unsigned int>(t.clientChannelUid), now - Host::kEpgPast,
+                       now + Host::kEpgFuture);
+        for (const auto& e : host_.pvr().epg(static_cast<unsigned int>(t.clientChannelUid))) {
+          if (e.broadcastId != t.epgUid) continue;
+          t.title = e.title;
+          t.startTime = e.startTime;
+          t.endTime = e.endTime;
+          t.summary = e.plot;
+          t.genreType = e.genreType;
+          t.genreSubType = e.genreSubType;
+        }
+        i += 2;
+      } else if (a[i] == "--channel" && value) {
+        t.clientChannelUid = static_cast<int>(channelUid(a[++i]));
+      } else if (a[i] == "--start" && value) {
+        t.startTime = now + number(a[++i]);
+      } else if (a[i] == "--end" && value) {
+        t.endTime = now + number(a[++i]);
+      } else if (a[i] == "--title" && value) {
+        t.title = a[++i];
+      } else if (a[i] == "--margins" && i + 2 < a.size()) {
+        t.marginStart = static_cast<unsigned int>(number(a[i + 1]));
+        t.marginEnd = static_cast<unsigned int>(number(a[i + 2]));
+        i += 2;
+      } else {
+        print("add-timer: unknown option " + a[i]);
+        return false;
+      }
+    }
+    r = host_.addTimer(t);
   }
   print(r.message);
   return r.found && r.error == PVR_ERROR_NO_ERROR;

@@ -152,6 +152,11 @@ class Host {
   // OpenRecordedStream of a listed recording (the list is fetched when the
   // host has none); `value` is what the add-on answered (0 or 1).
   RecordingCall openRecordedStream(const std::string& id);
+  // Timers: a new one as the host fills it (guide entry or by hand); delete
+  // and update pass the timer of the latest list with that client index.
+  RecordingCall addTimer(const TimerEntry& timer);
+  RecordingCall deleteTimer(unsigned int index);
+  RecordingCall updateTimer(unsigned int index, const std::function<void(TimerEntry&)>& change);
   // Polls GetChannelsAmount (and watches the follow-ups of channel triggers)
   // until the add-on has channels.
   bool waitForChannels(std::chrono::milliseconds timeout);

@@ -1,0 +1,237 @@
+#include "recordings/Temporizadores.h"
+
+#include <chrono>
+#include <thread>
+
+#include "common/Conversions.h"
+#include "common/Globals.h"
+#include "common/HostServices.h"
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/SettingValues.h"
+#include "common/StorageLayout.h"
+#include "common/Text.h"
+#include "epg/CarpetaGuia.h"
+#include "recordings/ApiGrabaciones.h"
+
+std::atomic<bool> temporizadorCargadoCompleto{false};
+
+namespace {
+constexpr auto kEsperaParada = std::chrono::milliseconds(2500);
+}  // namespace
+
+Temporizadores::Temporizadores(const EntornoTemporizador& entorno) : m_entorno(entorno) {
+  CargarTemporizadores();
+}
+
+Temporizadores::~Temporizadores() {
+  std::vector<Puntero> todos;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& kv : m_set) todos.push_back(kv.second);
+    for (auto& t : m_retirados) todos.push_back(t);
+    m_set.clear();
+    m_retirados.clear();
+  }
+  // Every thread is asked at once; each then ends its recording.
+  for (auto& t : todos) t->StopThread(-1);
+  const auto limite = std::chrono::steady_clock::now() + kEsperaParada;
+  for (auto& t : todos) {
+    while (t->Running() && std::chrono::steady_clock::now() < limite)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (t->Running()) {
+      GenerarLogError("Temporizadores: un temporizador no se detuvo");
+      new Puntero(t);  // released: destroying it would wait for its thread
+    }
+  }
+}
+
+void Temporizadores::CargarTemporizadores() {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_set.clear();
+  }
+  if (!TheHost().DirectoryExists(PathTimers)) {
+    temporizadorCargadoCompleto = true;
+    return;
+  }
+  for (const std::string& name : ListarFicheros(PathTimers)) {
+    if (!CoincidePatronFinal(name, ".xml")) continue;
+    const std::string path = PathCombine(PathTimers, name);
+    auto timer = std::make_shared<Temporizador>(m_entorno);
+    // A file gone or unreadable since the listing is skipped.
+    if (!timer->CargarTemporizador(path)) continue;
+    if (!ComprobarEstado(*timer, path)) continue;
+    if (Insertar(timer->Datos().iClientIndex, timer)) timer->Start();
+  }
+  temporizadorCargadoCompleto = true;
+}
+
+bool Temporizadores::ComprobarEstado(Temporizador& timer, const std::string& path) {
+  if (timer.Estado() < 3) return true;
+  if (TheHost().FileExists(path)) EliminarFichero(path);
+  return false;
+}
+
+int Temporizadores::GetTimersAmount() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return static_cast<int>(m_set.size());
+}
+
+int Temporizadores::IndicePropuesto() const {
+  return m_set.empty() ? 1 : m_set.rbegin()->second->Datos().iClientIndex + 1;
+}
+
+bool Temporizadores::Insertar(int key, const Puntero& timer) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_set.emplace(key, timer).second) {
+    GenerarLogError("Temporizador duplicado " + convertInttoString(key));
+    return false;
+  }
+  return true;
+}
+
+void Temporizadores::AddTimer(const DatosTemporizador& host) {
+  if (static_cast<unsigned int>(host.iClientChannelUid) == CanalVOD) return;
+  Recoger();
+  int index;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    index = IndicePropuesto();
+    const int key = Temporizador::EpgValido(host.iEpgUid) ? host.iEpgUid : index;
+    // Refused before anything is booked or written.
+    if (m_set.count(key) != 0) {
+      GenerarLogError("Temporizador duplicado " + convertInttoString(key));
+      return;
+    }
+  }
+  auto timer = std::make_shared<Temporizador>(m_entorno);
+  timer->CrearTemporizador(host, static_cast<unsigned int>(index));
+  if (Insertar(timer->Datos().iClientIndex, timer)) timer->Start();
+}
+
+void Temporizadores::AddTimerSerie(DatosTemporizador& datos) {
+  Recoger();
+  int index;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    index = IndicePropuesto();
+  }
+  auto timer = std::make_shared<Temporizador>(m_entorno);
+  timer->CrearTemporizador(datos, static_cast<unsigned int>(index));
+  if (Insertar(datos.iClientIndex, timer)) timer->Start();
+}
+
+bool Temporizadores::CargarTemporizadoresCloud() {
+  std::map<int, DatosTemporizador> nube;
+  if (!RecordingListTemporizadores(&nube, 0) || !RecordingListTemporizadores(&nube, 1))
+    return false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_nube = std::move(nube);
+  return true;
+}
+
+std::vector<DatosTemporizador> Temporizadores::GetTimers() {
+  Recoger();
+  const bool fresca = ConexionEnNubeActivada ? CargarTemporizadoresCloud() : true;
+  std::vector<DatosTemporizador> lista;
+  std::vector<Puntero> quitar, nuevos;
+  std::map<int, DatosTemporizador> nube;
+  std::map<int, Puntero> set;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    nube = m_nube;
+    set = m_set;
+  }
+  for (auto& kv : set) {
+    if (!kv.second->EsCloud()) {
+      const DatosTemporizador d = kv.second->Datos();
+      if (d.state <= 2) lista.push_back(d);
+      continue;
+    }
+    auto it = nube.find(kv.first);
+    if (it != nube.end()) {
+      kv.second->ActualizarDesdeNube(it->second);
+    } else if (fresca) {
+      quitar.push_back(kv.second);
+    }
+  }
+  for (auto& t : quitar) {
+    t->DeleteTimer(false);
+    Retirar(t);
+  }
+  for (auto& kv : nube) {
+    Puntero timer;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      auto it = m_set.find(kv.second.iClientIndex);
+      if (it != m_set.end()) timer = it->second;
+    }
+    if (!timer) {
+      timer = std::make_shared<Temporizador>(m_entorno);
+      timer->CargarTemporizador(kv.second);
+      if (Insertar(kv.second.iClientIndex, timer)) timer->Start();
+    }
+    lista.push_back(timer->Datos());
+  }
+  return lista;
+}
+
+void Temporizadores::Retirar(const Puntero& timer) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (auto it = m_set.begin(); it != m_set.end(); ++it) {
+    if (it->second == timer) {
+      m_set.erase(it);
+      break;
+    }
+  }
+  m_retirados.push_back(timer);
+}
+
+void Temporizadores::Recoger() {
+  std::vector<Puntero> terminados;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto it = m_retirados.begin(); it != m_retirados.end();) {
+      if (!(*it)->Running()) {
+        terminados.push_back(std::move(*it));
+        it = m_retirados.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  // Joined and freed outside the lock.
+  terminados.clear();
+}
+
+void Temporizadores::DeleteTimer(unsigned int index, bool /*forzar*/) {
+  Puntero timer;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_set.find(static_cast<int>(index));
+    if (it != m_set.end()) timer = it->second;
+  }
+  if (timer) {
+    Retirar(timer);
+    timer->DeleteTimer(true);
+  }
+  TheHost().TriggerTimerUpdate();
+  Recoger();
+}
+
+void Temporizadores::UpdateTimer(const DatosTemporizador& host) {
+  Puntero timer;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_set.find(static_cast<int>(static_cast<unsigned int>(host.iClientIndex)));
+    if (it != m_set.end()) timer = it->second;
+  }
+  if (!timer) return;
+  timer->UpdateTimer(host);
+  if (timer->Estado() < 3) {
+    TheHost().TriggerTimerUpdate();
+  } else {
+    DeleteTimer(static_cast<unsigned int>(host.iClientIndex), false);
+  }
+}

@@ -1,0 +1,56 @@
+// The set of timers: the local ones loaded from their files at start, the
+// cloud ones merged from the server's lists, and the host's timer calls.
+//
+// Host threads and the timers' own threads meet here: the set and the cloud
+// list change under one lock, no network, disk or host call runs under it,
+// and a timer in use outside the lock is held by a shared_ptr. A timer taken
+// out of the set is kept until its thread has ended, then freed.
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "recordings/DatosTemporizador.h"
+#include "recordings/Temporizador.h"
+
+// Set once the timer files are loaded; the series scheduler waits for it.
+extern std::atomic<bool> temporizadorCargadoCompleto;
+
+class Temporizadores {
+ public:
+  explicit Temporizadores(const EntornoTemporizador& entorno);
+  // Stops every timer thread, each recording closed and registered, within
+  // about 2.5 s; a thread that won't end is released, not destroyed.
+  ~Temporizadores();
+
+  void CargarTemporizadores();
+  int GetTimersAmount() const;
+  // A timer the host asks for (its eighteen fields filled).
+  void AddTimer(const DatosTemporizador& host);
+  // A record the series scheduler built (named apart: a non-const record
+  // must never pick it by accident).
+  void AddTimerSerie(DatosTemporizador& datos);
+  std::vector<DatosTemporizador> GetTimers();
+  void DeleteTimer(unsigned int index, bool forzar);
+  void UpdateTimer(const DatosTemporizador& host);
+  bool CargarTemporizadoresCloud();
+  // True when a loaded timer is still pending or recording.
+  static bool ComprobarEstado(Temporizador& timer, const std::string& path);
+
+ private:
+  using Puntero = std::shared_ptr<Temporizador>;
+  int IndicePropuesto() const;  // with m_mutex held
+  // Inserts unless the key is held; false (logged) when it is.
+  bool Insertar(int key, const Puntero& timer);
+  void Retirar(const Puntero& timer);
+  void Recoger();
+
+  const EntornoTemporizador m_entorno;
+  mutable std::mutex m_mutex;  // guards the three below
+  std::map<int, Puntero> m_set;
+  std::map<int, DatosTemporizador> m_nube;
+  std::vector<Puntero> m_retirados;
+};
