@@ -199,7 +199,9 @@ TEST_F(TemporizadoresTest, CloudOrLocalFollowsTheSettingOrTheAnswer) {
     }
     const auto shown = host.gui().closedWindows("DialogSiNo.xml");
     ASSERT_EQ(shown.size() - asked, c.click != nullptr ? 1u : 0u);
-    if (c.click != nullptr) EXPECT_EQ(shown.back().label(11), "Nube");
+    if (c.click != nullptr) {
+      EXPECT_EQ(shown.back().label(11), "Nube");
+    }
     EXPECT_EQ(server.Requests().size(), c.booked ? 1u : 0u);
     EXPECT_EQ(Exists("Timers/77.xml"), !c.booked);
   }
