@@ -21,69 +21,16 @@ import sys
 import tempfile
 import time
 
+from procwatch import Watch, wait_for
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 SECONDS = int(sys.argv[2]) if len(sys.argv) > 2 else 20
 CHANNEL, GROUP = "2001", "239.0.5.1:8208"
-HZ = os.sysconf("SC_CLK_TCK")
 
 if os.environ.get("QUORVINA_NETNS") != "1":
     os.execv(os.path.join(ROOT, "scripts/netns-run.sh"),
              ["netns-run.sh", sys.executable, os.path.abspath(__file__), BUILD, str(SECONDS)])
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / HZ
-
-
-def socket_inodes(pid):
-    inodes = set()
-    for fd in os.listdir(f"/proc/{pid}/fd"):
-        try:
-            link = os.readlink(f"/proc/{pid}/fd/{fd}")
-        except OSError:
-            continue
-        m = re.match(r"socket:\[(\d+)\]", link)
-        if m:
-            inodes.add(m.group(1))
-    return inodes
-
-
-def udp_drops():
-    """Socket inode -> datagrams dropped at its receive queue."""
-    drops = {}
-    with open("/proc/net/udp") as f:
-        for line in f.readlines()[1:]:
-            cols = line.split()
-            drops[cols[9]] = int(cols[12])
-    return drops
-
-
-class Watch:
-    """CPU and socket drops of one process over the measured window."""
-
-    def __init__(self, pid):
-        self.pid, self.drops, self.cpu0, self.cpu1 = pid, {}, None, None
-
-    def poll(self):
-        try:
-            mine = socket_inodes(self.pid)
-        except OSError:
-            return
-        for inode, count in udp_drops().items():
-            if inode in mine:
-                self.drops[inode] = max(count, self.drops.get(inode, 0))
-
-    def start(self):
-        self.cpu0 = cpu_seconds(self.pid)
-
-    def stop(self):
-        self.cpu1 = cpu_seconds(self.pid)
-
-    def per_minute(self, seconds):
-        return (self.cpu1 - self.cpu0) * 60 / seconds
 
 
 def scenario(work, rate):
@@ -95,16 +42,6 @@ def scenario(work, rate):
     with open(path, "w") as f:
         json.dump(s, f)
     return path
-
-
-def wait_for(path, text, timeout):
-    end = time.time() + timeout
-    while time.time() < end:
-        with open(path, errors="replace") as f:
-            if text in f.read():
-                return True
-        time.sleep(0.05)
-    return False
 
 
 def run(work, rate, pause=False):

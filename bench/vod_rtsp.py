@@ -22,53 +22,17 @@ import sys
 import tempfile
 import time
 
+from procwatch import Watch, wait_for
+
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 SECONDS = int(sys.argv[2]) if len(sys.argv) > 2 else 20
-HZ = os.sysconf("SC_CLK_TCK")
 SERVER = "rtsp://vod.quorvina.es:554"  # the add-on asks headend's DNS server
 FFSERVER = "rtsp://172.26.24.10:554"  # ffmpeg knows only the system resolver
 
 if os.environ.get("QUORVINA_NETNS") != "1":
     os.execv(os.path.join(ROOT, "scripts/netns-run.sh"),
              ["netns-run.sh", sys.executable, os.path.abspath(__file__), BUILD, str(SECONDS)])
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / HZ
-
-
-def socket_inodes(pid):
-    inodes = set()
-    for fd in os.listdir(f"/proc/{pid}/fd"):
-        try:
-            m = re.match(r"socket:\[(\d+)\]", os.readlink(f"/proc/{pid}/fd/{fd}"))
-        except OSError:
-            continue
-        if m:
-            inodes.add(m.group(1))
-    return inodes
-
-
-def udp_drops():
-    with open("/proc/net/udp") as f:
-        return {c[9]: int(c[12]) for c in (line.split() for line in f.readlines()[1:])}
-
-
-class Watch:
-    def __init__(self, pid):
-        self.pid, self.drops, self.cpu0, self.cpu1 = pid, {}, 0, 0
-
-    def poll(self):
-        try:
-            mine = socket_inodes(self.pid)
-        except OSError:
-            return
-        for inode, count in udp_drops().items():
-            if inode in mine:
-                self.drops[inode] = max(count, self.drops.get(inode, 0))
 
 
 def scenario(work, rate):
@@ -80,16 +44,6 @@ def scenario(work, rate):
     with open(path, "w") as f:
         json.dump(s, f)
     return path
-
-
-def wait_for(path, text, timeout):
-    end = time.time() + timeout
-    while time.time() < end:
-        with open(path, errors="replace") as f:
-            if text in f.read():
-                return True
-        time.sleep(0.02)
-    return False
 
 
 def run(work, rate):
@@ -115,7 +69,7 @@ def run(work, rate):
     time.sleep(1)
     watches = [Watch(addon.pid), Watch(ffmpeg.pid)]
     for w in watches:
-        w.cpu0 = cpu_seconds(w.pid)
+        w.start()
     end = time.time() + SECONDS - 2
     while time.time() < end:
         for w in watches:
@@ -123,7 +77,7 @@ def run(work, rate):
         time.sleep(0.2)
     for w in watches:
         w.poll()
-        w.cpu1 = cpu_seconds(w.pid)
+        w.stop()
     measured = SECONDS - 2
     addon.wait(timeout=60)
     ffmpeg.terminate()
@@ -134,11 +88,11 @@ def run(work, rate):
     field = lambda name: (re.search(rf"{name} (\S+)", report) or [None, "?"])[1]
     ffwarn = open(fflog, errors="replace").read()
     return {
-        "addon_cpu": (watches[0].cpu1 - watches[0].cpu0) * 60 / measured,
+        "addon_cpu": watches[0].per_minute(measured),
         "addon_drops": sum(watches[0].drops.values()),
         "addon_corrupt": field("corrupt"),
         "addon_first": field("first-packet-ms"),
-        "ffmpeg_cpu": (watches[1].cpu1 - watches[1].cpu0) * 60 / measured,
+        "ffmpeg_cpu": watches[1].per_minute(measured),
         "ffmpeg_drops": sum(watches[1].drops.values()),
         "ffmpeg_corrupt": ffwarn.count("corrupt") + ffwarn.count("RTP: missed"),
         "ffmpeg_first": ffmpeg_first,
