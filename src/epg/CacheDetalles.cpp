@@ -7,23 +7,6 @@
 
 namespace {
 
-struct Campo {
-  const char* name;
-  std::string DetalleProgramaEPG::*field;
-};
-
-// The stored fields, in the order they are written.
-constexpr Campo kCampos[] = {{"originalTitle", &DetalleProgramaEPG::originalTitle},
-                             {"productionDate", &DetalleProgramaEPG::productionDate},
-                             {"countries", &DetalleProgramaEPG::countries},
-                             {"genre", &DetalleProgramaEPG::genre},
-                             {"subgenre", &DetalleProgramaEPG::subgenre},
-                             {"directors", &DetalleProgramaEPG::directors},
-                             {"mainActors", &DetalleProgramaEPG::mainActors},
-                             {"scriptwriter", &DetalleProgramaEPG::scriptwriter},
-                             {"producer", &DetalleProgramaEPG::producer},
-                             {"description", &DetalleProgramaEPG::description}};
-
 std::string Texto(const XMLNode& node) {
   const char* text = node.getText();
   return text != nullptr ? text : std::string();
@@ -35,7 +18,7 @@ std::string GenerarXMLFicheroDetalle(const MapaDetalles& detalles) {
   std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Detalles>\n";
   for (const auto& [crid, detalle] : detalles) {
     xml += "<EPG idEPG=\"" + crid + "\">\n";
-    for (const Campo& campo : kCampos) {
+    for (const CampoDetalle& campo : kCamposDetalle) {
       xml += std::string("<") + campo.name + ">" + stringtoescape(detalle.*campo.field) + "</" +
              campo.name + ">\n";
     }
@@ -65,7 +48,7 @@ MapaDetalles LeerFicheroDetalle(const std::string& text, const EtiquetasDetalle&
       } else if (std::strcmp(name, "Plot") == 0) {
         detalle.description = Texto(campo);
       } else {
-        for (const Campo& known : kCampos) {
+        for (const CampoDetalle& known : kCamposDetalle) {
           if (std::strcmp(name, known.name) == 0) detalle.*known.field = Texto(campo);
         }
       }

@@ -72,26 +72,12 @@ bool LeerRespuestaDetalle(const std::string& json, DetalleProgramaEPG& detalle) 
   if (data == document.MemberEnd() || !data->value.IsObject()) return false;
 
   const rapidjson::Value& info = data->value;
-  struct Campo {
-    const char* name;
-    std::string DetalleProgramaEPG::*field;
-  };
-  static constexpr Campo kCampos[] = {{"title", &DetalleProgramaEPG::title},
-                                      {"originalTitle", &DetalleProgramaEPG::originalTitle},
-                                      {"productionDate", &DetalleProgramaEPG::productionDate},
-                                      {"countries", &DetalleProgramaEPG::countries},
-                                      {"genre", &DetalleProgramaEPG::genre},
-                                      {"subgenre", &DetalleProgramaEPG::subgenre},
-                                      {"directors", &DetalleProgramaEPG::directors},
-                                      {"mainActors", &DetalleProgramaEPG::mainActors},
-                                      {"scriptwriter", &DetalleProgramaEPG::scriptwriter},
-                                      {"producer", &DetalleProgramaEPG::producer},
-                                      {"description", &DetalleProgramaEPG::description}};
-  for (const Campo& campo : kCampos) {
+  const auto title = info.FindMember("title");
+  if (title != info.MemberEnd()) detalle.title = ObtenerArrayInfoEPG(title->value);
+  for (const CampoDetalle& campo : kCamposDetalle) {
     const auto member = info.FindMember(campo.name);
     if (member == info.MemberEnd()) continue;
-    if (campo.field != &DetalleProgramaEPG::title)
-      GenerarLogDebug(std::string("info ") + campo.name);
+    GenerarLogDebug(std::string("info ") + campo.name);
     detalle.*campo.field = ObtenerArrayInfoEPG(member->value);
   }
   // The server writes line breaks of descriptions as a backslash and an n.

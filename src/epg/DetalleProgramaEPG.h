@@ -22,6 +22,24 @@ struct DetalleProgramaEPG {
   std::string description;
 };
 
+// The detail fields that the server answers and the details file keeps, by
+// their names there, in the file's order (the title is answered, not kept).
+struct CampoDetalle {
+  const char* name;
+  std::string DetalleProgramaEPG::*field;
+};
+inline constexpr CampoDetalle kCamposDetalle[] = {
+    {"originalTitle", &DetalleProgramaEPG::originalTitle},
+    {"productionDate", &DetalleProgramaEPG::productionDate},
+    {"countries", &DetalleProgramaEPG::countries},
+    {"genre", &DetalleProgramaEPG::genre},
+    {"subgenre", &DetalleProgramaEPG::subgenre},
+    {"directors", &DetalleProgramaEPG::directors},
+    {"mainActors", &DetalleProgramaEPG::mainActors},
+    {"scriptwriter", &DetalleProgramaEPG::scriptwriter},
+    {"producer", &DetalleProgramaEPG::producer},
+    {"description", &DetalleProgramaEPG::description}};
+
 // Details by programme crid (looked up by the crid's text as it is).
 using MapaDetalles = std::map<std::string, DetalleProgramaEPG, std::less<>>;
 
