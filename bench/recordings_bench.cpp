@@ -9,10 +9,7 @@
 // started here on a scenario of its own.
 
 #include <benchmark/benchmark.h>
-#include <poll.h>
 #include <rapidjson/document.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,6 +23,7 @@
 #include "common/StorageLayout.h"
 #include "discovery/Canales.h"
 #include "recordings/Recordings.h"
+#include "support/HeadendProcess.h"
 #include "support/InProcessHost.h"
 
 namespace fs = std::filesystem;
@@ -52,34 +50,10 @@ class Operator {
       "cloud":{"families":[{"count":999,"firstId":7000000,"service":"1001",
         "name":"Grabación {n}","seriesName":"Serie","season":"2","episode":1,
         "begin":-2000000,"duration":1800}]}})";
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      execl(HEADEND_BIN, HEADEND_BIN, "--scenario", scenario_.c_str(), "--log", "/dev/null",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    std::string seen;
-    for (int i = 0; i < 150 && seen.find("headend ready") == std::string::npos; ++i) {
-      pollfd p{out[0], POLLIN, 0};
-      if (poll(&p, 1, 100) <= 0) continue;
-      char buffer[256];
-      const ssize_t n = read(out[0], buffer, sizeof buffer);
-      if (n <= 0) break;
-      seen.append(buffer, static_cast<size_t>(n));
-    }
-    close(out[0]);
-    ready_ = seen.find("headend ready") != std::string::npos;
+    pid_ = StartHeadend(HEADEND_BIN, scenario_.string(), "/dev/null", 0, ready_);
   }
   ~Operator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
+    StopHeadend(pid_);
     fs::remove(scenario_);
   }
   bool ready() const { return ready_; }

@@ -1,18 +1,17 @@
 #include "E2eFixture.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "support/HeadendProcess.h"
 
 namespace e2e {
 
@@ -73,34 +72,7 @@ Headend::Headend(const std::string& scenario) {
     return;
   }
   close(fd);
-
-  int out[2];
-  if (pipe(out) != 0) return;
-  pid_ = fork();
-  if (pid_ == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    const std::string log = file_ + ".log";
-    execl(HEADEND_BIN, HEADEND_BIN, "--scenario", file_.c_str(), "--duration", "600", "--log",
-          log.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(out[1]);
-  // Bounded wait for the ready line.
-  std::string seen;
-  const auto deadline = Clock::now() + std::chrono::seconds(15);
-  while (!ready_ && Clock::now() < deadline) {
-    pollfd p{out[0], POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buffer[512];
-    const ssize_t n = read(out[0], buffer, sizeof(buffer));
-    if (n <= 0) break;
-    seen.append(buffer, static_cast<size_t>(n));
-    ready_ = seen.find("headend ready") != std::string::npos;
-  }
-  // Keep draining nothing: the headend writes little once ready.
-  close(out[0]);
+  pid_ = ::StartHeadend(HEADEND_BIN, file_, file_ + ".log", 600, ready_);
 }
 
 Headend::~Headend() {
@@ -116,19 +88,7 @@ std::string Headend::Log() const {
 }
 
 void Headend::Stop() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGTERM);
-  int status = 0;
-  for (int i = 0; i < 50; ++i) {
-    if (waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      return;
-    }
-    usleep(50000);
-  }
-  kill(pid_, SIGKILL);
-  waitpid(pid_, &status, 0);
-  pid_ = -1;
+  StopHeadend(pid_);
 }
 
 void E2eTest::SetUp() {
