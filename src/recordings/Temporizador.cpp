@@ -30,8 +30,10 @@ constexpr int kRebanadaMs = 250;
 // A receive time-out: the end, the stop and a deletion are looked at after
 // each one at the latest.
 constexpr int kEsperaRecepcionMs = 2000;
-// How long the recorder lets the writer empty its queue before finishing.
+// How long the recorder lets the writer empty its queue before finishing;
+// shorter when the add-on stops, which has about 3 s for everything.
 constexpr auto kEsperaCola = std::chrono::seconds(5);
+constexpr auto kEsperaColaParada = std::chrono::milliseconds(1000);
 constexpr int kRefrescoCloud = 20;
 
 std::string Elemento(const char* name, const std::string& value) {
@@ -489,11 +491,16 @@ void Temporizador::GrabarLocal() {
         if (disco.Error() != 0) m_error = 1;
       }
       // The file is closed only after the writer has emptied its queue.
-      const auto limite = std::chrono::steady_clock::now() + kEsperaCola;
+      const auto limite =
+          std::chrono::steady_clock::now() + (Terminar() ? kEsperaColaParada : kEsperaCola);
       while (disco.Pendientes() > 0 && disco.Error() == 0 &&
              std::chrono::steady_clock::now() < limite) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
       }
+      // How far the writer fell behind: the pool only grows when it does.
+      TheHost().Log(LogLevel::Debug, "Grabacion cerrada: pico de buffers " +
+                                         Numero(static_cast<long long>(disco.Buffers())) + " de " +
+                                         Numero(static_cast<long long>(Disco::kMaximo)));
       disco.Finalizar();
       if (disco.Error() != 0) m_error = 1;
     }
