@@ -12,7 +12,8 @@
 # add-on's web relay with curl, and ffprobe shows its streams. Then a cloud
 # recording played over RTSP from its bookmark, paused and at twice the speed,
 # and a programme of the guide played as catch-up. A local timer records a
-# channel for 20 s into the library beside the cloud's bookings. A second
+# channel for 20 s into the library, listed beside a cloud timer booked from
+# the guide. A second
 # start shows the stored line-up and recordings without the operator.
 set -euo pipefail
 
@@ -126,16 +127,23 @@ uid="$(build/tools/hostsim/hostsim --addon "$work/addon" --user "$user" --quiet-
 build/tools/hostsim/hostsim --addon "$work/addon" --user "$user" --quiet-log \
   epg 2030 --from now-3h --to now-2h catchup "$uid" --seconds 6 2>/dev/null |
   sed -n '/== catchup/,$p' | grep -v '^hostsim:'
-echo "== timers: a local one on channel 1005 for 20 s, beside the cloud's bookings"
+echo "== timers: a local one on channel 1005 for 20 s, and a cloud one booked from the guide of 2030"
 mkdir -p "$work/rec"
 echo "<settings><setting id=\"timeshiftfolder\" value=\"$work/timeshift/\" />\
 <setting id=\"recordfolder\" value=\"$work/rec/\" />\
-<setting id=\"TipoGrabacionPorDefecto\" value=\"2\" /></settings>" >"$user/settings.xml"
+<setting id=\"TipoGrabacionPorDefecto\" value=\"1\" /></settings>" >"$user/settings.xml"
+# A timer by hand has no guide entry, so it records locally; the guide's
+# programme of three hours ahead is booked in the cloud.
+later="$(build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
+  epg 2030 --from now+3h --to now+4h | grep -o 'uid [0-9]*' | head -1 | cut -d' ' -f2)"
 build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
-  add-timer --channel 1005 --start 2 --end 22 --title "Demo local" timers sleep 5 timers \
+  add-timer --channel 1005 --start 2 --end 22 --title "Demo local" \
+  add-timer --epg 2030 "$later" timers sleep 5 timers \
   sleep 20 timers recordings | sed -n '/== add-timer/,$p' |
   grep -v '^\[host\] add-on\|^hostsim:\|PVR_trigger' |
   grep -v '^    plot:'
+echo "the operator's cloud holds the booking:"
+curl -s http://172.26.22.23:2001/headend/cloud | jq -c ".recordings[] | select(.id == $later) | [.id, .name, .state]"
 echo "what ffprobe reads in the recording:"
 ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name \
   -of compact=p=0 "$work/rec/Demo local.mpeg" | grep -v '^$' | sort -u

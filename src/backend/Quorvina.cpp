@@ -108,16 +108,18 @@ Quorvina::Quorvina() {
 }
 
 Quorvina::~Quorvina() {
-  // The timers end their recordings first: each registers its real end in
-  // the library. Bounded by the set itself.
-  m_temporizadores.reset();
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
+  // The timers end their recordings first: each registers its real end in
+  // the library. They were signalled with the other workers (ParaProceso),
+  // so joining them takes its share of the same budget.
+  const bool temporizadoresParados = !m_temporizadores || m_temporizadores->Detener(deadline);
+  m_temporizadores.reset();
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
-  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp")) {
+  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp") && temporizadoresParados) {
     m_serviciosVod.reset();
     m_recordings.reset();  // no thread of its own
   } else {
-    // A session that would not stop still reaches the library through them.
+    // A session or a timer that would not stop still reaches the library.
     (void)m_serviciosVod.release();
     (void)m_recordings.release();
   }
@@ -130,7 +132,13 @@ Quorvina::~Quorvina() {
     m_accesoCanales->canales = nullptr;
   }
   PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
-  PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
+  if (temporizadoresParados) {
+    PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
+  } else if (m_canales) {
+    // A timer still running reads the line-up: stopped, never freed.
+    PLATFORM::StopWorker(*m_canales, Left(deadline), "canales");
+    (void)m_canales.release();
+  }
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
   avformat_network_deinit();
 }
@@ -168,8 +176,12 @@ void* Quorvina::Process() {
 
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
-  while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
-         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running()) {
+  // Timer threads are told at once, so their recordings close while the
+  // other workers stop.
+  if (m_temporizadores) m_temporizadores->Avisar();
+  while (Running() || (m_temporizadores && m_temporizadores->Activos()) || m_canales->Running() ||
+         m_configuracion->Running() || m_epg->Running() || m_epg->Programas().Running() ||
+         m_cliente->Running() || m_webrelay->Running()) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;

@@ -25,6 +25,30 @@ Temporizadores::Temporizadores(const EntornoTemporizador& entorno) : m_entorno(e
 }
 
 Temporizadores::~Temporizadores() {
+  Detener(std::chrono::steady_clock::now() + kEsperaParada);
+}
+
+void Temporizadores::Avisar() {
+  std::vector<Puntero> todos;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (auto& kv : m_set) todos.push_back(kv.second);
+    for (auto& t : m_retirados) todos.push_back(t);
+  }
+  for (auto& t : todos) t->StopThread(-1);
+}
+
+bool Temporizadores::Activos() const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (auto& kv : m_set)
+    if (kv.second->Running()) return true;
+  for (auto& t : m_retirados)
+    if (t->Running()) return true;
+  return false;
+}
+
+bool Temporizadores::Detener(std::chrono::steady_clock::time_point limite) {
+  Avisar();
   std::vector<Puntero> todos;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -33,17 +57,17 @@ Temporizadores::~Temporizadores() {
     m_set.clear();
     m_retirados.clear();
   }
-  // Every thread is asked at once; each then ends its recording.
-  for (auto& t : todos) t->StopThread(-1);
-  const auto limite = std::chrono::steady_clock::now() + kEsperaParada;
+  bool todosTerminados = true;
   for (auto& t : todos) {
     while (t->Running() && std::chrono::steady_clock::now() < limite)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (t->Running()) {
       GenerarLogError("Temporizadores: un temporizador no se detuvo");
       new Puntero(t);  // released: destroying it would wait for its thread
+      todosTerminados = false;
     }
   }
+  return todosTerminados;
 }
 
 void Temporizadores::CargarTemporizadores() {

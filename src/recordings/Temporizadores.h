@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -22,9 +23,18 @@ extern std::atomic<bool> temporizadorCargadoCompleto;
 class Temporizadores {
  public:
   explicit Temporizadores(const EntornoTemporizador& entorno);
-  // Stops every timer thread, each recording closed and registered, within
-  // about 2.5 s; a thread that won't end is released, not destroyed.
+  // Stops what Detener left running, waiting at most 2.5 s more.
   ~Temporizadores();
+
+  // Asks every timer thread to stop, without waiting: each then closes and
+  // registers its recording. The owner signals first and joins later so the
+  // timers stop alongside its other workers, within one shared budget.
+  void Avisar();
+  // Waits until every timer thread has ended or `limite` passes; a thread
+  // still running then is released, not destroyed. True when all ended.
+  bool Detener(std::chrono::steady_clock::time_point limite);
+  // True while some timer thread still runs.
+  bool Activos() const;
 
   void CargarTemporizadores();
   int GetTimersAmount() const;

@@ -201,9 +201,57 @@ TEST_F(TemporizadoresTest, CloudOrLocalFollowsTheSettingOrTheAnswer) {
     ASSERT_EQ(shown.size() - asked, c.click != nullptr ? 1u : 0u);
     if (c.click != nullptr) {
       EXPECT_EQ(shown.back().label(11), "Nube");
+      // Asked on the timer's own thread, never on the host's calling one.
+      EXPECT_TRUE(host.journal().contains(
+          hostsim::EntryKind::Host, "DialogSiNo.xml opened (modal) on thread quorvina-timer"));
     }
     EXPECT_EQ(server.Requests().size(), c.booked ? 1u : 0u);
     EXPECT_EQ(Exists("Timers/77.xml"), !c.booked);
+  }
+}
+
+TEST_F(TemporizadoresTest, CloudTimersFollowTheServersLists) {
+  const time_t now = time(nullptr);
+  const std::string booked = R"([{"id":77,"service_uid":1001,"begintime":)" +
+                             std::to_string((now + 3600) * 1000) + R"(,"endtime":)" +
+                             std::to_string((now + 7200) * 1000) + R"(,"name":"A","hd":0}])";
+  // Each step answers the two lists and fetches.
+  const struct {
+    const char* name;
+    const char* pending;  // the stateList 0 result
+    bool recordingFails;  // the stateList 1 request: a 500, or an empty list
+    size_t listed;
+  } steps[] = {
+      {"booked, listed", booked.c_str(), false, 1},
+      {"one list failing: kept", "[]", true, 1},
+      {"missing from both lists: removed", "[]", false, 0},
+  };
+  TinyHttpServer server;
+  httpHostQuorvina = "127.0.0.1";
+  PuertoHttpQuorvina = server.port();
+  ConexionEnNubeActivada = true;
+  const auto lista = [&server](int n) {
+    return "http://127.0.0.1:" + std::to_string(server.port()) +
+           "/appserver/bktv.do?action=getRecordingList&mode=0&stateList=" + std::to_string(n) +
+           "&startDate=0000000000000&endDate=9000000000000&first=0&max=999&sort=2&"
+           "intervalFromLastUpdate=0";
+  };
+  Temporizadores set(Entorno());
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.name);
+    server.AnswerOk(lista(0),
+                    std::string(R"({"resultCode":0,"resultData":{"result":)") + s.pending + "}}");
+    if (s.recordingFails) {
+      server.Answer(lista(1), {"HTTP/1.1 500 Error\r\nContent-Length: 0\r\n\r\n"});
+    } else {
+      server.AnswerOk(lista(1), R"({"resultCode":0,"resultData":{"result":[]}})");
+    }
+    const auto list = set.GetTimers();
+    ASSERT_EQ(list.size(), s.listed);
+    if (s.listed == 1) {
+      EXPECT_EQ(list[0].startTime, now + 3600);
+    }
+    EXPECT_EQ(set.GetTimersAmount(), static_cast<int>(s.listed));
   }
 }
 

@@ -37,6 +37,7 @@ const std::set<std::string> kNames = {"info",
                                       "playcount",
                                       "position",
                                       "play-recording",
+                                      "probe-recording",
                                       "catchup",
                                       "add-timer",
                                       "delete-timer",
@@ -162,7 +163,8 @@ CommandParse parseCommands(const std::vector<std::string>& words) {
       if (i + 1 >= words.size()) return fail("needs a recording id and a value");
       c.args = {words[i], words[i + 1]};
       i += 2;
-    } else if (c.name == "delete-recording" || c.name == "position") {
+    } else if (c.name == "delete-recording" || c.name == "position" ||
+               c.name == "probe-recording") {
       if (!more()) return fail("needs a recording id");
       c.args.push_back(words[i++]);
       double s;
@@ -206,6 +208,7 @@ bool CommandRunner::run(const Command& c) {
     return recordingCall(c);
   if (c.name == "add-timer" || c.name == "delete-timer" || c.name == "update-timer")
     return timerCall(c);
+  if (c.name == "probe-recording") return probeRecording(c.args[0]);
   if (c.name == "menu") return menu(c.args);
   if (c.name == "setting") return setting(c.args[0], c.args[1]);
   if (c.name == "sleep") {
@@ -237,6 +240,25 @@ void onSignal(int) {
   g_signalled = 1;
 }
 }  // namespace
+
+bool CommandRunner::probeRecording(const std::string& id) {
+  const StreamProbe p = host_.probeRecording(id);
+  if (!p.ok) {
+    print("probe-recording: " + p.error);
+    return false;
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, "duration: %.2f s, packets: %lld", p.duration, p.packets);
+  print(text);
+  for (size_t i = 0; i < p.streams.size(); ++i)
+    print("stream " + std::to_string(i) + ": " + p.streams[i]);
+  print("time-stamp gaps: " + std::to_string(p.gaps.size()));
+  for (const StreamGap& g : p.gaps) {
+    std::snprintf(text, sizeof text, "  stream %d at %.2f s: %+.2f s", g.stream, g.at, g.seconds);
+    print(text);
+  }
+  return true;
+}
 
 bool CommandRunner::serve(double limit) {
   // The add-on serves other devices (its web relay) until a signal or the

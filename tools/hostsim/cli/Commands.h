@@ -38,6 +38,7 @@ class CommandRunner {
   bool timers();
   bool recordings(double waitSeconds);
   bool recordingCall(const Command& c);
+  bool probeRecording(const std::string& id);
   bool timerCall(const Command& c);
   bool menu(const std::vector<std::string>& args);
   bool setting(const std::string& name, const std::string& value);

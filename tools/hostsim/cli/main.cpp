@@ -23,7 +23,7 @@ const char kUsage[] =
     "usage: hostsim --addon <add-on folder> --user <user folder> [--host-lib <folder>]\n"
     "               [--gui-script <file>] [--quiet-log] [--defaults] [--keep-loaded]\n"
     "               [--follow-up-ms <ms>] [--real-network] [--json-rpc-port <port>]\n"
-    "               [--no-json-rpc]\n"
+    "               [--no-json-rpc] [--disk-full-after <bytes>]\n"
     "               <command>...\n"
     "commands: info | channels [--wait <s>] | groups | timers | recordings |\n"
     "          epg [<channel id>] [--from <time>] [--to <time>] |\n"
@@ -32,7 +32,8 @@ const char kUsage[] =
     "          announce <message> | stop | status |\n"
     "          play <channel number or id> [<s>] [--seconds <s>] [--out <file.ts>]\n"
     "               [--pause-at <s>] [--resume-at <s>] [--switch-at <s>:<channel>]\n"
-    "               [--speed-at <s>:<factor>] [--gap-ms <ms>]\n";
+    "               [--speed-at <s>:<factor>] [--gap-ms <ms>] |\n"
+    "          probe-recording <id>\n";
 
 std::string hostFolderBesideExecutable() {
   char path[PATH_MAX];
@@ -99,6 +100,14 @@ int main(int argc, char** argv) {
       if (ms.empty() || *end != '\0' || v < 0 || v > 60000)
         return usage("--follow-up-ms needs a number of milliseconds");
       options.followUpDelay = std::chrono::milliseconds(v);
+    } else if (a == "--disk-full-after") {
+      std::string bytes;
+      if (!value(bytes)) return usage("--disk-full-after needs a number of bytes");
+      char* end = nullptr;
+      const long long v = std::strtoll(bytes.c_str(), &end, 10);
+      if (bytes.empty() || *end != '\0' || v < 0)
+        return usage("--disk-full-after needs a number of bytes");
+      options.diskFullAfter = v;
     } else if (a == "-h" || a == "--help") {
       return usage("");
     } else {

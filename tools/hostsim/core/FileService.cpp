@@ -92,9 +92,28 @@ bool FileService::readString(void* file, char* line, int size) {
   return true;
 }
 
+void FileService::limitFolder(const std::string& folder, int64_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limitedFolder_ = localPath(folder.c_str());
+  if (!limitedFolder_.empty() && limitedFolder_.back() != '/') limitedFolder_ += '/';
+  limit_ = bytes;
+  used_ = 0;
+}
+
 ssize_t FileService::write(void* file, const void* buf, size_t size) {
   Handle* h = lookup(file, "write_file");
   if (h == nullptr || (buf == nullptr && size > 0)) return -1;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (limit_ >= 0 && !limitedFolder_.empty() &&
+        h->path.compare(0, limitedFolder_.size(), limitedFolder_) == 0) {
+      if (used_ + static_cast<int64_t>(size) > limit_) {
+        errno = ENOSPC;
+        return -1;
+      }
+      used_ += static_cast<int64_t>(size);
+    }
+  }
   size_t n = std::fwrite(buf, 1, size, h->file);
   if (n < size && std::ferror(h->file)) {
     std::clearerr(h->file);

@@ -46,6 +46,10 @@ class FileService {
   bool directoryExists(const char* path);
   bool removeDirectory(const char* path);
 
+  // Writes into files under `folder` fail (ENOSPC) once such writes have
+  // taken `bytes` in all, as on a full disk; a negative limit lifts it.
+  void limitFolder(const std::string& folder, int64_t bytes);
+
   size_t openCount() const;
   // Closes whatever the add-on left open; returns how many.
   size_t closeAll();
@@ -61,6 +65,9 @@ class FileService {
   ErrorSink onError_;
   mutable std::mutex mutex_;
   std::set<Handle*> open_;
+  std::string limitedFolder_;  // these three under mutex_
+  int64_t limit_ = -1;
+  int64_t used_ = 0;
 };
 
 }  // namespace hostsim

@@ -188,6 +188,8 @@ LoadResult Host::load() {
   SettingsResult values = settings_.loadValues(userPath_ + "settings.xml");
   if (!values) journal_.hostError("user settings: " + values.error);
   if (options_.fillDefaults) settings_.fillDefaults();
+  if (options_.diskFullAfter >= 0)
+    files_.limitFolder(settings_.value("recordfolder"), options_.diskFullAfter);
   gui_.setSkinFolder(clientPath_ + "/resources/skins/Default/720p");
 
   threadsBeforeLoad_ = threadIds();

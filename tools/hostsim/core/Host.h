@@ -32,6 +32,7 @@
 #include "core/LivePlayback.h"
 #include "core/PvrStore.h"
 #include "core/SettingsStore.h"
+#include "core/StreamProbe.h"
 #include "core/StringTable.h"
 #include "gui/Gui.h"
 #include "shims/HostTable.h"
@@ -50,6 +51,9 @@ struct HostOptions {
   std::chrono::milliseconds followUpDelay{200};
   bool jsonRpc = true;                           // the JSON-RPC server, started with the add-on
   uint16_t jsonRpcPort = JsonRpc::kDefaultPort;  // 0: any free port
+  // Bytes the recordings folder (the recordfolder setting) takes before its
+  // writes fail as on a full disk; negative: no limit.
+  int64_t diskFullAfter = -1;
 };
 
 struct LoadResult {
@@ -152,6 +156,9 @@ class Host {
   // OpenRecordedStream of a listed recording (the list is fetched when the
   // host has none); `value` is what the add-on answered (0 or 1).
   RecordingCall openRecordedStream(const std::string& id);
+  // A listed local recording (a stream URL that is a file) opened and read
+  // whole with libavformat, as the host's player plays it.
+  StreamProbe probeRecording(const std::string& id);
   // Timers: a new one as the host fills it (guide entry or by hand); delete
   // and update pass the timer of the latest list with that client index.
   RecordingCall addTimer(const TimerEntry& timer);

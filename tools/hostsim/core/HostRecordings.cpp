@@ -78,6 +78,23 @@ RecordingCall Host::recordingLastPlayedPosition(const std::string& id) {
   return r;
 }
 
+StreamProbe Host::probeRecording(const std::string& id) {
+  if (pvr_.recordings().empty()) fetchRecordings();
+  for (const auto& entry : pvr_.recordings()) {
+    if (entry.recordingId != id) continue;
+    if (entry.streamUrl.empty()) {
+      StreamProbe none;
+      none.error = "recording " + id + " has no stream URL (played through the add-on)";
+      return none;
+    }
+    journal_.host("probe " + entry.streamUrl);
+    return probeStream(entry.streamUrl);
+  }
+  StreamProbe none;
+  none.error = "recording " + id + " is not in the host's list";
+  return none;
+}
+
 RecordingCall Host::openRecordedStream(const std::string& id) {
   if (pvr_.recordings().empty()) fetchRecordings();
   int answer = 0;

@@ -1,5 +1,6 @@
 #include "gui/Gui.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
 #include <exception>
@@ -114,7 +115,10 @@ void Gui::run(const std::shared_ptr<WindowState>& state, bool modal) {
     journal_.host("window " + file + " is open already or destroyed; not shown again");
     return;
   }
-  journal_.host("window " + file + (modal ? " opened (modal)" : " shown"));
+  // Which thread asks matters: a host thread held by a modal window hangs the host.
+  char thread[32] = "?";
+  pthread_getname_np(pthread_self(), thread, sizeof thread);
+  journal_.host("window " + file + (modal ? " opened (modal)" : " shown") + " on thread " + thread);
   Window w(state, journal_);
   w.call(Window::Callback::Init, 0, "init");
   int focus = state->layout().defaultControl();
