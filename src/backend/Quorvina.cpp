@@ -27,6 +27,7 @@ extern "C" {
 #include "live/Rtsp.h"
 #include "recordings/Recordings.h"
 #include "recordings/Temporizadores.h"
+#include "series/Series.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 
@@ -42,6 +43,7 @@ constexpr auto kStopWait = std::chrono::milliseconds(2000);
 // What the destructor may add, for all its workers together, when one of
 // them has not ended yet.
 constexpr auto kStopWorkers = std::chrono::milliseconds(500);
+constexpr int kSeriesStopMs = 500;
 // A guide request made while the line-up is rebuilt waits this long first.
 constexpr auto kEsperaCanales = std::chrono::milliseconds(2000);
 constexpr auto kEsperaRodaja = std::chrono::milliseconds(100);
@@ -93,8 +95,14 @@ Quorvina::Quorvina() {
       *m_canales, [this] { m_controlReproductor->EstablecerVelocidad(1, true); });
   GenerarLogDebug("Cliente Salida");
 
+  GenerarLogDebug("Series Entrada");
+  m_series = std::make_unique<Series>(*m_canales);
+  m_epg->Programas().EnlazarSeries(m_series.get());
+  GenerarLogDebug("Series Salida");
+
   GenerarLogDebug("Recordings Entrada");
   m_recordings = std::make_unique<Recordings>(*m_canales);
+  m_recordings->EnlazarSeries(m_series.get());
   GenerarLogDebug("Recordings Salida");
 
   GenerarLogDebug("Rtsp Entrada");
@@ -102,12 +110,22 @@ Quorvina::Quorvina() {
   m_rtsp = std::make_unique<rtsp>(*m_serviciosVod);
   GenerarLogDebug("Rtsp Salida");
   GenerarLogDebug("Temporizadores Entrada");
-  m_temporizadores =
-      std::make_unique<Temporizadores>(EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings});
+  m_temporizadores = std::make_unique<Temporizadores>(
+      EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings, m_series.get()});
   GenerarLogDebug("Temporizadores Salida");
+  // The scheduler books into the timer set: it starts once that exists.
+  m_series->Enlazar(&m_epg->Programas(), m_temporizadores.get(), m_recordings.get());
+  m_series->Start();
 }
 
 Quorvina::~Quorvina() {
+  // The series scheduler books into the timers and the library: it ends
+  // before them. The rules themselves outlive every thread that reports to
+  // them.
+  const bool seriesParadas = !m_series || m_series->StopThread(kSeriesStopMs);
+  if (m_series) m_series->Enlazar(nullptr, nullptr, nullptr);
+  if (m_recordings) m_recordings->EnlazarSeries(nullptr);
+  if (m_epg) m_epg->Programas().EnlazarSeries(nullptr);
   // The timers end their recordings first: each registers its real end in
   // the library. Bounded by the set itself.
   m_temporizadores.reset();
@@ -129,9 +147,14 @@ Quorvina::~Quorvina() {
     std::lock_guard<std::mutex> lock(m_accesoCanales->mutex);
     m_accesoCanales->canales = nullptr;
   }
-  PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
+  const bool epgParada = PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
   PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
+  if (seriesParadas && epgParada) {
+    m_series.reset();
+  } else {
+    (void)m_series.release();  // a thread left running may still report to it
+  }
   avformat_network_deinit();
 }
 
@@ -169,7 +192,8 @@ void* Quorvina::Process() {
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
-         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running()) {
+         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running() ||
+         (m_series && m_series->Running())) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
