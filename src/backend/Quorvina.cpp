@@ -23,6 +23,7 @@ extern "C" {
 #include "epg/EPGQuorvina.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
+#include "gui/GUISeries.h"
 #include "live/Cliente.h"
 #include "live/Rtsp.h"
 #include "recordings/Recordings.h"
@@ -119,6 +120,11 @@ Quorvina::Quorvina() {
 }
 
 Quorvina::~Quorvina() {
+  {
+    // Open windows are closed by the host's GUI before they go.
+    std::lock_guard<std::mutex> lock(m_mutexVentanas);
+    m_ventanasSeries.clear();
+  }
   // The series scheduler books into the timers and the library: it ends
   // before them. The rules themselves outlive every thread that reports to
   // them.
@@ -283,6 +289,19 @@ void Quorvina::SolicitarTiposdeBusqueda(int tipo) {
 void Quorvina::AplicarConfiguracionCanales() {
   configuracionquorvina.TiposdeBusqueda = m_tipoSolicitado;
   CalcularConfiguracionCanales();
+}
+
+void Quorvina::VisualizarSeries() {
+  auto ventana = std::make_unique<CGUISeries>(*m_series, *m_canales);
+  CGUISeries* mostrar = ventana.get();
+  {
+    // One window object per opening, kept until the add-on ends; the last
+    // few are enough, an older one is closed by now.
+    std::lock_guard<std::mutex> lock(m_mutexVentanas);
+    if (m_ventanasSeries.size() >= 4) m_ventanasSeries.erase(m_ventanasSeries.begin());
+    m_ventanasSeries.push_back(std::move(ventana));
+  }
+  mostrar->Show();
 }
 
 void Quorvina::RecargarTemporizadores() {

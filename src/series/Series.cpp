@@ -402,7 +402,14 @@ void* Series::Process() {
       if (!cargado && (i + 1) % kPasosPorSueno == 0 && TodoCargado()) break;
     }
     if (PararProceso || StopRequested()) break;
-    if (!TodoCargado()) continue;
+    if (!TodoCargado()) {
+      ProgramasEPG* guia = m_guia;
+      GenerarLogDebug(std::string("Series: esperando") +
+                      (guia == nullptr || !guia->CargadoCompleto() ? " guia" : "") +
+                      (!temporizadorCargadoCompleto ? " temporizadores" : "") +
+                      (!recordingCargadoCompleto ? " grabaciones" : ""));
+      continue;
+    }
     if (ProgramarSeries() && !PararProceso) TheHost().TriggerTimerUpdate();
   }
   return nullptr;
@@ -715,6 +722,55 @@ bool Series::ObtenerSerie(const std::string& id, Serie& copia) const {
   if (it == m_series.end()) return false;
   copia = it->second;
   return true;
+}
+
+bool Series::Ficha(const std::string& id, FichaSerie& f) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(id);
+  if (it == m_series.end()) return false;
+  const Serie& s = it->second;
+  f = FichaSerie();
+  static_cast<OpcionesSerie&>(f) = s;
+  f.IdStrSerie = s.IdStrSerie;
+  f.Descripcion = s.Descripcion;
+  f.Logo = s.Logo;
+  f.PlotOutLine = s.PlotOutLine;
+  f.Plot = s.Plot;
+  f.ProgramarGrabaciones = s.ProgramarGrabaciones;
+  for (const auto& kv : s.programas) {
+    FichaPrograma& p = f.programas[kv.first];
+    p.programa = kv.second;
+    for (const auto& t : s.programados) {
+      if (t.second.iEpgUid != static_cast<int>(kv.second.iUniqueBroadcastId) ||
+          t.second.iClientChannelUid != kv.second.idCanal)
+        continue;
+      p.programado = p.programado || t.second.state == 1;
+      p.grabando = p.grabando || t.second.state == 2;
+    }
+  }
+  for (const auto& kv : s.trackings) {
+    const TrackSerie& t = kv.second;
+    FichaTrack& ft = f.trackings[kv.first];
+    ft.IdTrack = t.IdTrack;
+    ft.Descripcion = t.Descripcion;
+    ft.iChannelNumber = t.iChannelNumber;
+    ft.iTemporada = t.iTemporada;
+    ft.iCapitulo = t.iCapitulo;
+    ft.InicioGrabacion = t.InicioGrabacion;
+    ft.FinalGrabacion = t.FinalGrabacion;
+    auto g = s.grabaciones.find(t.iUniqueBroadcastId);
+    ft.logoserie = g != s.grabaciones.end() ? g->second.strIconPath : s.Logo;
+  }
+  return true;
+}
+
+void Series::ActualizarDescripcion(const std::string& id, const std::string& plot,
+                                   const std::string& outline) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(id);
+  if (it == m_series.end()) return;
+  it->second.Plot = plot;
+  it->second.PlotOutLine = outline;
 }
 
 std::vector<std::string> Series::Identificadores() const {

@@ -17,6 +17,7 @@
 
 #include "common/Thread.h"
 #include "epg/EnlaceSeriesGuia.h"
+#include "gui/FichaSerie.h"
 #include "recordings/EnlaceSeries.h"
 #include "series/Serie.h"
 
@@ -25,7 +26,10 @@ class ProgramasEPG;
 class Recordings;
 class Temporizadores;
 
-class Series : public PLATFORM::CThread, public EnlaceSeries, public EnlaceSeriesGuia {
+class Series : public PLATFORM::CThread,
+               public EnlaceSeries,
+               public EnlaceSeriesGuia,
+               public OperacionesSeries {
  public:
   // Loads every rule and its history.
   explicit Series(const Canales& canales);
@@ -57,17 +61,21 @@ class Series : public PLATFORM::CThread, public EnlaceSeries, public EnlaceSerie
   // A copy of one rule; false when there is none.
   bool ObtenerSerie(const std::string& id, Serie& copia) const;
   // The rules' ids in ascending order.
-  std::vector<std::string> Identificadores() const;
+  std::vector<std::string> Identificadores() const override;
+  // What the windows show of a rule.
+  bool Ficha(const std::string& id, FichaSerie& ficha) const override;
+  void ActualizarDescripcion(const std::string& id, const std::string& plot,
+                             const std::string& outline) override;
   // Takes the options, activates and stores the rule, follows its recordings.
-  bool ProgramarSerie(const std::string& id, const OpcionesSerie& opciones);
+  bool ProgramarSerie(const std::string& id, const OpcionesSerie& opciones) override;
   // New options for an active rule: its pending timers go, the rule is
   // booked again by the next pass.
-  bool CambiarOpciones(const std::string& id, const OpcionesSerie& opciones);
+  bool CambiarOpciones(const std::string& id, const OpcionesSerie& opciones) override;
   void PausarSerie(const std::string& id) override;
-  void EliminarSerie(const std::string& id, bool conTrackings);
+  void EliminarSerie(const std::string& id, bool conTrackings) override;
   void EliminarTrackings(const std::string& id);
   // Deletes the track's recording, when the rule holds it, and the track.
-  void EliminarTrack(const std::string& id, const std::string& idTrack);
+  void EliminarTrack(const std::string& id, const std::string& idTrack) override;
   void AgnadirTrack(const std::string& id, const TrackSerie& track);
   void ActualizarTrackingsconGrabaciones(const std::string& id);
 
