@@ -184,6 +184,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
   for (auto& t : quitar) {
     t->DeleteTimer(false);
     Retirar(t);
+    InformarSerie(t->Datos());
   }
   for (auto& kv : nube) {
     Puntero timer;
