@@ -31,6 +31,7 @@ constexpr char kDanado[] = ".danado";
 // Longest rule key: it names files with ".xml" and folders beside others.
 constexpr size_t kMaxClave = 200;
 constexpr int kIndicePlaceholder = 90000;
+constexpr size_t kMaxClavesCache = 10000;        // series titles seen; bounded against odd guides
 constexpr time_t kPlaceholderFuturo = 31104000;  // 360 days
 constexpr int kPasoEsperaMs = 250;
 constexpr int kPasosPorSueno = 8;  // one sleep of 2000 ms in steps
@@ -104,7 +105,7 @@ bool Solapa(const DatosTemporizador& t, const EPG_Quorvina& p) {
 }  // namespace
 
 std::string ClaveCapitulo(int temporada, int capitulo) {
-  return convertInttoString(temporada) + "-" + convertInttoString(capitulo);
+  return std::to_string(temporada) + "-" + std::to_string(capitulo);
 }
 
 Series::Series(const Canales& canales) : m_canales(canales) {
@@ -205,6 +206,12 @@ bool Series::LeerSerie(const std::string& path, Serie& s) {
     if (danado) GenerarLogError("Series: regla ilegible " + path);
     return false;
   }
+  if (SerieDesdeXML(root, s) > 0)
+    GenerarLogError("Series: temporadas no validas omitidas en " + path);
+  return true;
+}
+
+int Series::SerieDesdeXML(const XMLNode& root, Serie& s) {
   s = Serie();
   s.IdStrSerie = Valor(root, "IdStrSerie");
   s.Descripcion = Valor(root, "Descripcion");
@@ -232,9 +239,8 @@ bool Series::LeerSerie(const std::string& path, Serie& s) {
       ++omitidas;
     }
   }
-  if (omitidas > 0) GenerarLogError("Series: temporadas no validas omitidas en " + path);
   s.loaded = true;
-  return true;
+  return omitidas;
 }
 
 bool Series::LeerTrackings(const std::string& path, Serie& s) {
@@ -244,6 +250,11 @@ bool Series::LeerTrackings(const std::string& path, Serie& s) {
     if (danado) GenerarLogError("Series: historial ilegible " + path);
     return !danado;
   }
+  TrackingsDesdeXML(root, s);
+  return true;
+}
+
+void Series::TrackingsDesdeXML(const XMLNode& root, Serie& s) {
   for (int i = 0;; ++i) {
     const XMLNode n = root.getChildNode("Track", i);
     if (n.isEmpty()) break;
@@ -261,7 +272,6 @@ bool Series::LeerTrackings(const std::string& path, Serie& s) {
     if (t.IdTrack.empty()) t.IdTrack = ClaveCapitulo(t.iTemporada, t.iCapitulo);
     s.trackings.emplace(t.IdTrack, t);
   }
-  return true;
 }
 
 void Series::CargarSeries() {
@@ -309,12 +319,25 @@ bool Series::DescargarLogo(const EPG_Quorvina& entry, const std::string& logo) {
 }
 
 void Series::ComprobarSerie(const EPG_Quorvina& entry) {
-  const std::string clave = ClaveSerie(entry.tituloSerie);
-  if (clave.empty()) {
-    GenerarLogDebug("Series: titulo sin nombre de fichero posible: " + entry.tituloSerie);
-    return;
+  std::string clave;
+  bool conocida = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto c = m_claves.find(entry.tituloSerie);
+    if (c != m_claves.end()) {
+      clave = c->second;
+      conocida = true;
+    }
   }
-  const std::string logo = PathSeriesLogos + clave + ".jpg";
+  if (!conocida) {
+    clave = ClaveSerie(entry.tituloSerie);
+    if (clave.empty())
+      GenerarLogError("Series: titulo sin nombre de fichero posible: " + entry.tituloSerie);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_claves.size() < kMaxClavesCache) m_claves.emplace(entry.tituloSerie, clave);
+  }
+  if (clave.empty()) return;
+  std::string logo;
   bool descargar = false;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -323,7 +346,7 @@ void Series::ComprobarSerie(const EPG_Quorvina& entry) {
       Serie s;
       s.IdStrSerie = clave;
       s.Descripcion = entry.tituloSerie;
-      s.Logo = logo;
+      s.Logo = PathSeriesLogos + clave + ".jpg";
       s.TipodeCanal = canalesgrabacion;
       s.Cloud = ConexionEnNubeActivada;
       s.Logocorrecto = true;
@@ -337,8 +360,10 @@ void Series::ComprobarSerie(const EPG_Quorvina& entry) {
     Serie& s = it->second;
     if (s.Descripcion.empty()) s.Descripcion = entry.tituloSerie;
     s.seriesIds.insert(ObtenerIDSerie(entry.cridSerie));
-    s.programas.emplace(
-        convertTimertoString(entry.startTime) + "-" + convertInttoString(entry.idCanal), entry);
+    std::string programa = std::to_string(entry.startTime) + "-" + std::to_string(entry.idCanal);
+    if (s.programas.find(programa) == s.programas.end())
+      s.programas.emplace(std::move(programa), entry);
+    if (descargar) logo = PathSeriesLogos + clave + ".jpg";
     // One fetch at a time per rule.
     if (descargar && !m_descargando.insert(clave).second) descargar = false;
   }
@@ -445,60 +470,75 @@ bool Series::ProgramarSeries() {
       if (!kv.second.idSerie.empty()) ActualizarRecording(kv.second);
     }
   }
-  std::vector<Serie> activas;
+  // The rule's own filters are applied under the lock, without copying the
+  // rules; only the broadcasts that pass them are looked at further.
+  struct Candidato {
+    std::string serie;
+    std::string clave;
+    EPG_Quorvina programa;
+    bool cloud;
+    int tipo;
+  };
+  std::vector<Candidato> candidatos;
+  const time_t now = time(nullptr);
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     for (const std::string& id : m_activas) {
       auto it = m_series.find(id);
       if (it == m_series.end()) continue;
-      if (static_cast<int>(it->second.programados.size()) >= ntemporizadores) continue;
-      activas.push_back(it->second);
+      const Serie& s = it->second;
+      if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
+      for (const auto& kv : s.programas) {
+        const EPG_Quorvina& p = kv.second;
+        if (!ComprobarHora(s, p, now)) continue;
+        if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
+                                               p.iSeriesNumber) == s.Temporadas.end())
+          continue;
+        std::string clave = ClaveCapitulo(p.iSeriesNumber, p.iEpisodeNumber);
+        if (s.activeEpisodes.count(clave) != 0 || s.trackings.count(clave) != 0) continue;
+        candidatos.push_back({id, std::move(clave), p, s.Cloud, s.TipodeCanal});
+      }
     }
   }
-  if (activas.empty()) return false;
+  if (candidatos.empty()) return false;
   std::set<int> grabados;
   for (const auto& kv : library->GetLstRecordings()) {
     grabados.insert(kv.second.iUniqueBroadcastId);
     grabados.insert(ConvertStringtoint(kv.first));
   }
   bool programado = false;
-  for (const Serie& serie : activas) {
-    for (const auto& kv : serie.programas) {
-      if (PararProceso) return programado;
-      const EPG_Quorvina& p = kv.second;
-      const std::string clave = ClaveCapitulo(p.iSeriesNumber, p.iEpisodeNumber);
-      if (!ComprobarHora(serie, p, time(nullptr))) continue;
-      const int id = static_cast<int>(p.iUniqueBroadcastId);
-      if (grabados.count(id) != 0 || timers->ExisteTemporizador(id)) continue;
-      const bool hd = CanalHD(p.idCanal);
-      if (serie.TipodeCanal == 1 && !hd) continue;
-      if (serie.TipodeCanal == 2 && hd) continue;
-      if (!serie.Temporadas.empty() && std::find(serie.Temporadas.begin(), serie.Temporadas.end(),
-                                                 p.iSeriesNumber) == serie.Temporadas.end())
+  for (const Candidato& c : candidatos) {
+    if (PararProceso) return programado;
+    const EPG_Quorvina& p = c.programa;
+    const int id = static_cast<int>(p.iUniqueBroadcastId);
+    if (grabados.count(id) != 0 || timers->ExisteTemporizador(id)) continue;
+    const bool hd = CanalHD(p.idCanal);
+    if (c.tipo == 1 && !hd) continue;
+    if (c.tipo == 2 && hd) continue;
+    Serie actual;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      auto it = m_series.find(c.serie);
+      // Paused, deleted or re-configured meanwhile: the next pass sees it.
+      if (it == m_series.end() || !it->second.ProgramarGrabaciones || it->second.Cloud != c.cloud ||
+          it->second.TipodeCanal != c.tipo)
         continue;
-      Serie actual;
-      {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        auto it = m_series.find(serie.IdStrSerie);
-        // Paused, deleted or re-configured meanwhile: the next pass sees it.
-        if (it == m_series.end() || !it->second.ProgramarGrabaciones ||
-            it->second.Cloud != serie.Cloud || it->second.Temporadas != serie.Temporadas ||
-            it->second.TipodeCanal != serie.TipodeCanal)
-          break;
-        Serie& s = it->second;
-        if (static_cast<int>(s.programados.size()) >= ntemporizadores) break;
-        if (s.activeEpisodes.count(clave) != 0 || s.trackings.count(clave) != 0) continue;
-        const int concurrentes = s.Cloud ? 0 : CalcularConcurrencia(p);
-        if (concurrentes >= nconcurrentes) continue;
-        // Held before the timer exists, so no other episode takes its place.
-        s.activeEpisodes.insert(clave);
-        actual.IdStrSerie = s.IdStrSerie;
-        actual.Descripcion = s.Descripcion;
-        actual.Cloud = s.Cloud;
-      }
-      ProgramarCapitulo(actual, p);
-      programado = true;
+      Serie& s = it->second;
+      if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
+                                             p.iSeriesNumber) == s.Temporadas.end())
+        continue;
+      if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
+      if (s.activeEpisodes.count(c.clave) != 0 || s.trackings.count(c.clave) != 0) continue;
+      const int concurrentes = s.Cloud ? 0 : CalcularConcurrencia(p);
+      if (concurrentes >= nconcurrentes) continue;
+      // Held before the timer exists, so no other episode takes its place.
+      s.activeEpisodes.insert(c.clave);
+      actual.IdStrSerie = s.IdStrSerie;
+      actual.Descripcion = s.Descripcion;
+      actual.Cloud = s.Cloud;
     }
+    ProgramarCapitulo(actual, p);
+    programado = true;
   }
   return programado;
 }

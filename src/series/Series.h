@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/Thread.h"
+#include "common/XMLNode.h"
 #include "epg/EnlaceSeriesGuia.h"
 #include "gui/FichaSerie.h"
 #include "recordings/EnlaceSeries.h"
@@ -86,6 +87,10 @@ class Series : public PLATFORM::CThread,
   static bool LeerSerie(const std::string& path, Serie& serie);
   // False when the file exists and is damaged (logged with its name).
   static bool LeerTrackings(const std::string& path, Serie& serie);
+  // The fields of a parsed rule (the count of seasons dropped as invalid)
+  // and of a parsed history.
+  static int SerieDesdeXML(const XMLNode& root, Serie& serie);
+  static void TrackingsDesdeXML(const XMLNode& root, Serie& serie);
   // The rule key of a series title; empty when no file name is left.
   static std::string ClaveSerie(const std::string& titulo);
   static int ObtenerIDSerie(const std::string& crid);
@@ -115,8 +120,9 @@ class Series : public PLATFORM::CThread,
   std::atomic<bool> m_sincronizadas{false};
 
   std::mutex m_escritura;      // orders file rewrites; taken before m_mutex
-  mutable std::mutex m_mutex;  // guards the three below
+  mutable std::mutex m_mutex;  // guards the four below
   std::map<std::string, Serie> m_series;
-  std::vector<std::string> m_activas;   // active rules, in the order found
-  std::set<std::string> m_descargando;  // rules whose logo is being fetched
+  std::vector<std::string> m_activas;           // active rules, in the order found
+  std::set<std::string> m_descargando;          // rules whose logo is being fetched
+  std::map<std::string, std::string> m_claves;  // series title -> rule key
 };
