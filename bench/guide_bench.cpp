@@ -28,11 +28,15 @@
 #include "addon/HostAdapter.h"
 #include "addon/PvrBinding.h"
 #include "common/DatosConfiguracion.h"
+#include "common/HttpGlobals.h"
 #include "common/SettingValues.h"
 #include "common/StorageLayout.h"
 #include "common/XMLNode.h"
 #include "discovery/Canales.h"
 #include "epg/EPGQuorvina.h"
+#include "recordings/Recordings.h"
+#include "recordings/Temporizadores.h"
+#include "series/Series.h"
 #include "support/InProcessHost.h"
 
 #if __has_include(<pugixml.hpp>)
@@ -171,6 +175,36 @@ size_t Bytes(const std::vector<std::string>& paths) {
   return bytes;
 }
 
+// The series rules fed by the guide: `reglas` stored rules (none of them on
+// the guide) plus those the guide's series titles make, and the timer set and
+// library a pass needs. Logo fetches are refused at once.
+struct Reglas {
+  std::unique_ptr<Series> series;
+  std::unique_ptr<Recordings> grabaciones;
+  std::unique_ptr<Temporizadores> timers;
+
+  Reglas(Week& week, int reglas) {
+    httpHostQuorvina = "127.0.0.1";
+    PuertoHttpQuorvina = 1;
+    for (int i = 0; i < reglas; ++i) {
+      Serie s;
+      s.IdStrSerie = "Regla " + std::to_string(i);
+      s.Descripcion = s.IdStrSerie;
+      std::ofstream(Series::FicheroSerie(s.IdStrSerie)) << Series::TextoSerie(s);
+    }
+    series = std::make_unique<Series>(*week.canales);
+    grabaciones = std::make_unique<Recordings>(*week.canales);
+    timers = std::make_unique<Temporizadores>(
+        EntornoTemporizador{*week.canales, week.guia.get(), *grabaciones, series.get()});
+    series->Enlazar(&week.guia->Programas(), timers.get(), grabaciones.get());
+  }
+  ~Reglas() {
+    timers.reset();
+    series.reset();
+    for (const auto& f : fs::directory_iterator(PathSeriesGrabaciones)) fs::remove(f.path());
+  }
+};
+
 // One channel's request as the entry point runs it, the entries converted
 // to the host's tag and handed to the host's transfer function.
 size_t PullChannel(Week& week, unsigned int channel, ADDON_HANDLE handle) {
@@ -215,6 +249,66 @@ void BM_LineUpPull(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * Bytes(week.allFiles)));
 }
 BENCHMARK(BM_LineUpPull)->Unit(benchmark::kMillisecond);
+
+// The same pull with the series hooks live on 200 stored rules, to set
+// beside BM_LineUpPull (hooks empty) of the same run.
+void BM_LineUpPullSeriesHooks(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  Reglas reglas(week, 200);
+  week.guia->Programas().EnlazarSeries(reglas.series.get());
+  hostsim::PvrStore& store = week.host.host().pvr();
+  size_t entries = 0;
+  for (auto _ : state) {
+    entries = 0;
+    for (unsigned int channel : week.channels) {
+      ADDON_HANDLE handle = store.begin(hostsim::TransferKind::Epg);
+      entries += PullChannel(week, channel, handle);
+      benchmark::DoNotOptimize(store.finish(handle));
+    }
+  }
+  week.guia->Programas().EnlazarSeries(nullptr);
+  state.counters["rules"] = static_cast<double>(reglas.series->Identificadores().size());
+  state.counters["entries"] = static_cast<double>(entries);
+}
+BENCHMARK(BM_LineUpPullSeriesHooks)->Unit(benchmark::kMillisecond);
+
+// One scheduler pass over 100 active rules, each with a series' broadcasts
+// of the week, none bookable (the margin before the start is a month), so
+// every broadcast of every rule is looked at: to set beside BM_ChannelWeek.
+void BM_SchedulerPass100Rules(benchmark::State& state) {
+  Week& week = TheWeek();
+  if (!week.ok) return state.SkipWithError("no generated week");
+  Reglas reglas(week, 0);
+  std::vector<EPG_Quorvina> episodios;
+  const time_t now = time(nullptr);
+  for (unsigned int channel : week.channels)
+    week.guia->GetEPGForChannel(channel, now - kPast, now + kFuture, [&](const EPG_Quorvina& e) {
+      if (!e.tituloSerie.empty()) episodios.push_back(e);
+    });
+  std::map<std::string, std::vector<EPG_Quorvina>> porSerie;
+  for (const auto& e : episodios) porSerie[e.tituloSerie].push_back(e);
+  if (porSerie.empty()) return state.SkipWithError("no series in the week");
+  const int saved = minutosantes;
+  minutosantes = 30 * 24 * 60;
+  size_t programas = 0;
+  int i = 0;
+  for (auto it = porSerie.begin(); i < 100; ++i) {
+    const std::string titulo = "R" + std::to_string(i) + " " + it->first;
+    for (EPG_Quorvina e : it->second) {
+      e.tituloSerie = titulo;
+      reglas.series->ComprobarSerie(e);
+      ++programas;
+    }
+    reglas.series->ProgramarSerie(Series::ClaveSerie(titulo), OpcionesSerie());
+    if (++it == porSerie.end()) it = porSerie.begin();
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(reglas.series->ProgramarSeries());
+  minutosantes = saved;
+  state.counters["rules"] = 100;
+  state.counters["broadcasts"] = static_cast<double>(programas);
+}
+BENCHMARK(BM_SchedulerPass100Rules)->Unit(benchmark::kMillisecond);
 
 // The add-on's heap during one channel's request: what it holds at its
 // peak above what it held before, against the largest single guide file and

@@ -148,6 +148,22 @@ echo "what ffprobe reads in the recording:"
 ffprobe -v error -show_entries format=duration:stream=codec_type,codec_name \
   -of compact=p=0 "$work/rec/Demo local.mpeg" | grep -v '^$' | sort -u
 
+echo "== series: menu hook 1 lists the guide's series; the first is scheduled in the cloud"
+cat >"$work/series.txt" <<'GUI'
+in listadeseries.xml wait 300ms then select item 0 then action 117
+in DialogContextSerieNP.xml click 1000
+in DialogOpcionesGrabacion.xml set radio 7 on then click 11
+every DialogSI.xml send action 10
+GUI
+echo "<settings><setting id=\"TipoGrabacionPorDefecto\" value=\"1\" /></settings>" >"$user/settings.xml"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log --gui-script "$work/series.txt" \
+  channels --wait 60 recordings sleep 15 menu 1 sleep 8 timers 2>/dev/null |
+  sed -n '/== menu/,$p' | grep -E '^\[window listadeseries|^  (label 29|item)|^== timers|^timers|^  timer' |
+  cut -c1-150
+echo "the stored rule:"
+ls "$user/Series/Grabaciones/"
+grep -E 'IdStrSerie|Cloud|ProgramarGrabaciones' "$user/Series/Grabaciones/"*.xml
+
 echo "== second start with the operator switched off: the stored line-up at once"
 kill "$headend"; wait "$headend" 2>/dev/null || true
 headend=""

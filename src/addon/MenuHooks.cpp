@@ -37,6 +37,9 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
   Quorvina* controller = quorvina;
   if (controller == nullptr) return PVR_ERROR_SERVER_ERROR;
   switch (hook.iHookId) {
+    case 1:
+      controller->VisualizarSeries();
+      return PVR_ERROR_NO_ERROR;
     case 3:
       controller->RecargarCanales(true);
       return PVR_ERROR_NO_ERROR;
@@ -53,7 +56,7 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
       controller->AbrirCatchup(static_cast<int>(item.data.iEpgUid));
       return PVR_ERROR_NO_ERROR;
     default:
-      // Series (1) and copies (2, 4) have no subsystem behind them yet.
+      // Copies (2, 4) have no subsystem behind them yet.
       return PVR_ERROR_NOT_IMPLEMENTED;
   }
 }

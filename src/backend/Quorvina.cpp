@@ -23,10 +23,12 @@ extern "C" {
 #include "epg/EPGQuorvina.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
+#include "gui/GUISeries.h"
 #include "live/Cliente.h"
 #include "live/Rtsp.h"
 #include "recordings/Recordings.h"
 #include "recordings/Temporizadores.h"
+#include "series/Series.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 
@@ -93,8 +95,14 @@ Quorvina::Quorvina() {
       *m_canales, [this] { m_controlReproductor->EstablecerVelocidad(1, true); });
   GenerarLogDebug("Cliente Salida");
 
+  GenerarLogDebug("Series Entrada");
+  m_series = std::make_unique<Series>(*m_canales);
+  m_epg->Programas().EnlazarSeries(m_series.get());
+  GenerarLogDebug("Series Salida");
+
   GenerarLogDebug("Recordings Entrada");
   m_recordings = std::make_unique<Recordings>(*m_canales);
+  m_recordings->EnlazarSeries(m_series.get());
   GenerarLogDebug("Recordings Salida");
 
   GenerarLogDebug("Rtsp Entrada");
@@ -102,18 +110,39 @@ Quorvina::Quorvina() {
   m_rtsp = std::make_unique<rtsp>(*m_serviciosVod);
   GenerarLogDebug("Rtsp Salida");
   GenerarLogDebug("Temporizadores Entrada");
-  m_temporizadores =
-      std::make_unique<Temporizadores>(EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings});
+  m_temporizadores = std::make_unique<Temporizadores>(
+      EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings, m_series.get()});
   GenerarLogDebug("Temporizadores Salida");
+  // The scheduler books into the timer set: it starts once that exists.
+  m_series->Enlazar(&m_epg->Programas(), m_temporizadores.get(), m_recordings.get());
+  m_series->Start();
 }
 
 Quorvina::~Quorvina() {
+  {
+    // Open windows are closed by the host's GUI before they go.
+    std::lock_guard<std::mutex> lock(m_mutexVentanas);
+    m_ventanasSeries.clear();
+  }
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
+  // The series scheduler books into the timers and the library: it ends
+  // before them. The rules themselves outlive every thread that reports to
+  // them.
+  const bool seriesParadas = !m_series || m_series->StopThread(Left(deadline));
+  if (m_series) m_series->Enlazar(nullptr, nullptr, nullptr);
+  if (m_recordings) m_recordings->EnlazarSeries(nullptr);
+  if (m_epg) m_epg->Programas().EnlazarSeries(nullptr);
   // The timers end their recordings first: each registers its real end in
   // the library. They were signalled with the other workers (ParaProceso),
   // so joining them takes its share of the same budget.
-  const bool temporizadoresParados = !m_temporizadores || m_temporizadores->Detener(deadline);
-  m_temporizadores.reset();
+  const bool temporizadoresParados =
+      (!m_temporizadores || m_temporizadores->Detener(deadline)) && seriesParadas;
+  if (temporizadoresParados) {
+    m_temporizadores.reset();
+  } else {
+    // A timer or the scheduler still running holds the set: kept, never freed.
+    (void)m_temporizadores.release();
+  }
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
   if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp") && temporizadoresParados) {
     m_serviciosVod.reset();
@@ -131,7 +160,14 @@ Quorvina::~Quorvina() {
     std::lock_guard<std::mutex> lock(m_accesoCanales->mutex);
     m_accesoCanales->canales = nullptr;
   }
-  PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
+  bool epgParada = false;
+  if (seriesParadas) {
+    epgParada = PLATFORM::StopOwnedWorker(m_epg, Left(deadline), "epg");
+  } else if (m_epg) {
+    // A scheduler pass still running reads the guide: stopped, never freed.
+    PLATFORM::StopWorker(*m_epg, Left(deadline), "epg");
+    (void)m_epg.release();
+  }
   if (temporizadoresParados) {
     PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   } else if (m_canales) {
@@ -140,6 +176,11 @@ Quorvina::~Quorvina() {
     (void)m_canales.release();
   }
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
+  if (seriesParadas && epgParada) {
+    m_series.reset();
+  } else {
+    (void)m_series.release();  // a thread left running may still report to it
+  }
   avformat_network_deinit();
 }
 
@@ -181,7 +222,7 @@ void Quorvina::ParaProceso() {
   if (m_temporizadores) m_temporizadores->Avisar();
   while (Running() || (m_temporizadores && m_temporizadores->Activos()) || m_canales->Running() ||
          m_configuracion->Running() || m_epg->Running() || m_epg->Programas().Running() ||
-         m_cliente->Running() || m_webrelay->Running()) {
+         m_cliente->Running() || m_webrelay->Running() || (m_series && m_series->Running())) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
@@ -271,6 +312,19 @@ void Quorvina::SolicitarTiposdeBusqueda(int tipo) {
 void Quorvina::AplicarConfiguracionCanales() {
   configuracionquorvina.TiposdeBusqueda = m_tipoSolicitado;
   CalcularConfiguracionCanales();
+}
+
+void Quorvina::VisualizarSeries() {
+  auto ventana = std::make_unique<CGUISeries>(*m_series, *m_canales);
+  CGUISeries* mostrar = ventana.get();
+  {
+    // One window object per opening, kept until the add-on ends; the last
+    // few are enough, an older one is closed by now.
+    std::lock_guard<std::mutex> lock(m_mutexVentanas);
+    if (m_ventanasSeries.size() >= 4) m_ventanasSeries.erase(m_ventanasSeries.begin());
+    m_ventanasSeries.push_back(std::move(ventana));
+  }
+  mostrar->Show();
 }
 
 void Quorvina::RecargarTemporizadores() {

@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/Thread.h"
 #include "epg/EPG_Quorvina.h"
@@ -17,6 +19,8 @@ class Cliente;
 class Configuracion;
 class EPGQuorvina;
 class Recordings;
+class CGUISeries;
+class Series;
 class ServiciosVodQuorvina;
 class rtsp;
 class Temporizadores;
@@ -45,6 +49,10 @@ class Quorvina : public PLATFORM::CThread {
   Recordings& Grabaciones() { return *m_recordings; }
   // The timers (local recordings and cloud bookings).
   Temporizadores& ListaTemporizadores() { return *m_temporizadores; }
+  // The series rules.
+  Series& ReglasSeries() { return *m_series; }
+  // The series list window, shown without waiting.
+  void VisualizarSeries();
   // The guide of one channel for the host, entry by entry. Waits a little
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
@@ -107,6 +115,9 @@ class Quorvina : public PLATFORM::CThread {
   // Restores the host player's speed for the live client.
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;
+  std::unique_ptr<Series> m_series;
+  std::mutex m_mutexVentanas;  // guards the list below
+  std::vector<std::unique_ptr<CGUISeries>> m_ventanasSeries;
   std::unique_ptr<Recordings> m_recordings;
   std::unique_ptr<ServiciosVodQuorvina> m_serviciosVod;
   std::unique_ptr<rtsp> m_rtsp;

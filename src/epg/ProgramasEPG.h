@@ -16,6 +16,7 @@
 #include "epg/CarpetaGuia.h"
 #include "epg/DetalleProgramaEPG.h"
 #include "epg/EPG_Quorvina.h"
+#include "epg/EnlaceSeriesGuia.h"
 #include "epg/GuideFields.h"
 #include "epg/MapaGeneros.h"
 
@@ -45,6 +46,9 @@ class ProgramasEPG : public PLATFORM::CThread {
   // Nearly every channel's guide was asked for once.
   bool CargadoCompleto() const { return m_completo; }
 
+  // The series rules the parsed entries feed (null: none).
+  void EnlazarSeries(EnlaceSeriesGuia* series) { m_series = series; }
+
   // Tells the host that the guide of every channel but the on-demand one
   // changed.
   void AvisarCanales();
@@ -65,12 +69,19 @@ class ProgramasEPG : public PLATFORM::CThread {
   void ObtenerDetalles(time_t from, time_t to);
   bool ObtenerInformacionAmpliadaEPG(uint32_t id, DetalleProgramaEPG& detalle);
 
-  // The series scheduler's hooks; they do nothing until series are built.
-  void ComprobarSerie(const EPG_Quorvina& /*entry*/) {}
-  void LimpiarSeriesCanal(int /*channel*/) {}
-  void LimpiarSeries() {}
+  // The series rules' hooks; nothing without linked rules.
+  void ComprobarSerie(const EPG_Quorvina& entry) {
+    if (EnlaceSeriesGuia* s = m_series) s->ComprobarSerie(entry);
+  }
+  void LimpiarSeriesCanal(int channel) {
+    if (EnlaceSeriesGuia* s = m_series) s->LimpiarSeriesCanal(channel);
+  }
+  void LimpiarSeries() {
+    if (EnlaceSeriesGuia* s = m_series) s->LimpiarSeries();
+  }
 
   const Canales& m_canales;
+  std::atomic<EnlaceSeriesGuia*> m_series{nullptr};
   ListadoCarpeta m_guias;  // the guide folder
   std::atomic<time_t> m_siguienteDetalles{0};
   std::atomic<bool> m_completo{false};

@@ -4,7 +4,7 @@
 
 #include "common/Text.h"
 #include "gui/GuiBinding.h"
-#include "series/Serie.h"
+#include "gui/OpcionesSerie.h"
 
 namespace {
 constexpr int kControlTitulo = 1;
@@ -17,7 +17,7 @@ constexpr int kControlPrimeraTemporada = 15;
 constexpr int kMaxTemporada = 50;
 }  // namespace
 
-CGUIOpcionesGrabacion::CGUIOpcionesGrabacion(Serie& serie)
+CGUIOpcionesGrabacion::CGUIOpcionesGrabacion(OpcionesSerie& serie)
     : CGUIDialogBase("DialogOpcionesGrabacion.xml"), m_serie(serie) {}
 
 CGUIOpcionesGrabacion::~CGUIOpcionesGrabacion() {

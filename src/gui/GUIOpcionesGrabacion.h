@@ -6,12 +6,12 @@
 
 class CAddonGUIRadioButton;
 class CAddonGUISpinControl;
-class Serie;
+struct OpcionesSerie;
 
 class CGUIOpcionesGrabacion : public virtual CGUIDialogBase {
  public:
   // The rule is not owned and must outlive the dialog.
-  explicit CGUIOpcionesGrabacion(Serie& serie);
+  explicit CGUIOpcionesGrabacion(OpcionesSerie& serie);
   ~CGUIOpcionesGrabacion() override;
 
   // Runs the dialog modally; on confirmation writes the choices into the rule
@@ -27,7 +27,7 @@ class CGUIOpcionesGrabacion : public virtual CGUIDialogBase {
 
   void GuardarOpciones();
 
-  Serie& m_serie;
+  OpcionesSerie& m_serie;
   CAddonGUISpinControl* m_spinTipoCanal = nullptr;
   CAddonGUIRadioButton* m_radioCloud = nullptr;
   CAddonGUISpinControl* m_spinsTemporada[kSpinsTemporada] = {};

@@ -18,6 +18,7 @@
 #include "epg/CarpetaGuia.h"
 #include "epg/DetalleProgramaEPG.h"
 #include "recordings/ApiGrabaciones.h"
+#include "recordings/EnlaceSeries.h"
 #include "services/tcpJSON.h"
 
 const char* const httpBaseLogosProgramas =
@@ -282,6 +283,16 @@ void Recordings::ComprobarLogo(int canal, const std::string& id, int broadcastId
     nombreCanal = datos.nombre;
     if (icono.empty()) icono = datos.logo;
   }
+}
+
+void Recordings::ActualizarSerie(const DatosGrabacion& grabacion) {
+  EnlaceSeries* series = m_series;
+  if (series != nullptr) series->ActualizarRecording(grabacion);
+}
+
+void Recordings::EliminarSerie(const DatosGrabacion& grabacion) {
+  EnlaceSeries* series = m_series;
+  if (series != nullptr) series->EliminarRecording(grabacion);
 }
 
 const EtiquetasDetalle& Recordings::Etiquetas() {

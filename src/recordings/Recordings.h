@@ -22,6 +22,7 @@
 #include "recordings/DatosTemporizador.h"
 
 class Canales;
+class EnlaceSeries;
 struct Canal;
 struct EntradasOmitidas;
 
@@ -39,6 +40,8 @@ class Recordings {
   explicit Recordings(const Canales& canales);
 
   void CargarRecordings();
+  // The series rules the library reports to (null: none).
+  void EnlazarSeries(EnlaceSeries* series) { m_series = series; }
   // One metadata file, repaired (series file names, picture); an empty
   // record when it can't be read.
   DatosGrabacion LeerRecordings(const std::string& path, bool descargar = true);
@@ -94,11 +97,12 @@ class Recordings {
   bool CanalConocido(int id, Canal& canal) const;
   // The host's labels of the details summary, asked for once.
   const EtiquetasDetalle& Etiquetas();
-  // The series scheduler's hooks; they do nothing until series are built.
-  void ActualizarSerie(const DatosGrabacion& /*grabacion*/) {}
-  void EliminarSerie(const DatosGrabacion& /*grabacion*/) {}
+  // Reports to the series rules, when they are linked.
+  void ActualizarSerie(const DatosGrabacion& grabacion);
+  void EliminarSerie(const DatosGrabacion& grabacion);
 
   const Canales& m_canales;
+  std::atomic<EnlaceSeries*> m_series{nullptr};
   std::mutex m_escritura;             // orders the rewrites of metadata files; taken before m_mutex
   mutable std::mutex m_mutex;         // guards the five below
   MapaGrabaciones m_lista;            // the library

@@ -23,6 +23,7 @@
 #include "gui/GUIDialogSiNo.h"
 #include "live/Disco.h"
 #include "recordings/ApiGrabaciones.h"
+#include "recordings/EnlaceSeries.h"
 #include "recordings/Recordings.h"
 #include "services/tcpJSON.h"
 
@@ -412,15 +413,22 @@ bool Temporizador::Terminar() const {
 }
 
 void* Temporizador::Process() {
-  // The series question belongs to the series scheduler, which is not part
-  // of this build: series timers are recorded as single programmes.
+  // A new timer of a known, unscheduled series offers the whole series; its
+  // rule's place then answers the cloud question.
+  bool serieProgramada = false;
+  bool serieCloud = false;
+  if (m_serieNueva.exchange(false) && m_entorno.series != nullptr) {
+    const std::string idSerie = Datos().idSerie;
+    serieProgramada = m_entorno.series->PreguntarProgramarSerie(idSerie, &serieCloud);
+    if (serieProgramada && !m_preguntar) TheHost().TriggerTimerUpdate();
+  }
   if (m_preguntar.exchange(false)) {
     DatosTemporizador copia;
     {
       std::lock_guard<std::mutex> lock(m_mutex);
       copia = m_datos;
     }
-    if (PreguntarNube()) {
+    if (serieProgramada ? serieCloud : PreguntarNube()) {
       Reservar(copia);
     } else {
       GuardarDatos(copia);

@@ -17,6 +17,7 @@
 #include "recordings/DatosTemporizador.h"
 
 class Canales;
+class EnlaceSeries;
 class EPGQuorvina;
 class Recordings;
 
@@ -25,6 +26,7 @@ struct EntornoTemporizador {
   const Canales& canales;
   EPGQuorvina* guia;  // null when there is no guide
   Recordings& grabaciones;
+  EnlaceSeries* series = nullptr;  // null when there are no series rules
 };
 
 class Temporizador : public PLATFORM::CThread {

@@ -13,6 +13,7 @@
 #include "common/Text.h"
 #include "epg/CarpetaGuia.h"
 #include "recordings/ApiGrabaciones.h"
+#include "recordings/EnlaceSeries.h"
 
 std::atomic<bool> temporizadorCargadoCompleto{false};
 
@@ -85,6 +86,7 @@ void Temporizadores::CargarTemporizadores() {
     auto timer = std::make_shared<Temporizador>(m_entorno);
     // A file gone or unreadable since the listing is skipped.
     if (!timer->CargarTemporizador(path)) continue;
+    InformarSerie(timer->Datos());
     if (!ComprobarEstado(*timer, path)) continue;
     if (Insertar(timer->Datos().iClientIndex, timer)) timer->Start();
   }
@@ -143,7 +145,29 @@ void Temporizadores::AddTimerSerie(DatosTemporizador& datos) {
   }
   auto timer = std::make_shared<Temporizador>(m_entorno);
   timer->CrearTemporizador(datos, static_cast<unsigned int>(index));
-  if (Insertar(datos.iClientIndex, timer)) timer->Start();
+  if (Insertar(datos.iClientIndex, timer)) {
+    timer->Start();
+    InformarSerie(datos);
+  }
+}
+
+void Temporizadores::InformarSerie(const DatosTemporizador& datos) const {
+  if (m_entorno.series != nullptr && !datos.idSerie.empty())
+    m_entorno.series->ActualizarTemporizador(datos);
+}
+
+bool Temporizadores::ExisteTemporizador(int key) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_set.count(key) != 0;
+}
+
+void Temporizadores::SincronizarSeries() {
+  std::map<int, Puntero> set;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    set = m_set;
+  }
+  for (auto& kv : set) InformarSerie(kv.second->Datos());
 }
 
 bool Temporizadores::CargarTemporizadoresCloud() {
@@ -170,6 +194,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
   for (auto& kv : set) {
     if (!kv.second->EsCloud()) {
       const DatosTemporizador d = kv.second->Datos();
+      InformarSerie(d);
       if (d.state <= 2) lista.push_back(d);
       continue;
     }
@@ -183,6 +208,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
   for (auto& t : quitar) {
     t->DeleteTimer(false);
     Retirar(t);
+    InformarSerie(t->Datos());
   }
   for (auto& kv : nube) {
     Puntero timer;
@@ -197,6 +223,11 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
       if (Insertar(kv.second.iClientIndex, timer)) timer->Start();
     }
     lista.push_back(timer->Datos());
+    InformarSerie(lista.back());
+  }
+  if (m_entorno.series != nullptr) {
+    for (const DatosTemporizador& t : m_entorno.series->ObtenerSeriesProgramas())
+      lista.push_back(t);
   }
   return lista;
 }
@@ -239,6 +270,12 @@ void Temporizadores::DeleteTimer(unsigned int index, bool /*forzar*/) {
   if (timer) {
     Retirar(timer);
     timer->DeleteTimer(true);
+    InformarSerie(timer->Datos());
+  } else if (m_entorno.series != nullptr) {
+    // A rule's placeholder in the host's list: the rule pauses.
+    for (const DatosTemporizador& t : m_entorno.series->ObtenerSeriesProgramas()) {
+      if (t.iClientIndex == static_cast<int>(index)) m_entorno.series->PausarSerie(t.idSerie);
+    }
   }
   TheHost().TriggerTimerUpdate();
   Recoger();

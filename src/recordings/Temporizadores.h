@@ -47,6 +47,10 @@ class Temporizadores {
   void DeleteTimer(unsigned int index, bool forzar);
   void UpdateTimer(const DatosTemporizador& host);
   bool CargarTemporizadoresCloud();
+  // Whether the set holds a timer under this key.
+  bool ExisteTemporizador(int key) const;
+  // Hands every series timer to the series rules.
+  void SincronizarSeries();
   // True when a loaded timer is still pending or recording.
   static bool ComprobarEstado(Temporizador& timer, const std::string& path);
 
@@ -57,6 +61,7 @@ class Temporizadores {
   bool Insertar(int key, const Puntero& timer);
   void Retirar(const Puntero& timer);
   void Recoger();
+  void InformarSerie(const DatosTemporizador& datos) const;
 
   const EntornoTemporizador m_entorno;
   mutable std::mutex m_mutex;  // guards the three below

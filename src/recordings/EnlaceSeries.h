@@ -1,0 +1,27 @@
+// What the timer set and the library tell the series rules, and ask them.
+// The controller links the rules in; without them (null) series timers and
+// recordings are plain ones.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "recordings/DatosGrabacion.h"
+#include "recordings/DatosTemporizador.h"
+
+class EnlaceSeries {
+ public:
+  virtual ~EnlaceSeries() = default;
+  // A timer was created, changed or ended.
+  virtual void ActualizarTemporizador(const DatosTemporizador& timer) = 0;
+  // A recording of a series appeared, changed or went.
+  virtual void ActualizarRecording(const DatosGrabacion& grabacion) = 0;
+  virtual void EliminarRecording(const DatosGrabacion& grabacion) = 0;
+  // One placeholder timer per active rule, for the host's timer list.
+  virtual std::vector<DatosTemporizador> ObtenerSeriesProgramas() = 0;
+  // The host deleted a rule's placeholder timer: the rule pauses.
+  virtual void PausarSerie(const std::string& idSerie) = 0;
+  // The question a new timer of a known, unscheduled series asks: true when
+  // the user scheduled the series; *cloud then tells where it records.
+  virtual bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) = 0;
+};

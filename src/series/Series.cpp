@@ -1,0 +1,915 @@
+#include "series/Series.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "common/Conversions.h"
+#include "common/Globals.h"
+#include "common/HostServices.h"
+#include "common/Http.h"
+#include "common/HttpGlobals.h"
+#include "common/Log.h"
+#include "common/Paths.h"
+#include "common/SettingValues.h"
+#include "common/StorageLayout.h"
+#include "common/StoredXml.h"
+#include "common/Text.h"
+#include "discovery/Canales.h"
+#include "epg/CarpetaGuia.h"
+#include "epg/ProgramasEPG.h"
+#include "gui/GUIDialogSi.h"
+#include "gui/GUIDialogSiNo.h"
+#include "gui/GUIOpcionesGrabacion.h"
+#include "recordings/Recordings.h"
+#include "recordings/Temporizadores.h"
+
+namespace {
+
+constexpr char kDeclaracion[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+constexpr char kCopia[] = ".tmp";
+constexpr char kDanado[] = ".danado";
+// Longest rule key: it names files with ".xml" and folders beside others.
+constexpr size_t kMaxClave = 200;
+constexpr int kIndicePlaceholder = 90000;
+constexpr size_t kMaxClavesCache = 10000;        // series titles seen; bounded against odd guides
+constexpr time_t kPlaceholderFuturo = 31104000;  // 360 days
+constexpr int kPasoEsperaMs = 250;
+constexpr int kPasosPorSueno = 8;  // one sleep of 2000 ms in steps
+
+void Linea(std::string& xml, const char* name, const std::string& value) {
+  xml += "<";
+  xml += name;
+  xml += " Value=\"";
+  xml += value;
+  xml += "\" />\n";
+}
+
+std::string Valor(const XMLNode& node, const char* name) {
+  return Attr(node.getChildNode(name), "Value");
+}
+
+bool EscribirEntero(const std::string& path, const std::string& text) {
+  HostFile file = HostFile::ForWrite(path, true);
+  if (!file || !file.Write(text)) return false;
+  TheHost().FlushFile(file.handle());
+  file.Close();
+  return true;
+}
+
+// No rename on the host's files: the text goes whole to "<name>.tmp" first,
+// so a full disk leaves the old file as it was.
+bool Reescribir(const std::string& path, const std::string& text) {
+  const std::string copia = path + kCopia;
+  if (!EscribirEntero(copia, text)) {
+    TheHost().DeleteFile(copia);
+    GenerarLogError("Series: no se pudo escribir " + path);
+    return false;
+  }
+  if (!EscribirEntero(path, text)) {
+    GenerarLogError("Series: no se pudo escribir " + path);
+    return false;
+  }
+  TheHost().DeleteFile(copia);
+  return true;
+}
+
+// A stored file, or its complete copy when the file is missing or cut.
+XMLNode LeerGuardado(const std::string& path, bool* danado) {
+  const std::string local = DeUTF8a1252(path);
+  XMLNode node = ParseStoredFile(local, "serie", path);
+  *danado = node.isEmpty() && TheHost().FileExists(local);
+  if (node.isEmpty() && TheHost().FileExists(local + kCopia)) {
+    node = ParseStoredFile(local + kCopia, "serie", path + kCopia);
+    if (!node.isEmpty()) *danado = false;
+  }
+  return node;
+}
+
+// Keeps a damaged file's bytes beside it before anything rewrites it.
+void ApartarFichero(const std::string& path) {
+  HostFile in = HostFile::ForRead(path);
+  if (!in) return;
+  std::string text;
+  char piece[4096];
+  for (ssize_t n; (n = in.Read(piece, sizeof(piece))) > 0;) text.append(piece, n);
+  in.Close();
+  if (EscribirEntero(path + kDanado, text))
+    GenerarLogError("Series: fichero danado apartado en " + path + kDanado);
+}
+
+bool Solapa(const DatosTemporizador& t, const EPG_Quorvina& p) {
+  return (p.startTime >= t.startTime && p.startTime < t.endTime) ||
+         (t.startTime >= p.startTime && t.startTime < p.endTime);
+}
+
+}  // namespace
+
+std::string ClaveCapitulo(int temporada, int capitulo) {
+  return std::to_string(temporada) + "-" + std::to_string(capitulo);
+}
+
+Series::Series(const Canales& canales) : m_canales(canales) {
+  SetThreadName("quorvina-series");
+  CargarSeries();
+}
+
+Series::~Series() {
+  StopThread(0);
+}
+
+void Series::Enlazar(ProgramasEPG* guia, Temporizadores* temporizadores, Recordings* grabaciones) {
+  m_guia = guia;
+  m_temporizadores = temporizadores;
+  m_grabaciones = grabaciones;
+}
+
+std::string Series::FicheroSerie(const std::string& id) {
+  return PathSeriesGrabaciones + id + ".xml";
+}
+
+std::string Series::FicheroTrackings(const std::string& id) {
+  return PathSeriesTracking + id + ".xml";
+}
+
+std::string Series::ClaveSerie(const std::string& titulo) {
+  std::string clave = titulo;
+  NormalidarFileName(clave);
+  if (clave.size() > kMaxClave) {
+    size_t corte = kMaxClave;
+    // Never inside a UTF-8 sequence.
+    while (corte > 0 && (static_cast<unsigned char>(clave[corte]) & 0xC0) == 0x80) --corte;
+    clave.resize(corte);
+    GenerarLogError("Series: titulo recortado para su fichero: " + clave);
+  }
+  if (clave.find_first_not_of(". ") == std::string::npos) return std::string();
+  return clave;
+}
+
+int Series::ObtenerIDSerie(const std::string& crid) {
+  size_t fin = crid.size();
+  size_t inicio = fin;
+  while (inicio > 0 && crid[inicio - 1] >= '0' && crid[inicio - 1] <= '9') --inicio;
+  if (inicio == fin) return 0;
+  return ConvertStringtoint(crid.substr(inicio, std::min<size_t>(fin - inicio, 9)));
+}
+
+std::string Series::TextoSerie(const Serie& s) {
+  std::string xml = kDeclaracion;
+  xml += "<serie>\n";
+  Linea(xml, "IdStrSerie", stringtoescape(s.IdStrSerie));
+  Linea(xml, "Descripcion", stringtoescape(s.Descripcion));
+  Linea(xml, "Logo", stringtoescape(s.Logo));
+  Linea(xml, "PlotOutLine", stringtoescape(s.PlotOutLine));
+  Linea(xml, "Plot", stringtoescape(s.Plot));
+  Linea(xml, "TipodeCanal", convertInttoString(s.TipodeCanal));
+  Linea(xml, "iTipoTemporizador", convertInttoString(s.iTipoTemporizador));
+  Linea(xml, "Logocorrecto", convertInttoString(s.Logocorrecto));
+  Linea(xml, "Cloud", convertInttoString(s.Cloud));
+  Linea(xml, "ProgramarGrabaciones", convertInttoString(s.ProgramarGrabaciones));
+  Linea(xml, "SincroPersonalizado", convertInttoString(s.SincroPersonalizado));
+  Linea(xml, "SincroDias", convertInttoString(s.SincroDias));
+  xml += "<Temporadas>\n";
+  for (int t : s.Temporadas) {
+    if (t == 0) continue;
+    xml += "<Temporada Value=\"" + convertInttoString(t) + "\" />\n";
+  }
+  xml += "</Temporadas>\n</serie>\n";
+  return xml;
+}
+
+std::string Series::TextoTrackings(const Serie& s) {
+  std::string xml = kDeclaracion;
+  xml += "<serie>\n";
+  for (const auto& kv : s.trackings) {
+    const TrackSerie& t = kv.second;
+    xml += "<Track>\n";
+    Linea(xml, "IdTrack", stringtoescape(t.IdTrack));
+    Linea(xml, "Descripcion", stringtoescape(t.Descripcion));
+    Linea(xml, "iChannelNumber", convertInttoString(t.iChannelNumber));
+    Linea(xml, "iTemporada", convertInttoString(t.iTemporada));
+    Linea(xml, "iCapitulo", convertInttoString(t.iCapitulo));
+    Linea(xml, "iUniqueBroadcastId", convertInttoString(t.iUniqueBroadcastId));
+    Linea(xml, "iRecording", convertInttoString(t.iRecording));
+    Linea(xml, "InicioGrabacion", convertTimertoString(t.InicioGrabacion));
+    Linea(xml, "FinalGrabacion", convertTimertoString(t.FinalGrabacion));
+    Linea(xml, "iDuration", convertInttoString(t.iDuration));
+    xml += "</Track>\n";
+  }
+  xml += "</serie>\n";
+  return xml;
+}
+
+bool Series::LeerSerie(const std::string& path, Serie& s) {
+  bool danado = false;
+  const XMLNode root = LeerGuardado(path, &danado);
+  if (root.isEmpty()) {
+    if (danado) GenerarLogError("Series: regla ilegible " + path);
+    return false;
+  }
+  if (SerieDesdeXML(root, s) > 0)
+    GenerarLogError("Series: temporadas no validas omitidas en " + path);
+  return true;
+}
+
+int Series::SerieDesdeXML(const XMLNode& root, Serie& s) {
+  s = Serie();
+  s.IdStrSerie = Valor(root, "IdStrSerie");
+  s.Descripcion = Valor(root, "Descripcion");
+  s.Logo = Valor(root, "Logo");
+  s.PlotOutLine = Valor(root, "PlotOutLine");
+  s.Plot = Valor(root, "Plot");
+  s.TipodeCanal = ConvertStringtoint(Valor(root, "TipodeCanal"));
+  const std::string tipo = Valor(root, "iTipoTemporizador");
+  s.iTipoTemporizador = tipo.empty() ? 2 : ConvertStringtoint(tipo);
+  s.Logocorrecto = ConvertStringtobool(Valor(root, "Logocorrecto"));
+  s.Cloud = ConvertStringtobool(Valor(root, "Cloud"));
+  s.ProgramarGrabaciones = ConvertStringtobool(Valor(root, "ProgramarGrabaciones"));
+  s.SincroPersonalizado = ConvertStringtobool(Valor(root, "SincroPersonalizado"));
+  s.SincroDias = ConvertStringtoint(Valor(root, "SincroDias"));
+  const XMLNode temporadas = root.getChildNode("Temporadas");
+  int omitidas = 0;
+  for (int i = 0;; ++i) {
+    const XMLNode t = temporadas.getChildNode("Temporada", i);
+    if (t.isEmpty()) break;
+    const int temporada = ConvertStringtoint(Attr(t, "Value"));
+    // 0 would read back as "every season".
+    if (temporada > 0) {
+      s.Temporadas.push_back(temporada);
+    } else {
+      ++omitidas;
+    }
+  }
+  s.loaded = true;
+  return omitidas;
+}
+
+bool Series::LeerTrackings(const std::string& path, Serie& s) {
+  bool danado = false;
+  const XMLNode root = LeerGuardado(path, &danado);
+  if (root.isEmpty()) {
+    if (danado) GenerarLogError("Series: historial ilegible " + path);
+    return !danado;
+  }
+  TrackingsDesdeXML(root, s);
+  return true;
+}
+
+void Series::TrackingsDesdeXML(const XMLNode& root, Serie& s) {
+  for (int i = 0;; ++i) {
+    const XMLNode n = root.getChildNode("Track", i);
+    if (n.isEmpty()) break;
+    TrackSerie t;
+    t.IdTrack = Valor(n, "IdTrack");
+    t.Descripcion = Valor(n, "Descripcion");
+    t.iChannelNumber = ConvertStringtoint(Valor(n, "iChannelNumber"));
+    t.iTemporada = ConvertStringtoint(Valor(n, "iTemporada"));
+    t.iCapitulo = ConvertStringtoint(Valor(n, "iCapitulo"));
+    t.iUniqueBroadcastId = ConvertStringtoint(Valor(n, "iUniqueBroadcastId"));
+    t.iRecording = ConvertStringtoint(Valor(n, "iRecording"));
+    t.InicioGrabacion = ConvertStringtoTimer(Valor(n, "InicioGrabacion"));
+    t.FinalGrabacion = ConvertStringtoTimer(Valor(n, "FinalGrabacion"));
+    t.iDuration = ConvertStringtoint(Valor(n, "iDuration"));
+    if (t.IdTrack.empty()) t.IdTrack = ClaveCapitulo(t.iTemporada, t.iCapitulo);
+    s.trackings.emplace(t.IdTrack, t);
+  }
+}
+
+void Series::CargarSeries() {
+  const std::string carpeta = DeUTF8a1252(PathSeriesGrabaciones);
+  if (!TheHost().DirectoryExists(carpeta)) return;
+  for (const std::string& name : ListarFicheros(carpeta)) {
+    if (!CoincidePatronFinal(name, ".xml")) continue;
+    const std::string path = PathSeriesGrabaciones + name;
+    Serie leida;
+    if (!LeerSerie(path, leida)) continue;
+    if (leida.IdStrSerie.empty()) leida.IdStrSerie = name.substr(0, name.size() - 4);
+    const std::string trackings = FicheroTrackings(leida.IdStrSerie);
+    if (!LeerTrackings(trackings, leida)) ApartarFichero(DeUTF8a1252(trackings));
+    if (!TheHost().FileExists(DeUTF8a1252(leida.Logo))) leida.Logocorrecto = false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(leida.IdStrSerie);
+    if (it != m_series.end()) {
+      it->second.Temporadas = leida.Temporadas;
+      it->second.ProgramarGrabaciones = leida.ProgramarGrabaciones;
+      it->second.loaded = true;
+    } else {
+      it = m_series.emplace(leida.IdStrSerie, std::move(leida)).first;
+    }
+    ActivarLista(it->second);
+  }
+}
+
+void Series::ActivarLista(const Serie& serie) {
+  auto it = std::find(m_activas.begin(), m_activas.end(), serie.IdStrSerie);
+  if (serie.ProgramarGrabaciones && it == m_activas.end()) m_activas.push_back(serie.IdStrSerie);
+  if (!serie.ProgramarGrabaciones && it != m_activas.end()) m_activas.erase(it);
+}
+
+bool Series::DescargarLogo(const EPG_Quorvina& entry, const std::string& logo) {
+  if (TheHost().FileExists(logo)) return true;
+  if (PararProceso) return false;
+  char path[160];
+  std::snprintf(path, sizeof(path), httpBaseLogosProgramas, entry.iUniqueBroadcastId / 10000,
+                entry.iUniqueBroadcastId);
+  http cliente;
+  if (cliente.ObtenerFicherohttp(httpHostQuorvina, PuertoHttpQuorvina, path, logo)) return true;
+  // A partial or refused download leaves no file to be taken as the logo.
+  if (TheHost().FileExists(logo)) TheHost().DeleteFile(logo);
+  return false;
+}
+
+void Series::ComprobarSerie(const EPG_Quorvina& entry) {
+  std::string clave;
+  bool conocida = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto c = m_claves.find(entry.tituloSerie);
+    if (c != m_claves.end()) {
+      clave = c->second;
+      conocida = true;
+    }
+  }
+  if (!conocida) {
+    clave = ClaveSerie(entry.tituloSerie);
+    if (clave.empty())
+      GenerarLogError("Series: titulo sin nombre de fichero posible: " + entry.tituloSerie);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_claves.size() < kMaxClavesCache) m_claves.emplace(entry.tituloSerie, clave);
+  }
+  if (clave.empty()) return;
+  std::string logo;
+  bool descargar = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(clave);
+    if (it == m_series.end()) {
+      Serie s;
+      s.IdStrSerie = clave;
+      s.Descripcion = entry.tituloSerie;
+      s.Logo = PathSeriesLogos + clave + ".jpg";
+      s.TipodeCanal = canalesgrabacion;
+      s.Cloud = ConexionEnNubeActivada;
+      s.Logocorrecto = true;
+      s.PlotOutLine = entry.strPlotOutline;
+      s.Plot = entry.strPlot;
+      it = m_series.emplace(clave, std::move(s)).first;
+      descargar = true;
+    } else {
+      descargar = !it->second.Logocorrecto && it->second.logoFailures <= 2;
+    }
+    Serie& s = it->second;
+    if (s.Descripcion.empty()) s.Descripcion = entry.tituloSerie;
+    s.seriesIds.insert(ObtenerIDSerie(entry.cridSerie));
+    std::string programa = std::to_string(entry.startTime) + "-" + std::to_string(entry.idCanal);
+    if (s.programas.find(programa) == s.programas.end())
+      s.programas.emplace(std::move(programa), entry);
+    if (descargar) logo = PathSeriesLogos + clave + ".jpg";
+    // One fetch at a time per rule.
+    if (descargar && !m_descargando.insert(clave).second) descargar = false;
+  }
+  if (!descargar) return;
+  const bool bien = DescargarLogo(entry, DeUTF8a1252(logo));
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_descargando.erase(clave);
+  auto it = m_series.find(clave);
+  if (it == m_series.end()) return;
+  Serie& s = it->second;
+  if (bien) {
+    s.Logo = logo;
+    s.Logocorrecto = true;
+  } else {
+    s.Logo = entry.strIconPath;
+    s.Logocorrecto = false;
+    ++s.logoFailures;
+  }
+}
+
+void Series::LimpiarSeriesCanal(int channel) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (auto& kv : m_series) {
+    auto& programas = kv.second.programas;
+    for (auto it = programas.begin(); it != programas.end();) {
+      if (it->second.idCanal == channel) {
+        it = programas.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+}
+
+void Series::LimpiarSeries() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (auto it = m_series.begin(); it != m_series.end();) {
+    if (!it->second.loaded && it->second.programas.empty() && !it->second.ProgramarGrabaciones) {
+      it = m_series.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool Series::TodoCargado() const {
+  ProgramasEPG* guia = m_guia;
+  return guia != nullptr && guia->CargadoCompleto() && temporizadorCargadoCompleto &&
+         recordingCargadoCompleto;
+}
+
+void* Series::Process() {
+  while (!PararProceso && !StopRequested()) {
+    m_despertar = false;
+    const bool cargado = TodoCargado();
+    const int pasos = (cargado ? 900 : 30) * kPasosPorSueno;
+    for (int i = 0; i < pasos && !PararProceso && !StopRequested(); ++i) {
+      SleepFor(kPasoEsperaMs);
+      if (m_despertar) break;
+      // Not waiting the whole minute once everything is there.
+      if (!cargado && (i + 1) % kPasosPorSueno == 0 && TodoCargado()) break;
+    }
+    if (PararProceso || StopRequested()) break;
+    if (!TodoCargado()) {
+      ProgramasEPG* guia = m_guia;
+      GenerarLogDebug(std::string("Series: esperando") +
+                      (guia == nullptr || !guia->CargadoCompleto() ? " guia" : "") +
+                      (!temporizadorCargadoCompleto ? " temporizadores" : "") +
+                      (!recordingCargadoCompleto ? " grabaciones" : ""));
+      continue;
+    }
+    if (ProgramarSeries() && !PararProceso) TheHost().TriggerTimerUpdate();
+  }
+  return nullptr;
+}
+
+bool Series::CanalHD(int id) const {
+  Canal canal;
+  return m_canales.ObtenerCanal(id, canal) && canal.HD;
+}
+
+bool Series::ComprobarHora(const Serie& serie, const EPG_Quorvina& p, time_t now) {
+  if (serie.Cloud) return p.endTime > now;
+  return p.startTime > now + static_cast<time_t>(minutosantes) * 60;
+}
+
+int Series::CalcularConcurrencia(const EPG_Quorvina& p) const {
+  int n = 0;
+  for (const auto& kv : m_series) {
+    for (const auto& t : kv.second.programados) {
+      if (Solapa(t.second, p)) ++n;
+    }
+  }
+  return n;
+}
+
+bool Series::ProgramarSeries() {
+  Temporizadores* timers = m_temporizadores;
+  Recordings* library = m_grabaciones;
+  if (timers == nullptr || library == nullptr) return false;
+  if (!m_sincronizadas.exchange(true)) {
+    timers->SincronizarSeries();
+    for (const auto& kv : library->GetLstRecordings()) {
+      if (!kv.second.idSerie.empty()) ActualizarRecording(kv.second);
+    }
+  }
+  // The rule's own filters are applied under the lock, without copying the
+  // rules; only the broadcasts that pass them are looked at further.
+  struct Candidato {
+    std::string serie;
+    std::string clave;
+    EPG_Quorvina programa;
+    bool cloud;
+    int tipo;
+  };
+  std::vector<Candidato> candidatos;
+  const time_t now = time(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const std::string& id : m_activas) {
+      auto it = m_series.find(id);
+      if (it == m_series.end()) continue;
+      const Serie& s = it->second;
+      if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
+      for (const auto& kv : s.programas) {
+        const EPG_Quorvina& p = kv.second;
+        if (!ComprobarHora(s, p, now)) continue;
+        if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
+                                               p.iSeriesNumber) == s.Temporadas.end())
+          continue;
+        std::string clave = ClaveCapitulo(p.iSeriesNumber, p.iEpisodeNumber);
+        if (s.activeEpisodes.count(clave) != 0 || s.trackings.count(clave) != 0) continue;
+        candidatos.push_back({id, std::move(clave), p, s.Cloud, s.TipodeCanal});
+      }
+    }
+  }
+  if (candidatos.empty()) return false;
+  std::set<int> grabados;
+  for (const auto& kv : library->GetLstRecordings()) {
+    grabados.insert(kv.second.iUniqueBroadcastId);
+    grabados.insert(ConvertStringtoint(kv.first));
+  }
+  bool programado = false;
+  for (const Candidato& c : candidatos) {
+    if (PararProceso) return programado;
+    const EPG_Quorvina& p = c.programa;
+    const int id = static_cast<int>(p.iUniqueBroadcastId);
+    if (grabados.count(id) != 0 || timers->ExisteTemporizador(id)) continue;
+    const bool hd = CanalHD(p.idCanal);
+    if (c.tipo == 1 && !hd) continue;
+    if (c.tipo == 2 && hd) continue;
+    Serie actual;
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      auto it = m_series.find(c.serie);
+      // Paused, deleted or re-configured meanwhile: the next pass sees it.
+      if (it == m_series.end() || !it->second.ProgramarGrabaciones || it->second.Cloud != c.cloud ||
+          it->second.TipodeCanal != c.tipo)
+        continue;
+      Serie& s = it->second;
+      if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
+                                             p.iSeriesNumber) == s.Temporadas.end())
+        continue;
+      if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
+      if (s.activeEpisodes.count(c.clave) != 0 || s.trackings.count(c.clave) != 0) continue;
+      const int concurrentes = s.Cloud ? 0 : CalcularConcurrencia(p);
+      if (concurrentes >= nconcurrentes) continue;
+      // Held before the timer exists, so no other episode takes its place.
+      s.activeEpisodes.insert(c.clave);
+      actual.IdStrSerie = s.IdStrSerie;
+      actual.Descripcion = s.Descripcion;
+      actual.Cloud = s.Cloud;
+    }
+    ProgramarCapitulo(actual, p);
+    programado = true;
+  }
+  return programado;
+}
+
+void Series::ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& p) {
+  Temporizadores* timers = m_temporizadores;
+  if (timers == nullptr) return;
+  DatosTemporizador t;
+  t.iClientIndex = 0;
+  t.iClientChannelUid = p.idCanal;
+  t.startTime = p.startTime;
+  t.endTime = p.endTime;
+  t.state = 1;
+  t.strTitle = p.strTitle;
+  t.strDirectory = PathCombine(PathCombine(PathGrabacionSeries, serie.IdStrSerie),
+                               "Temporada " + convertInttoString(p.iSeriesNumber));
+  t.iPriority = 50;
+  t.iLifetime = 99;
+  t.firstDay = p.startTime;
+  t.iEpgUid = static_cast<int>(p.iUniqueBroadcastId);
+  t.iMarginStart = minutosantes;
+  t.iMarginEnd = minutosdespues;
+  t.idSerie = serie.IdStrSerie;
+  t.StrDescripcionSerie = serie.Descripcion;
+  t.iTemporada = p.iSeriesNumber;
+  t.iCapitulo = p.iEpisodeNumber;
+  t.iUniqueBroadcastId = t.iEpgUid;
+  t.HD = CanalHD(p.idCanal);
+  t.Cloud = serie.Cloud;
+  GenerarLogDebug("Series: programado " + serie.IdStrSerie + " " +
+                  ClaveCapitulo(t.iTemporada, t.iCapitulo));
+  timers->AddTimerSerie(t);
+}
+
+std::vector<DatosTemporizador> Series::ObtenerSeriesProgramas() {
+  std::vector<DatosTemporizador> lista;
+  const time_t now = time(nullptr);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  int i = 0;
+  for (const std::string& id : m_activas) {
+    auto it = m_series.find(id);
+    if (it == m_series.end()) continue;
+    DatosTemporizador t;
+    t.iClientIndex = kIndicePlaceholder + i++;
+    t.strTitle = "Serie: " + it->second.Descripcion;
+    t.iClientChannelUid = static_cast<int>(CanalVOD);
+    t.startTime = now + kPlaceholderFuturo;
+    t.endTime = t.startTime + 1;
+    t.state = 1;
+    t.iPriority = 50;
+    t.iLifetime = 99;
+    t.idSerie = id;
+    t.StrDescripcionSerie = it->second.Descripcion;
+    t.iTipoTemporizador = 2;
+    lista.push_back(t);
+  }
+  return lista;
+}
+
+void Series::ActualizarTemporizador(const DatosTemporizador& timer) {
+  if (timer.idSerie.empty() || timer.iTipoTemporizador == 2) return;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(timer.idSerie);
+  if (it == m_series.end()) return;
+  Serie& s = it->second;
+  const std::string clave = ClaveCapitulo(timer.iTemporada, timer.iCapitulo);
+  if (timer.state == 1 || timer.state == 2) {
+    s.programados[timer.iClientIndex] = timer;
+    s.activeEpisodes.insert(clave);
+  } else {
+    s.programados.erase(timer.iClientIndex);
+    s.activeEpisodes.erase(clave);
+  }
+}
+
+void Series::ComprobarTracking(Serie& s, const DatosGrabacion& g) {
+  const std::string clave = ClaveCapitulo(g.iTemporada, g.iCapitulo);
+  if (!s.ProgramarGrabaciones || s.trackings.count(clave) != 0) return;
+  TrackSerie t;
+  t.IdTrack = clave;
+  t.Descripcion = g.strTitle;
+  t.iChannelNumber = g.iClientChannelUid;
+  t.iTemporada = g.iTemporada;
+  t.iCapitulo = g.iCapitulo;
+  t.iUniqueBroadcastId = g.iUniqueBroadcastId;
+  t.iRecording = ConvertStringtoint(g.strRecordingId);
+  t.InicioGrabacion = g.recordingTime;
+  t.FinalGrabacion = g.recordingTime + g.iDuration;
+  t.iDuration = g.iDuration;
+  s.trackings.emplace(clave, t);
+}
+
+void Series::ActualizarRecording(const DatosGrabacion& g) {
+  bool nuevo = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(g.idSerie);
+    if (it == m_series.end()) return;
+    Serie& s = it->second;
+    s.grabaciones.emplace(g.iUniqueBroadcastId, g);
+    const size_t antes = s.trackings.size();
+    ComprobarTracking(s, g);
+    nuevo = s.trackings.size() != antes;
+  }
+  if (nuevo) GrabarTrackings(g.idSerie);
+}
+
+void Series::EliminarRecording(const DatosGrabacion& g) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(g.idSerie);
+  if (it != m_series.end()) it->second.grabaciones.erase(g.iUniqueBroadcastId);
+}
+
+void Series::AgnadirTrack(const std::string& id, const TrackSerie& track) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    it->second.trackings[track.IdTrack] = track;
+  }
+  GrabarTrackings(id);
+}
+
+void Series::ActualizarTrackingsconGrabaciones(const std::string& id) {
+  bool nuevo = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    Serie& s = it->second;
+    const size_t antes = s.trackings.size();
+    for (const auto& kv : s.grabaciones) ComprobarTracking(s, kv.second);
+    nuevo = s.trackings.size() != antes;
+  }
+  if (nuevo) GrabarTrackings(id);
+}
+
+void Series::EliminarTrack(const std::string& id, const std::string& idTrack) {
+  DatosGrabacion g;
+  bool conGrabacion = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    Serie& s = it->second;
+    auto track = s.trackings.find(idTrack);
+    if (track == s.trackings.end()) return;
+    auto rec = s.grabaciones.find(track->second.iUniqueBroadcastId);
+    if (rec != s.grabaciones.end()) {
+      g = rec->second;
+      conGrabacion = true;
+    }
+    s.trackings.erase(track);
+  }
+  Recordings* library = m_grabaciones;
+  if (conGrabacion && library != nullptr)
+    library->DeleteRecording(g.strRecordingId, g.strStreamURL);
+  GrabarTrackings(id);
+}
+
+void Series::EliminarTrackings(const std::string& id) {
+  std::lock_guard<std::mutex> escritura(m_escritura);
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    it->second.trackings.clear();
+  }
+  const std::string path = DeUTF8a1252(FicheroTrackings(id));
+  if (TheHost().FileExists(path)) TheHost().DeleteFile(path);
+}
+
+void Series::GrabarSerie(const std::string& id) {
+  std::lock_guard<std::mutex> escritura(m_escritura);
+  std::string text;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    text = TextoSerie(it->second);
+  }
+  Reescribir(DeUTF8a1252(FicheroSerie(id)), text);
+}
+
+void Series::GrabarTrackings(const std::string& id) {
+  std::lock_guard<std::mutex> escritura(m_escritura);
+  std::string text;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    text = TextoTrackings(it->second);
+  }
+  Reescribir(DeUTF8a1252(FicheroTrackings(id)), text);
+}
+
+std::vector<int> Series::RetirarPendientes(Serie& s) {
+  std::vector<int> indices;
+  // A timer already recording keeps recording and stays counted.
+  for (auto it = s.programados.begin(); it != s.programados.end();) {
+    if (it->second.state == 2) {
+      ++it;
+      continue;
+    }
+    indices.push_back(it->first);
+    s.activeEpisodes.erase(ClaveCapitulo(it->second.iTemporada, it->second.iCapitulo));
+    it = s.programados.erase(it);
+  }
+  return indices;
+}
+
+void Series::BorrarTemporizadores(const std::vector<int>& indices) {
+  Temporizadores* timers = m_temporizadores;
+  if (timers == nullptr) return;
+  for (int index : indices) timers->DeleteTimer(static_cast<unsigned int>(index), true);
+}
+
+bool Series::ObtenerSerie(const std::string& id, Serie& copia) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(id);
+  if (it == m_series.end()) return false;
+  copia = it->second;
+  return true;
+}
+
+bool Series::Ficha(const std::string& id, FichaSerie& f) const {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(id);
+  if (it == m_series.end()) return false;
+  const Serie& s = it->second;
+  f = FichaSerie();
+  static_cast<OpcionesSerie&>(f) = s;
+  f.IdStrSerie = s.IdStrSerie;
+  f.Descripcion = s.Descripcion;
+  f.Logo = s.Logo;
+  f.PlotOutLine = s.PlotOutLine;
+  f.Plot = s.Plot;
+  f.ProgramarGrabaciones = s.ProgramarGrabaciones;
+  for (const auto& kv : s.programas) {
+    FichaPrograma& p = f.programas[kv.first];
+    p.programa = kv.second;
+    for (const auto& t : s.programados) {
+      if (t.second.iEpgUid != static_cast<int>(kv.second.iUniqueBroadcastId) ||
+          t.second.iClientChannelUid != kv.second.idCanal)
+        continue;
+      p.programado = p.programado || t.second.state == 1;
+      p.grabando = p.grabando || t.second.state == 2;
+    }
+  }
+  for (const auto& kv : s.trackings) {
+    const TrackSerie& t = kv.second;
+    FichaTrack& ft = f.trackings[kv.first];
+    ft.IdTrack = t.IdTrack;
+    ft.Descripcion = t.Descripcion;
+    ft.iChannelNumber = t.iChannelNumber;
+    ft.iTemporada = t.iTemporada;
+    ft.iCapitulo = t.iCapitulo;
+    ft.InicioGrabacion = t.InicioGrabacion;
+    ft.FinalGrabacion = t.FinalGrabacion;
+    auto g = s.grabaciones.find(t.iUniqueBroadcastId);
+    ft.logoserie = g != s.grabaciones.end() ? g->second.strIconPath : s.Logo;
+  }
+  return true;
+}
+
+void Series::ActualizarDescripcion(const std::string& id, const std::string& plot,
+                                   const std::string& outline) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(id);
+  if (it == m_series.end()) return;
+  it->second.Plot = plot;
+  it->second.PlotOutLine = outline;
+}
+
+std::vector<std::string> Series::Identificadores() const {
+  std::vector<std::string> ids;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (const auto& kv : m_series) ids.push_back(kv.first);
+  return ids;
+}
+
+bool Series::ProgramarSerie(const std::string& id, const OpcionesSerie& opciones) {
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return false;
+    Serie& s = it->second;
+    static_cast<OpcionesSerie&>(s) = opciones;
+    s.ProgramarGrabaciones = true;
+    s.loaded = true;
+    ActivarLista(s);
+  }
+  GrabarSerie(id);
+  ActualizarTrackingsconGrabaciones(id);
+  Despertar();
+  return true;
+}
+
+bool Series::CambiarOpciones(const std::string& id, const OpcionesSerie& opciones) {
+  std::vector<int> pendientes;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return false;
+    Serie& s = it->second;
+    pendientes = RetirarPendientes(s);
+    static_cast<OpcionesSerie&>(s) = opciones;
+    s.ProgramarGrabaciones = true;
+    s.loaded = true;
+    ActivarLista(s);
+  }
+  GrabarSerie(id);
+  BorrarTemporizadores(pendientes);
+  Despertar();
+  return true;
+}
+
+void Series::PausarSerie(const std::string& id) {
+  std::vector<int> pendientes;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    Serie& s = it->second;
+    s.ProgramarGrabaciones = false;
+    ActivarLista(s);
+    pendientes = RetirarPendientes(s);
+  }
+  GrabarSerie(id);
+  BorrarTemporizadores(pendientes);
+  Despertar();
+}
+
+void Series::EliminarSerie(const std::string& id, bool conTrackings) {
+  std::vector<int> pendientes;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_series.find(id);
+    if (it == m_series.end()) return;
+    Serie& s = it->second;
+    // Emptied seasons read as "every season": the rule must be off too.
+    s.ProgramarGrabaciones = false;
+    s.Temporadas.clear();
+    s.loaded = false;
+    ActivarLista(s);
+    pendientes = RetirarPendientes(s);
+  }
+  {
+    std::lock_guard<std::mutex> escritura(m_escritura);
+    const std::string path = DeUTF8a1252(FicheroSerie(id));
+    if (TheHost().FileExists(path)) TheHost().DeleteFile(path);
+    if (TheHost().FileExists(path + kCopia)) TheHost().DeleteFile(path + kCopia);
+  }
+  if (conTrackings) EliminarTrackings(id);
+  BorrarTemporizadores(pendientes);
+  Despertar();
+}
+
+bool Series::PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) {
+  Serie copia;
+  if (!ObtenerSerie(idSerie, copia) || copia.ProgramarGrabaciones) return false;
+  CGUIDialogSiNo pregunta(
+      De1252aUTF8("Grabaci\xf3n de series"),
+      De1252aUTF8("\xbfProgramar la grabaci\xf3n de la serie \"") + copia.Descripcion + "\"?");
+  if (!pregunta.PulsadoOK()) return false;
+  OpcionesSerie opciones = copia;
+  if (!CGUIOpcionesGrabacion(opciones).PulsadoOK()) return false;
+  if (!ProgramarSerie(idSerie, opciones)) return false;
+  if (cloud != nullptr) *cloud = opciones.Cloud;
+  CGUIDialogSi(De1252aUTF8("Grabaciones de series"),
+               De1252aUTF8("La serie ha sido programada para su grabaci\xf3n"))
+      .Show();
+  return true;
+}

@@ -1,0 +1,309 @@
+// Series rules on their own: the stored files, their damaged forms, and the
+// scheduler booking guide entries into a real timer set.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "common/HttpGlobals.h"
+#include "common/SettingValues.h"
+#include "discovery/Canales.h"
+#include "recordings/Recordings.h"
+#include "recordings/Temporizadores.h"
+#include "series/Series.h"
+#include "support/InProcessHost.h"
+
+namespace {
+
+// Channel 1 is SD, channel 2 its HD twin, channel 3 another SD channel.
+const char kCanales[] =
+    "<Canales>\n<Version VersionOrden=\"1\" VersionCanales=\"1\" paquetes=\"P1\" "
+    "demarcacion=\"19\" TipodeBusqueda=\"0\" />\n"
+    "<Canal NumeroCanal=\"5\" ID=\"1\" Nombre=\"Uno\" Genero=\"Cine\" ServiceNameOriginal=\"1\" "
+    "ServiceType=\"1\" ip=\"239.0.0.1\" puerto=\"8208\" />\n"
+    "<Canal NumeroCanal=\"105\" ID=\"2\" Nombre=\"Uno HD\" Genero=\"Cine\" "
+    "ServiceNameOriginal=\"1\" ServiceType=\"25\" ip=\"239.0.0.2\" puerto=\"8208\" />\n"
+    "<Canal NumeroCanal=\"7\" ID=\"3\" Nombre=\"Tres\" Genero=\"Cine\" ServiceNameOriginal=\"3\" "
+    "ServiceType=\"1\" ip=\"239.0.0.3\" puerto=\"8208\" />\n"
+    "</Canales>\n";
+
+const char kReglaEsperada[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<serie>\n"
+    "<IdStrSerie Value=\"Cuentos    viejos\" />\n<Descripcion Value=\"Cuentos: &amp; viejos\" />\n"
+    "<Logo Value=\"/l/c.jpg\" />\n<PlotOutLine Value=\"o\" />\n<Plot Value=\"&lt;p&gt;\" />\n"
+    "<TipodeCanal Value=\"1\" />\n<iTipoTemporizador Value=\"2\" />\n"
+    "<Logocorrecto Value=\"1\" />\n<Cloud Value=\"0\" />\n<ProgramarGrabaciones Value=\"1\" />\n"
+    "<SincroPersonalizado Value=\"1\" />\n<SincroDias Value=\"7\" />\n"
+    "<Temporadas>\n<Temporada Value=\"2\" />\n<Temporada Value=\"3\" />\n</Temporadas>\n"
+    "</serie>\n";
+
+class SeriesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.UseStorage();
+    ConexionEnNubeActivada = false;
+    httpHostQuorvina = "127.0.0.1";  // nothing listens: bookings fail at once
+    PuertoHttpQuorvina = 1;
+    minutosantes = 5;
+    nconcurrentes = 2;
+    ntemporizadores = 3;
+    host.user().Write("Canales/Canales.xml", kCanales);
+    canales =
+        std::make_unique<Canales>([](const std::string&, int) { return false; },
+                                  [](const std::string&, const std::string&) { return false; });
+    grabaciones = std::make_unique<Recordings>(*canales);
+    series = std::make_unique<Series>(*canales);
+    timers = std::make_unique<Temporizadores>(
+        EntornoTemporizador{*canales, nullptr, *grabaciones, series.get()});
+    series->Enlazar(nullptr, timers.get(), grabaciones.get());
+  }
+  void TearDown() override {
+    timers.reset();
+    series.reset();
+    ConexionEnNubeActivada = true;
+    httpHostQuorvina = "172.26.22.23";
+    PuertoHttpQuorvina = 2001;
+  }
+  // An episode of `titulo` on `canal`, `desde` seconds from now, one hour.
+  void Emision(const std::string& titulo, int canal, int desde, int temporada, int capitulo) {
+    host.user().Write("Series/Logos/" + Series::ClaveSerie(titulo) + ".jpg", "jpg");
+    EPG_Quorvina e;
+    e.iUniqueBroadcastId = static_cast<uint32_t>(1000 * canal + 10 * temporada + capitulo);
+    e.strTitle = titulo + " " + ClaveCapitulo(temporada, capitulo);
+    e.idCanal = canal;
+    e.startTime = time(nullptr) + desde;
+    e.endTime = e.startTime + 3600;
+    e.iSeriesNumber = temporada;
+    e.iEpisodeNumber = capitulo;
+    e.tituloSerie = titulo;
+    e.cridSerie = "crid://tv.es/55";
+    series->ComprobarSerie(e);
+  }
+  void Programar(const std::string& titulo, int tipo, bool cloud, std::vector<int> temporadas) {
+    OpcionesSerie o;
+    o.TipodeCanal = tipo;
+    o.Cloud = cloud;
+    o.Temporadas = std::move(temporadas);
+    ASSERT_TRUE(series->ProgramarSerie(Series::ClaveSerie(titulo), o));
+  }
+  std::set<std::string> Reservados(const std::string& titulo) {
+    Serie s;
+    EXPECT_TRUE(series->ObtenerSerie(Series::ClaveSerie(titulo), s));
+    std::set<std::string> claves;
+    for (const auto& kv : s.programados)
+      claves.insert(kv.second.strTitle + "@" + std::to_string(kv.second.iClientChannelUid));
+    return claves;
+  }
+
+  InProcessHost host;
+  std::unique_ptr<Canales> canales;
+  std::unique_ptr<Recordings> grabaciones;
+  std::unique_ptr<Series> series;
+  std::unique_ptr<Temporizadores> timers;
+};
+
+TEST_F(SeriesTest, RuleAndHistoryFilesAreExactAndReadBack) {
+  Serie s;
+  s.IdStrSerie = Series::ClaveSerie("Cuentos: & viejos");
+  s.Descripcion = "Cuentos: & viejos";
+  s.Logo = "/l/c.jpg";
+  s.PlotOutLine = "o";
+  s.Plot = "<p>";
+  s.TipodeCanal = 1;
+  s.Logocorrecto = s.ProgramarGrabaciones = s.SincroPersonalizado = true;
+  s.SincroDias = 7;
+  s.Temporadas = {2, 0, 3};
+  EXPECT_EQ(Series::TextoSerie(s), kReglaEsperada);
+  host.user().Write("r.xml", kReglaEsperada);
+  Serie leida;
+  ASSERT_TRUE(Series::LeerSerie(host.user().file("r.xml"), leida));
+  EXPECT_EQ(Series::TextoSerie(leida), kReglaEsperada);
+
+  TrackSerie t{"3-12", "Cuentos T3 Cap. 12 - El fin", 2, 3, 12, 4512, 9, 1700000000, 1700003600,
+               3600};
+  s.trackings[t.IdTrack] = t;
+  const std::string historial = Series::TextoTrackings(s);
+  EXPECT_EQ(historial,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<serie>\n<Track>\n"
+            "<IdTrack Value=\"3-12\" />\n<Descripcion Value=\"Cuentos T3 Cap. 12 - El fin\" />\n"
+            "<iChannelNumber Value=\"2\" />\n<iTemporada Value=\"3\" />\n"
+            "<iCapitulo Value=\"12\" />\n<iUniqueBroadcastId Value=\"4512\" />\n"
+            "<iRecording Value=\"9\" />\n<InicioGrabacion Value=\"1700000000\" />\n"
+            "<FinalGrabacion Value=\"1700003600\" />\n<iDuration Value=\"3600\" />\n"
+            "</Track>\n</serie>\n");
+  host.user().Write("t.xml", historial);
+  ASSERT_TRUE(Series::LeerTrackings(host.user().file("t.xml"), leida));
+  EXPECT_EQ(Series::TextoTrackings(leida), historial);
+}
+
+TEST_F(SeriesTest, DamagedFilesLoadWhatCanBeReadAndKeepHistoryAside) {
+  struct Caso {
+    const char* name;
+    std::string regla;
+    std::string historial;
+    bool cargada;
+    std::vector<int> temporadas;
+    int tipoTemporizador;
+    bool apartado;
+  };
+  const std::string cabecera = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<serie>\n";
+  const Caso casos[] = {
+      {.name = "truncated rule", .regla = std::string(kReglaEsperada).substr(0, 120)},
+      {.name = "missing fields default",
+       .regla = cabecera + "<IdStrSerie Value=\"X\" />\n</serie>\n",
+       .cargada = true,
+       .tipoTemporizador = 2},
+      {.name = "bad seasons dropped, unknown elements ignored",
+       .regla =
+           cabecera +
+           "<IdStrSerie Value=\"X\" /><Otro A=\"1\" />\n<Temporadas><Temporada Value=\"dos\" />"
+           "<Temporada Value=\"0\" /><Temporada Value=\"4\" /></Temporadas>\n</serie>\n",
+       .cargada = true,
+       .temporadas = {4},
+       .tipoTemporizador = 2},
+      {.name = "damaged history kept aside",
+       .regla = cabecera + "<IdStrSerie Value=\"X\" />\n</serie>\n",
+       .historial = cabecera + "<Track><IdTrack Value=\"1-1\"",
+       .cargada = true,
+       .tipoTemporizador = 2,
+       .apartado = true},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(host.user().file("Series"));
+    host.user().Write("Series/Grabaciones/X.xml", c.regla);
+    if (!c.historial.empty()) host.user().Write("Series/Tracking/X.xml", c.historial);
+    Series cargadas(*canales);
+    Serie s;
+    ASSERT_EQ(cargadas.ObtenerSerie("X", s), c.cargada);
+    if (c.cargada) {
+      EXPECT_EQ(s.Temporadas, c.temporadas);
+      EXPECT_EQ(s.iTipoTemporizador, c.tipoTemporizador);
+    }
+    EXPECT_EQ(std::filesystem::exists(host.user().file("Series/Tracking/X.xml.danado")),
+              c.apartado);
+    if (c.apartado) {
+      EXPECT_EQ(host.user().Read("Series/Tracking/X.xml"), c.historial);
+    }
+  }
+}
+
+TEST_F(SeriesTest, SchedulerBooksOnlyTheEpisodesTheRuleAllows) {
+  struct Caso {
+    const char* name;
+    int tipo;
+    bool cloud;
+    std::vector<int> temporadas;
+    std::vector<std::tuple<int, int, int, int>> emisiones;  // channel, from now, season, episode
+    std::set<std::string> esperados;
+  };
+  const Caso casos[] = {
+      {.name = "chosen seasons only",
+       .temporadas = {2, 3},
+       .emisiones = {{1, 7200, 1, 1}, {1, 14400, 2, 1}},
+       .esperados = {"A 2-1@1"}},
+      {.name = "local needs the margin before its start",
+       .emisiones = {{1, 120, 1, 1}, {1, 7200, 1, 2}},
+       .esperados = {"A 1-2@1"}},
+      {.name = "cloud books until the end",
+       .cloud = true,
+       .emisiones = {{1, -600, 1, 1}, {1, -7200, 1, 2}},
+       .esperados = {"A 1-1@1"}},
+      {.name = "HD only",
+       .tipo = 1,
+       .emisiones = {{1, 7200, 1, 1}, {2, 7200, 1, 1}},
+       .esperados = {"A 1-1@2"}},
+      {.name = "SD only, one repeat booked once",
+       .tipo = 2,
+       .emisiones = {{2, 7200, 1, 1}, {1, 9000, 1, 1}, {3, 20000, 1, 1}},
+       .esperados = {"A 1-1@1"}},
+      {.name = "at most ntemporizadores",
+       .emisiones = {{1, 7200, 1, 1}, {1, 14400, 1, 2}, {1, 21600, 1, 3}, {1, 28800, 1, 4}},
+       .esperados = {"A 1-1@1", "A 1-2@1", "A 1-3@1"}},
+  };
+  for (const Caso& c : casos) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    for (const auto& e : std::filesystem::directory_iterator(host.user().path()))
+      std::filesystem::remove_all(e.path());
+    SetUp();
+    for (const auto& [canal, desde, temporada, capitulo] : c.emisiones)
+      Emision("A", canal, desde, temporada, capitulo);
+    Programar("A", c.tipo, c.cloud, c.temporadas);
+    EXPECT_EQ(series->ProgramarSeries(), !c.esperados.empty());
+    EXPECT_EQ(Reservados("A"), c.esperados);
+    EXPECT_FALSE(series->ProgramarSeries()) << "a second pass books nothing new";
+  }
+}
+
+TEST_F(SeriesTest, ConcurrencyTracksAndPlaceholders) {
+  for (const char* t : {"A", "B", "C", "D"}) Emision(t, 1, 7200, 1, 1);
+  Emision("E", 3, 7200, 1, 1);
+  Programar("A", 0, false, {});
+  Programar("B", 0, false, {});
+  Programar("C", 0, false, {});
+  Programar("D", 0, true, {});
+  Programar("E", 0, false, {});
+  // E's only episode is already recorded, on another channel.
+  series->AgnadirTrack("E", TrackSerie{"1-1", "E", 1, 1, 1, 1011, 1, 0, 0, 0});
+  series->ProgramarSeries();
+  EXPECT_EQ(Reservados("A").size(), 1u);
+  EXPECT_EQ(Reservados("B").size(), 1u);
+  EXPECT_TRUE(Reservados("C").empty()) << "a third local timer at once";
+  EXPECT_EQ(Reservados("D").size(), 1u) << "the cloud does not count";
+  EXPECT_TRUE(Reservados("E").empty());
+  EXPECT_TRUE(std::filesystem::exists(host.user().file("Series/Tracking/E.xml")));
+
+  std::vector<int> placeholders;
+  for (const DatosTemporizador& t : timers->GetTimers())
+    if (t.iTipoTemporizador == 2) placeholders.push_back(t.iClientIndex);
+  EXPECT_EQ(placeholders, (std::vector<int>{90000, 90001, 90002, 90003, 90004}));
+
+  // Paused and deleted rules drop their timers and stay out of later passes.
+  series->PausarSerie("A");
+  series->EliminarSerie("B", true);
+  EXPECT_TRUE(Reservados("A").empty());
+  EXPECT_FALSE(std::filesystem::exists(host.user().file("Series/Grabaciones/B.xml")));
+  EXPECT_NE(host.user().Read("Series/Grabaciones/A.xml").find("<ProgramarGrabaciones Value=\"0\""),
+            std::string::npos);
+  series->ProgramarSeries();
+  EXPECT_TRUE(Reservados("A").empty());
+  EXPECT_TRUE(Reservados("B").empty());
+  EXPECT_EQ(Reservados("C").size(), 1u) << "the freed slot goes to the next rule";
+}
+
+// A guide reload, scheduler passes and a window's deletes at once: every
+// rule stays consistent (run under the thread sanitizer in CI).
+TEST_F(SeriesTest, GuideReloadPassesAndDeletesAtOnce) {
+  ntemporizadores = 1000;
+  nconcurrentes = 1000;
+  for (int i = 0; i < 20; ++i) Emision("S" + std::to_string(i % 4), 1 + i % 3, 7200 + 60 * i, 1, i);
+  for (int i = 0; i < 4; ++i) Programar("S" + std::to_string(i), 0, false, {});
+  std::thread guia([this] {
+    for (int vuelta = 0; vuelta < 30; ++vuelta) {
+      series->LimpiarSeriesCanal(1 + vuelta % 3);
+      for (int i = 0; i < 20; ++i)
+        Emision("S" + std::to_string(i % 4), 1 + i % 3, 7200 + 60 * i, 1, i);
+      series->LimpiarSeries();
+    }
+  });
+  std::thread pasadas([this] {
+    for (int vuelta = 0; vuelta < 30; ++vuelta) series->ProgramarSeries();
+  });
+  for (int vuelta = 0; vuelta < 30; ++vuelta) {
+    const std::string id = "S" + std::to_string(vuelta % 4);
+    series->EliminarSerie(id, true);
+    Programar(id, 0, false, {});
+  }
+  guia.join();
+  pasadas.join();
+  series->ProgramarSeries();
+  // Each episode booked once, whatever the interleaving.
+  std::map<std::string, int> veces;
+  for (const DatosTemporizador& t : timers->GetTimers())
+    if (t.iTipoTemporizador != 2) ++veces[t.idSerie + ClaveCapitulo(t.iTemporada, t.iCapitulo)];
+  for (const auto& kv : veces) EXPECT_EQ(kv.second, 1) << kv.first;
+  EXPECT_EQ(veces.size(), 20u);
+}
+
+}  // namespace
