@@ -233,7 +233,9 @@ bool http::ReenviarFicherohttp(const std::string& host, int port, const std::str
   char block[kBlock];
   for (bool first = true;; first = false) {
     const int count = Leerhttp(block, kBlock, true);
-    if (count < 0 && first) ok = false;
+    // Nothing relayed (refused, closed or silent server) is a failure too:
+    // the caller may still answer the client.
+    if (count <= 0 && first) ok = false;
     if (count <= 0) break;
     // A client that went away ends the relay; the response itself was good.
     if (!SendAll(socket, block, count)) break;

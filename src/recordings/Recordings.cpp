@@ -20,8 +20,6 @@
 #include "recordings/ApiGrabaciones.h"
 #include "services/tcpJSON.h"
 
-const char* const httpBaseLogosProgramas =
-    "/appclient/incoming/covers/programmeImages/landscape/big/%d/%d.jpg";
 std::atomic<bool> recordingCargadoCompleto{false};
 
 namespace {
