@@ -165,9 +165,14 @@ def list_all(control, object_id="0", count=10, depth=3):
 
 
 def search_answer(target, location):
+    """The answer that names the device; the address in it may be another
+    of the server's own."""
+    u = urllib.parse.urlsplit(location)
     for answer in msearch(target):
-        if location in answer:
-            return answer
+        for name, value in head_fields(answer)[1]:
+            at = urllib.parse.urlsplit(value) if name.lower() == "location" else None
+            if at and (at.port, at.path) == (u.port, u.path):
+                return answer
     return ""
 
 
