@@ -147,9 +147,8 @@ bool http::in_conectarhttp() {
 int http::Receive(char* buffer, int size) {
   // Waits in short slices so that a stopping add-on never waits out a silent
   // server's whole time-out.
-  const auto deadline =
-      std::min(std::chrono::steady_clock::now() + std::chrono::seconds(kSocketTimeoutSeconds),
-               requestDeadline_);
+  const auto deadline = std::min(
+      std::chrono::steady_clock::now() + std::chrono::seconds(receiveSeconds_), requestDeadline_);
   while (!PLATFORM::Stopping()) {
     pollfd watch{socket_.fd(), POLLIN, 0};
     const int ready = poll(&watch, 1, kReceiveSliceMs);

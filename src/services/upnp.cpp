@@ -195,16 +195,13 @@ void upnp::Atender(const std::string& datagrama, const sockaddr_in& origen) {
   }
   const auto ahora = Clock::now();
   if (ahora - m_segundo >= std::chrono::seconds(1)) {
-    if (m_descartadas > 0) {
-      GenerarLogError("Upnp: " + convertInttoString(m_descartadas) +
-                      " busquedas descartadas en un segundo");
-    }
     m_segundo = ahora;
     m_atendidas = 0;
     m_descartadas = 0;
   }
   if (m_atendidas >= kMaxBusquedasSegundo) {
-    ++m_descartadas;
+    // One line for each second that has drops.
+    if (m_descartadas++ == 0) GenerarLogError("Upnp: busquedas descartadas por exceso");
     return;
   }
   ++m_atendidas;

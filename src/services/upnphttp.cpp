@@ -29,6 +29,7 @@ constexpr size_t kBloque = 1500;
 constexpr size_t kBloqueFichero = 1024;
 constexpr int kDrenajeMs = 200;
 constexpr size_t kMaxLog = 2048;
+constexpr int kEsperaImagenSegundos = 3;
 
 const char* const kServidor = "Server: iptvquorvina UPnP/1.0 Brastoket TV\r\n";
 const char* const kNoEncontrado =
@@ -378,6 +379,8 @@ void upnphttp::EnviarLogotipoPrograma(const std::string& parametro, int fd) {
   char ruta[256];
   snprintf(ruta, sizeof(ruta), httpBaseLogosProgramas, imagen / 10000, imagen);
   http cliente;
+  // The player waits meanwhile, and so does every other request.
+  cliente.EstablecerTimeoutRecepcion(kEsperaImagenSegundos);
   if (!cliente.ReenviarFicherohttp(httpHostQuorvina, PuertoHttpQuorvina, ruta, fd)) {
     EnviarLogotipo(partes[1], fd);
   }

@@ -26,14 +26,16 @@ NS = {
 }
 
 
-def msearch(target, timeout=2.0, raw=None):
-    """Every answer (text) to one M-SEARCH within the time-out."""
+def msearch(target, timeout=2.0, raw=None, repeat=1):
+    """Every answer (text) to an M-SEARCH sent `repeat` times at once, within
+    the time-out."""
     text = raw or ("M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\n"
                    'MAN: "ssdp:discover"\r\nMX: 1\r\nST: %s\r\n\r\n' % target)
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     s.setsockopt(socket.IPPROTO_IP, socket.IP_MULTICAST_TTL, 2)
     s.bind(("0.0.0.0", 0))
-    s.sendto(text.encode("latin-1"), GROUP)
+    for _ in range(repeat):
+        s.sendto(text.encode("latin-1"), GROUP)
     answers, end = [], time.monotonic() + timeout
     while True:
         left = end - time.monotonic()
@@ -182,12 +184,13 @@ def main():
     p.add_argument("arg")
     p.add_argument("--timeout", type=float, default=2.0)
     p.add_argument("--raw")
+    p.add_argument("--repeat", type=int, default=1)
     p.add_argument("--count", type=int, default=10)
     p.add_argument("--target", default="urn:schemas-upnp-org:device:MediaServer:1")
     a = p.parse_args()
     if a.command == "msearch":
         raw = a.raw.encode().decode("unicode_escape") if a.raw else None
-        out = msearch(a.arg, a.timeout, raw)
+        out = msearch(a.arg, a.timeout, raw, a.repeat)
     elif a.command == "list":
         items, pages = list_all(description(a.arg), count=a.count)
         out = {"items": items, "pages": pages}
