@@ -31,7 +31,7 @@ def timed(fn):
 
 
 def measure(location, object_id, images, rounds):
-    control = upnp_client.description(location)
+    control = upnp_client.control_url(location)
     browse = [timed(lambda: upnp_client.list_all(control, object_id, 10, 0)) for _ in range(rounds)]
     gets = [timed(lambda u=images[i % len(images)]: upnp_client.request(u)) for i in range(GETS)]
     items, pages = upnp_client.list_all(control, object_id, 10, 0)
@@ -60,7 +60,7 @@ def ours(build, rounds):
                 break
         time.sleep(1)
         location = "http://172.26.22.23:4243/device.xml"
-        items, _ = upnp_client.list_all(upnp_client.description(location), "0", 10, 0)
+        items, _ = upnp_client.list_all(upnp_client.control_url(location), "0", 10, 0)
         return measure(location, "0", [i["albumArtURI"] for i in items], rounds)
     finally:
         for p in (hostsim, headend):
@@ -71,7 +71,7 @@ def ours(build, rounds):
 
 def minidlna(files, rounds):
     location = os.environ["MINIDLNA_LOCATION"]
-    control = upnp_client.description(location)
+    control = upnp_client.control_url(location)
     # The folder that holds the files: the deepest one with that many items.
     todo, best = ["0"], None
     while todo:
@@ -102,7 +102,7 @@ def main():
     me = os.path.abspath(__file__)
     a = json.loads(subprocess.check_output([netns, sys.executable, me, "--side", "ours", build,
                                             rounds]))
-    b = json.loads(subprocess.check_output([netns, ROOT + "/tests/e2e/minidlna_peer.sh",
+    b = json.loads(subprocess.check_output([netns, ROOT + "/bench/minidlna_peer.sh",
                                             str(a["items"]), sys.executable, me, "--side",
                                             "minidlna", build, rounds, str(a["items"])]))
 

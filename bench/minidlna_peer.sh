@@ -5,7 +5,7 @@
 # JPEG files; once gssdp-discover finds it and its scan is done, the command
 # runs with MINIDLNA_LOCATION set to its description's URL.
 #
-#   scripts/netns-run.sh tests/e2e/minidlna_peer.sh N command [args...]
+#   scripts/netns-run.sh bench/minidlna_peer.sh N command [args...]
 set -euo pipefail
 minidlnad="${QUORVINA_MINIDLNA_DIR:-/opt/quorvina-peers/minidlna}/usr/sbin/minidlnad"
 [ -x "$minidlnad" ] || { echo "minidlna_peer: no $minidlnad (scripts/install-deps.sh)" >&2; exit 77; }
