@@ -9,7 +9,9 @@
 # file and shows that ffprobe reads it as video plus audio. Then the
 # recordings: the cloud's finished ones and a local one, renamed and deleted
 # through the host. Another device then fetches 5 s of a channel through the
-# add-on's web relay with curl, and ffprobe shows its streams. Then a cloud
+# add-on's web relay with curl, and ffprobe shows its streams. The media
+# server: gssdp-discover finds it, a control point lists the channels and
+# ffprobe reads one through its res URL. Then a cloud
 # recording played over RTSP from its bookmark, paused and at twice the speed,
 # and a programme of the guide played as catch-up. A local timer records a
 # channel for 20 s into the library, listed beside a cloud timer booked from
@@ -103,6 +105,22 @@ grep '^\[host error\]' "$work/serve.log" || true
 echo "$(stat -c %s "$work/relay.ts") bytes in 5 s"
 ffprobe -v error -show_entries stream=index,codec_type,codec_name,width,height,sample_rate \
   -of compact=p=0 "$work/relay.ts" | grep -v '^$' | sort -u
+
+echo "== media server: gssdp-discover finds it, a control point lists the channels, ffprobe reads one"
+cp "$user/settings.xml" "$work/settings.saved"
+sed -i 's|</settings>|<setting id="ActivarDLNA" value="true" /></settings>|' "$user/settings.xml"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log serve 60 \
+  >"$work/dlna.log" 2>&1 &
+serve=$!
+for _ in $(seq 100); do grep -q "^serving" "$work/dlna.log" && break; sleep 0.1; done
+gssdp-discover -i lo --timeout 3 --target urn:schemas-upnp-org:device:MediaServer:1 | grep -v '^$'
+python3 tests/e2e/upnp_client.py list http://172.26.22.23:4243/device.xml >"$work/items.json"
+echo "$(jq '.items | length' "$work/items.json") channels; the first five:"
+jq -r '.items[:5][] | "\(.id)  \(.title)  \(.res)  \(.albumArtURI)"' "$work/items.json"
+timeout 20 ffprobe -v error -show_entries stream=index,codec_type,codec_name \
+  -of compact=p=0 "$(jq -r '.items[0].res' "$work/items.json")" | grep -v '^$' | sort -u || true
+kill -TERM "$serve"; wait "$serve" || true
+cp "$work/settings.saved" "$user/settings.xml"
 
 echo "== a cloud recording over RTSP: resumed at its bookmark, paused at 2 s and resumed at 4 s, then twice the speed"
 echo "in DialogContextIniciarEn.xml click 1008" >"$work/gui.txt"

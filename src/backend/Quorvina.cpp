@@ -31,6 +31,7 @@ extern "C" {
 #include "series/Series.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
+#include "services/upnp.h"
 
 std::atomic<bool> CargandoCanales{false};
 
@@ -82,12 +83,18 @@ Quorvina::Quorvina() {
   GenerarLogDebug("Webrelay Entrada");
   m_accesoCanales = std::make_shared<AccesoCanales>();
   m_accesoCanales->canales = m_canales.get();
-  m_webrelay = std::make_unique<WebRelay>([acceso = m_accesoCanales] {
+  const auto lineUp = [acceso = m_accesoCanales] {
     std::lock_guard<std::mutex> lock(acceso->mutex);
     return acceso->canales ? acceso->canales->Snapshot() : nullptr;
-  });
+  };
+  m_webrelay = std::make_unique<WebRelay>(lineUp);
   m_webrelay->Start();
   GenerarLogDebug("Webrelay Salida");
+
+  GenerarLogDebug("Upnp Entrada");
+  m_upnp = std::make_unique<upnp>(lineUp);
+  if (ActivarDLNA) m_upnp->Start();
+  GenerarLogDebug("Upnp Salida");
 
   GenerarLogDebug("Cliente Entrada");
   m_controlReproductor = std::make_unique<tcpJSON>();
@@ -155,6 +162,7 @@ Quorvina::~Quorvina() {
   if (m_cliente) m_cliente->CerrarCanal();
   PLATFORM::StopOwnedWorker(m_cliente, Left(deadline), "cliente");
   PLATFORM::StopOwnedWorker(m_controlReproductor, Left(deadline), "tcpJSON");
+  PLATFORM::StopOwnedWorker(m_upnp, Left(deadline), "upnp");
   PLATFORM::StopOwnedWorker(m_webrelay, Left(deadline), "webrelay");
   if (m_accesoCanales) {
     std::lock_guard<std::mutex> lock(m_accesoCanales->mutex);
@@ -222,7 +230,8 @@ void Quorvina::ParaProceso() {
   if (m_temporizadores) m_temporizadores->Avisar();
   while (Running() || (m_temporizadores && m_temporizadores->Activos()) || m_canales->Running() ||
          m_configuracion->Running() || m_epg->Running() || m_epg->Programas().Running() ||
-         m_cliente->Running() || m_webrelay->Running() || (m_series && m_series->Running())) {
+         m_cliente->Running() || m_webrelay->Running() || m_upnp->Running() ||
+         m_upnp->Http().Running() || (m_series && m_series->Running())) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;

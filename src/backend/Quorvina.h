@@ -27,6 +27,7 @@ class Temporizadores;
 class DemuxSource;
 class tcpJSON;
 class WebRelay;
+class upnp;
 
 class Quorvina : public PLATFORM::CThread {
  public:
@@ -112,6 +113,9 @@ class Quorvina : public PLATFORM::CThread {
   struct AccesoCanales;
   std::shared_ptr<AccesoCanales> m_accesoCanales;
   std::unique_ptr<WebRelay> m_webrelay;
+  // The home-network media server; its HTTP side runs even when it does
+  // not announce itself.
+  std::unique_ptr<upnp> m_upnp;
   // Restores the host player's speed for the live client.
   std::unique_ptr<tcpJSON> m_controlReproductor;
   std::unique_ptr<Cliente> m_cliente;

@@ -147,9 +147,8 @@ bool http::in_conectarhttp() {
 int http::Receive(char* buffer, int size) {
   // Waits in short slices so that a stopping add-on never waits out a silent
   // server's whole time-out.
-  const auto deadline =
-      std::min(std::chrono::steady_clock::now() + std::chrono::seconds(kSocketTimeoutSeconds),
-               requestDeadline_);
+  const auto deadline = std::min(
+      std::chrono::steady_clock::now() + std::chrono::seconds(receiveSeconds_), requestDeadline_);
   while (!PLATFORM::Stopping()) {
     pollfd watch{socket_.fd(), POLLIN, 0};
     const int ready = poll(&watch, 1, kReceiveSliceMs);
@@ -233,7 +232,9 @@ bool http::ReenviarFicherohttp(const std::string& host, int port, const std::str
   char block[kBlock];
   for (bool first = true;; first = false) {
     const int count = Leerhttp(block, kBlock, true);
-    if (count < 0 && first) ok = false;
+    // Nothing relayed (refused, closed or silent server) is a failure too:
+    // the caller may still answer the client.
+    if (count <= 0 && first) ok = false;
     if (count <= 0) break;
     // A client that went away ends the relay; the response itself was good.
     if (!SendAll(socket, block, count)) break;

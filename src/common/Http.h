@@ -39,6 +39,8 @@ class http {
 
   // Seconds allowed for the connection (2 unless set).
   void EstablecerTimeoutConexion(int seconds) { timeoutSeconds_ = seconds; }
+  // Seconds a receive may wait for the server (10 unless set).
+  void EstablecerTimeoutRecepcion(int seconds) { receiveSeconds_ = seconds; }
 
   const HttpHeaders& headers() const { return reader_.headers(); }
   int contentLength() const { return reader_.contentLength(); }
@@ -50,6 +52,7 @@ class http {
 
   int32_t timeoutSeconds_ = 2;
   int32_t timeoutMicroseconds_ = 0;
+  int32_t receiveSeconds_ = 10;
   std::string host_;
   int port_ = 0;
   std::string path_;

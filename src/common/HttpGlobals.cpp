@@ -1,6 +1,8 @@
 #include "common/HttpGlobals.h"
 
 std::string httpHostQuorvina = "172.26.22.23";
+const char* const httpBaseLogosProgramas =
+    "/appclient/incoming/covers/programmeImages/landscape/big/%d/%d.jpg";
 std::string httpHostQuorvinaConfiguracion = "172.26.22.23";
 
 SharedText httpSessionID;

@@ -25,6 +25,8 @@ class SharedText {
 // Written only at start, before any request.
 extern std::string httpHostQuorvina;
 extern std::string httpHostQuorvinaConfiguracion;
+// Server path of a programme's picture, filled with id / 10000 and id.
+extern const char* const httpBaseLogosProgramas;
 
 // The whole cookie header line without its line end ("Cookie:name=value"),
 // taken from the last session cookie any request received; empty at start.

@@ -21,8 +21,6 @@
 #include "recordings/EnlaceSeries.h"
 #include "services/tcpJSON.h"
 
-const char* const httpBaseLogosProgramas =
-    "/appclient/incoming/covers/programmeImages/landscape/big/%d/%d.jpg";
 std::atomic<bool> recordingCargadoCompleto{false};
 
 namespace {

@@ -28,8 +28,6 @@ struct EntradasOmitidas;
 
 using MapaGrabaciones = std::map<std::string, DatosGrabacion>;
 
-// Server path of a programme's picture, filled with id / 10000 and id.
-extern const char* const httpBaseLogosProgramas;
 // Set after each listing; the series scheduler waits for it.
 extern std::atomic<bool> recordingCargadoCompleto;
 
