@@ -23,6 +23,7 @@ class NoHost final : public HostServices {
   void CloseFile(void*) override {}
   bool FileExists(const std::string&) override { return false; }
   bool DeleteFile(const std::string&) override { return false; }
+  bool RenameFile(const std::string&, const std::string&) override { return false; }
   bool CreateDirectory(const std::string&) override { return false; }
   bool DirectoryExists(const std::string&) override { return false; }
   bool RemoveDirectory(const std::string&) override { return false; }

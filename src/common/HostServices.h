@@ -35,6 +35,8 @@ class HostServices {
   virtual void CloseFile(void* file) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
+  // Within one file system; false when it could not be done.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   virtual bool CreateDirectory(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
   virtual bool RemoveDirectory(const std::string& path) = 0;

@@ -60,6 +60,15 @@ class Servicios : public ServiciosVod {
     locales.push_back(d.strRecordingId + " " + fichero);
   }
 
+  bool DatosCopia(const std::string& id, DatosVod& d, std::string& url) override {
+    if (id != copia.strRecordingId) return false;
+    d = copia;
+    url = urlCopia;
+    return true;
+  }
+
+  DatosVod copia;
+  std::string urlCopia;
   std::string marcador;
   std::vector<std::string> textos;
   std::mutex mutex;
@@ -309,11 +318,21 @@ TEST_F(RtspTest, CopiesEndAsLocalFilesOnlyWhenTheServerSaysTheEnd) {
                  .iDuration = 4};
   const std::string fichero = rtsp::ObtenerNombreFichero(datos, ".mpeg");
   EXPECT_EQ(fichero, host_.user().file("series/La serie/Temporada 1/01x03 El final.mpeg"));
+  servicios_.copia = datos;
+  servicios_.urlCopia = "rtsp://vod.quorvina.es:554/vod/corto";
+  // Only a cloud recording the library knows is copied.
+  EXPECT_FALSE(sesion_->GrabarRecording("3004"));
+  EXPECT_TRUE(host_.Logged("GrabarRecording: 3004"));
   {
     HeadendRunner headend(Escenario());
-    ASSERT_TRUE(sesion_->Copiar(datos, "rtsp://vod.quorvina.es:554/vod/corto", fichero));
+    ASSERT_TRUE(sesion_->GrabarRecording("3003"));
+    // Under its final name only at the end.
+    EXPECT_FALSE(host_.host().files().exists(fichero.c_str()));
     for (int i = 0; i < 100 && !sesion_->CopiaCompleta(); ++i) std::this_thread::sleep_for(100ms);
     ASSERT_TRUE(sesion_->CopiaCompleta());
+    EXPECT_EQ(sesion_->FicheroCopia(), fichero);
+    EXPECT_EQ(rtsp::ObtenerNombreFichero(datos, ".mpeg"),
+              host_.user().file("series/La serie/Temporada 1/01x03 El final 1.mpeg"));
     EXPECT_EQ(servicios_.locales, std::vector<std::string>{"3003 " + fichero});
     std::string tipos(64, '\0');
     FILE* probe = popen(
@@ -326,16 +345,18 @@ TEST_F(RtspTest, CopiesEndAsLocalFilesOnlyWhenTheServerSaysTheEnd) {
         << tipos;
   }
   // A copy cut short, or stopped, leaves no file and no local recording.
+  const std::string otro = rtsp::ObtenerNombreFichero(datos, ".mpeg");
   for (const char* rtsp : {R"("switches":{"PLAY":{"dropAfterSeconds":1}})", ""}) {
     HeadendRunner headend(Escenario(rtsp));
     servicios_.locales.clear();
-    ASSERT_TRUE(sesion_->Copiar(datos, "rtsp://vod.quorvina.es:554/vod/7200", fichero));
+    ASSERT_TRUE(sesion_->Copiar(datos, "rtsp://vod.quorvina.es:554/vod/7200", otro));
     std::this_thread::sleep_for(1500ms);
     if (*rtsp == '\0') sesion_->PararRecording();
     for (int i = 0; i < 100 && sesion_->Running(); ++i) std::this_thread::sleep_for(100ms);
     EXPECT_FALSE(sesion_->CopiaCompleta());
     EXPECT_TRUE(servicios_.locales.empty());
-    EXPECT_FALSE(host_.host().files().exists(fichero.c_str())) << rtsp;
+    for (const std::string& f : {otro, otro + rtsp::kSufijoParcial})
+      EXPECT_FALSE(host_.host().files().exists(f.c_str())) << rtsp << f;
   }
 }
 
