@@ -1,6 +1,7 @@
 #include "addon/MenuHooks.h"
 
 #include "addon/AddonMain.h"
+#include "addon/HostAdapter.h"
 #include "addon/PvrBinding.h"
 #include "backend/Quorvina.h"
 #include "common/SettingValues.h"
@@ -37,6 +38,14 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
   Quorvina* controller = quorvina;
   if (controller == nullptr) return PVR_ERROR_SERVER_ERROR;
   switch (hook.iHookId) {
+    case 2:
+      controller->VisualizarSincronizaciones();
+      return PVR_ERROR_NO_ERROR;
+    case 4:
+      // A refused id is logged by the synchronisation.
+      return controller->GrabarenLocalRecording(HostText(item.data.recording.strRecordingId))
+                 ? PVR_ERROR_NO_ERROR
+                 : PVR_ERROR_INVALID_PARAMETERS;
     case 3:
       controller->RecargarCanales(true);
       return PVR_ERROR_NO_ERROR;
@@ -53,7 +62,7 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
       controller->AbrirCatchup(static_cast<int>(item.data.iEpgUid));
       return PVR_ERROR_NO_ERROR;
     default:
-      // Series (1) and copies (2, 4) have no subsystem behind them yet.
+      // Series (1) have no subsystem behind them yet.
       return PVR_ERROR_NOT_IMPLEMENTED;
   }
 }

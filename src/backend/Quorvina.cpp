@@ -10,6 +10,8 @@ extern "C" {
 #include <thread>
 
 #include "backend/Configuracion.h"
+#include "backend/EnlaceSyncRecording.h"
+#include "backend/PantallasSincronizacion.h"
 #include "backend/ServiciosVodQuorvina.h"
 #include "common/Conversions.h"
 #include "common/DatosConfiguracion.h"
@@ -23,10 +25,12 @@ extern "C" {
 #include "epg/EPGQuorvina.h"
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
+#include "gui/GUISincronizaciones.h"
 #include "live/Cliente.h"
 #include "live/Rtsp.h"
 #include "recordings/Recordings.h"
 #include "recordings/Temporizadores.h"
+#include "series/SyncRecording.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 
@@ -105,15 +109,37 @@ Quorvina::Quorvina() {
   m_temporizadores =
       std::make_unique<Temporizadores>(EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings});
   GenerarLogDebug("Temporizadores Salida");
+
+  GenerarLogDebug("SyncRecording Entrada");
+  AjustesSincronizacion ajustes;
+  ajustes.sincronizar = sincronizar;
+  ajustes.diasantiguedad = diasantiguedad;
+  ajustes.inicioventana = inicioventanaSinc;
+  ajustes.finalventana = finalventanaSinc;
+  ajustes.horasDiferencia = configuracionquorvina.HorasDiferencias;
+  ajustes.registroshistorial = registroshistorial;
+  // Without a series rule lookup every recording takes `diasantiguedad`.
+  m_sync = std::make_unique<SyncRecording>(ajustes, AccesoGrabacionesDe(*m_recordings),
+                                           std::make_unique<CopiadorRtsp>(*m_serviciosVod));
+  m_enlaceSync = std::make_unique<EnlaceSyncRecording>(*m_sync);
+  m_temporizadores->FijarSincronizacion(m_enlaceSync.get());
+  m_sync->Start();
+  GenerarLogDebug("SyncRecording Salida");
 }
 
 Quorvina::~Quorvina() {
+  m_ventanaSinc.reset();
+  if (m_temporizadores) m_temporizadores->FijarSincronizacion(nullptr);
+  // The copies stop first: a partial copy is removed and its entry stays
+  // queued for the next start.
+  const bool sincParada =
+      PLATFORM::StopOwnedWorker(m_sync, static_cast<int>(kStopWait.count()), "sincronizacion");
   // The timers end their recordings first: each registers its real end in
   // the library. Bounded by the set itself.
   m_temporizadores.reset();
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
-  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp")) {
+  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp") && sincParada) {
     m_serviciosVod.reset();
     m_recordings.reset();  // no thread of its own
   } else {
@@ -169,7 +195,8 @@ void* Quorvina::Process() {
 void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
-         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running()) {
+         m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running() ||
+         (m_sync && m_sync->Running())) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
@@ -259,6 +286,18 @@ void Quorvina::SolicitarTiposdeBusqueda(int tipo) {
 void Quorvina::AplicarConfiguracionCanales() {
   configuracionquorvina.TiposdeBusqueda = m_tipoSolicitado;
   CalcularConfiguracionCanales();
+}
+
+bool Quorvina::GrabarenLocalRecording(const std::string& id) {
+  return m_sync->AgnadirRecordingInmediato(id, "R");
+}
+
+void Quorvina::VisualizarSincronizaciones() {
+  if (!m_ventanaSinc) {
+    m_pantallasSinc = std::make_unique<PantallasSincronizacion>(*m_sync, *m_recordings, *m_canales);
+    m_ventanaSinc = std::make_unique<CGUISincronizaciones>(*m_pantallasSinc);
+  }
+  m_ventanaSinc->Show();
 }
 
 void Quorvina::RecargarTemporizadores() {

@@ -174,6 +174,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
     }
     lista.push_back(timer->Datos());
   }
+  if (EnlaceSincronizacion* sincronizacion = m_sincronizacion) sincronizacion->Temporizador(lista);
   return lista;
 }
 
@@ -215,6 +216,9 @@ void Temporizadores::DeleteTimer(unsigned int index, bool /*forzar*/) {
   if (timer) {
     Retirar(timer);
     timer->DeleteTimer(true);
+  } else if (EnlaceSincronizacion* sincronizacion = m_sincronizacion) {
+    // Not a timer of the set: the timer of a queued copy.
+    sincronizacion->EliminarGrabacion(convertInttoString(index));
   }
   TheHost().TriggerTimerUpdate();
   Recoger();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "recordings/DatosTemporizador.h"
+#include "recordings/EnlaceSincronizacion.h"
 #include "recordings/Temporizador.h"
 
 // Set once the timer files are loaded; the series scheduler waits for it.
@@ -37,6 +38,9 @@ class Temporizadores {
   void DeleteTimer(unsigned int index, bool forzar);
   void UpdateTimer(const DatosTemporizador& host);
   bool CargarTemporizadoresCloud();
+  // The copies of cloud recordings, listed and deleted as timers; null
+  // unlinks. Set by the controller before the host asks.
+  void FijarSincronizacion(EnlaceSincronizacion* enlace) { m_sincronizacion = enlace; }
   // True when a loaded timer is still pending or recording.
   static bool ComprobarEstado(Temporizador& timer, const std::string& path);
 
@@ -53,4 +57,5 @@ class Temporizadores {
   std::map<int, Puntero> m_set;
   std::map<int, DatosTemporizador> m_nube;
   std::vector<Puntero> m_retirados;
+  std::atomic<EnlaceSincronizacion*> m_sincronizacion{nullptr};
 };
