@@ -15,11 +15,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const kNube = R"({
+// A finished cloud recording whose stream lasts `segundos`; `rtsp` adds
+// members (switches) to the video server.
+std::string Nube(int segundos, const std::string& rtsp = "") {
+  return R"({
   "cloud": {"rtspBase": "rtsp://vod.quorvina.es:554/", "recordings": [
     {"id": 5001, "service": "1001", "name": "El corto", "begin": -10800, "end": -3600}]},
-  "rtsp": {"assets": [{"path": "/cloud/5001", "duration": 4}]},
+  "rtsp": {"assets": [{"path": "/cloud/5001", "duration": )" +
+         std::to_string(segundos) + "}]" + rtsp + R"(},
   "dns": {"records": [{"name": "vod.quorvina.es", "a": "172.26.24.10"}]}})";
+}
 
 std::string Ffprobe(const std::string& file) {
   std::string out(256, '\0');
@@ -37,7 +42,7 @@ TEST_F(E2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   std::filesystem::create_directories(userDir_);
   std::ofstream(userDir_ + "/settings.xml")
       << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
-  StartHeadend(Scenario(kNube));
+  StartHeadend(Scenario(Nube(4)));
   hostsim::Host& host = StartHost();
   ASSERT_TRUE(host.load().ok);
   ASSERT_TRUE(host.waitForRecordings(30s));
@@ -65,6 +70,61 @@ TEST_F(E2eTest, Hook4CopiesACloudRecordingToALocalFile) {
     if (r.recordingId == "5001") local = r.streamUrl == fichero;
   EXPECT_TRUE(local);
 }
+
+// A copy cut by the server, or removed through its timer in the host,
+// leaves no file and no history record, and the recording in the cloud.
+struct Corte {
+  const char* nombre;
+  const char* rtsp;  // switches of the video server
+  bool borrarTimer;
+};
+
+class SyncCorteTest : public E2eTest, public ::testing::WithParamInterface<Corte> {};
+
+TEST_P(SyncCorteTest, AnEndedCopyLeavesNothingBehind) {
+  if (IsSkipped()) return;
+  const Corte& c = GetParam();
+  const std::string carpeta = root_ + "/copias";
+  std::filesystem::create_directories(carpeta);
+  std::filesystem::create_directories(userDir_);
+  std::ofstream(userDir_ + "/settings.xml")
+      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
+  StartHeadend(Scenario(Nube(60, c.rtsp)));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForRecordings(30s));
+  host.fetchRecordings();
+  ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
+  std::this_thread::sleep_for(3s);
+  if (c.borrarTimer) {
+    bool listado = false;
+    for (const auto& t : host.fetchTimers().data.timers)
+      listado = listado || (t.clientIndex == 5001 && t.state == 2);
+    EXPECT_TRUE(listado);
+    EXPECT_EQ(host.deleteTimer(5001).error, PVR_ERROR_NO_ERROR);
+  }
+  const auto fin = Clock::now() + 10s;
+  while (Clock::now() < fin &&
+         ReadUserFile("Sincronizacion/Inmediato.xml").find("5001") != std::string::npos)
+    std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml").find("5001"), std::string::npos);
+  std::this_thread::sleep_for(1s);
+  EXPECT_TRUE(std::filesystem::is_empty(carpeta)) << c.nombre;
+  EXPECT_EQ(ReadUserFile("Sincronizacion/Track.xml").find("5001"), std::string::npos);
+  if (c.borrarTimer) EXPECT_NE(HeadendLog().find("TEARDOWN"), std::string::npos);
+  bool nube = false;
+  for (const auto& r : host.fetchRecordings().data.recordings)
+    nube = nube || (r.recordingId == "5001" && r.streamUrl.empty());
+  EXPECT_TRUE(nube) << c.nombre;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cortes, SyncCorteTest,
+    ::testing::Values(Corte{"caida", R"(, "switches": {"PLAY": {"dropAfterSeconds": 2}})", false},
+                      Corte{"timer borrado", "", true}),
+    [](const auto& info) {
+      return std::string(info.param.borrarTimer ? "TimerDeleted" : "ServerDrop");
+    });
 
 }  // namespace
 }  // namespace e2e
