@@ -71,6 +71,31 @@ TEST_F(E2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   EXPECT_TRUE(local);
 }
 
+TEST_F(E2eTest, AStopMidCopyKeepsItQueuedAndTheRestartCopiesItWhole) {
+  if (IsSkipped()) return;
+  const std::string carpeta = root_ + "/copias";
+  std::filesystem::create_directories(carpeta);
+  std::filesystem::create_directories(userDir_);
+  std::ofstream(userDir_ + "/settings.xml")
+      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
+  StartHeadend(Scenario(Nube(6)));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForRecordings(30s));
+  host.fetchRecordings();
+  ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
+  std::this_thread::sleep_for(3s);
+  const auto antes = Clock::now();
+  StopHost();
+  EXPECT_LT(Clock::now() - antes, 3s);
+  EXPECT_TRUE(std::filesystem::is_empty(carpeta));
+  EXPECT_NE(ReadUserFile("Sincronizacion/Inmediato.xml").find("ID=\"5001\""), std::string::npos);
+
+  ASSERT_TRUE(StartHost().load().ok);
+  ASSERT_TRUE(WaitForUserFile("Sincronizacion/Track.xml", 20s));
+  EXPECT_NE(Ffprobe(carpeta + "/El corto.mpeg").find("video"), std::string::npos);
+}
+
 // A copy cut by the server, or removed through its timer in the host,
 // leaves no file and no history record, and the recording in the cloud.
 struct Corte {
