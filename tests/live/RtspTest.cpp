@@ -190,22 +190,24 @@ TEST_F(RtspTest, RecordingResumesPausesChangesSpeedAndStoresItsBookmark) {
   const std::string log = headend.Log();
   for (const char* texto : {"Range: npt=-end\\r\\nScale: 1.000", "Scale: 2.000", "Scale: -2.000"})
     EXPECT_NE(log.find(texto), std::string::npos) << texto;
-  // Whole requests, whatever CSeq each got: two pauses, a keep-alive after
-  // each PLAY at normal speed, one teardown.
+  // Whole requests, whatever CSeq each got: two pauses, keep-alives (the
+  // first, and one after a PLAY at normal speed that the session thread
+  // saw before the next speed change), one teardown.
   struct Entera {
     const char* metodo;
     std::function<std::string(int)> peticion;
-    int veces;
+    int minimo, maximo;
   };
   const Entera enteras[] = {
-      {"PAUSE", [&](int n) { return PeticionPause(url, n, s); }, 2},
-      {"GET_PARAMETER", [&](int n) { return PeticionGetParameter(url, n, s); }, 3},
-      {"TEARDOWN", [&](int n) { return PeticionTeardown(url, n, s); }, 1},
+      {"PAUSE", [&](int n) { return PeticionPause(url, n, s); }, 2, 2},
+      {"GET_PARAMETER", [&](int n) { return PeticionGetParameter(url, n, s); }, 2, 3},
+      {"TEARDOWN", [&](int n) { return PeticionTeardown(url, n, s); }, 1, 1},
   };
   for (const Entera& e : enteras) {
     int veces = 0;
     for (int n = 5; n < 40; ++n) veces += headend.Count("> \"" + Escapado(e.peticion(n)) + "\"");
-    EXPECT_EQ(veces, e.veces) << e.metodo;
+    EXPECT_GE(veces, e.minimo) << e.metodo;
+    EXPECT_LE(veces, e.maximo) << e.metodo;
   }
   // Three NAT datagrams before the first PLAY and again after each pause.
   EXPECT_EQ(headend.Count("nat: 3 datagrams to 172.26.24.10:" + std::to_string(puerto) +
