@@ -136,7 +136,9 @@ TEST_P(SyncCorteTest, AnEndedCopyLeavesNothingBehind) {
   std::this_thread::sleep_for(1s);
   EXPECT_TRUE(std::filesystem::is_empty(carpeta)) << c.nombre;
   EXPECT_EQ(ReadUserFile("Sincronizacion/Track.xml").find("5001"), std::string::npos);
-  if (c.borrarTimer) EXPECT_NE(HeadendLog().find("TEARDOWN"), std::string::npos);
+  if (c.borrarTimer) {
+    EXPECT_NE(HeadendLog().find("TEARDOWN"), std::string::npos);
+  }
   bool nube = false;
   for (const auto& r : host.fetchRecordings().data.recordings)
     nube = nube || (r.recordingId == "5001" && r.streamUrl.empty());
