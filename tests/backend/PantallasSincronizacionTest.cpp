@@ -2,7 +2,6 @@
 // and a history record whose recording is gone.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 
 #include "backend/PantallasSincronizacion.h"

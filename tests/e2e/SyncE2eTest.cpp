@@ -35,18 +35,28 @@ std::string Ffprobe(const std::string& file) {
   return out;
 }
 
-TEST_F(E2eTest, Hook4CopiesACloudRecordingToALocalFile) {
+class SyncE2eTest : public E2eTest {
+ protected:
+  // The add-on up with the cloud listed; copies go to `carpeta`.
+  hostsim::Host& Arrancar(int segundos, const std::string& rtsp = "") {
+    std::filesystem::create_directories(carpeta = root_ + "/copias");
+    std::filesystem::create_directories(userDir_);
+    std::ofstream(userDir_ + "/settings.xml")
+        << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
+    StartHeadend(Scenario(Nube(segundos, rtsp)));
+    hostsim::Host& host = StartHost();
+    EXPECT_TRUE(host.load().ok);
+    EXPECT_TRUE(host.waitForRecordings(30s));
+    host.fetchRecordings();
+    return host;
+  }
+  std::string carpeta;
+};
+
+TEST_F(SyncE2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   if (IsSkipped()) return;
-  const std::string carpeta = root_ + "/copias";
-  std::filesystem::create_directories(carpeta);
-  std::filesystem::create_directories(userDir_);
-  std::ofstream(userDir_ + "/settings.xml")
-      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
-  StartHeadend(Scenario(Nube(4)));
-  hostsim::Host& host = StartHost();
-  ASSERT_TRUE(host.load().ok);
-  ASSERT_TRUE(host.waitForRecordings(30s));
-  host.fetchRecordings();
+  hostsim::Host& host = Arrancar(4);
+  ASSERT_FALSE(HasFatalFailure());
 
   // A refused id changes nothing.
   EXPECT_NE(host.callMenuHook(4, "77").error, PVR_ERROR_NO_ERROR);
@@ -71,18 +81,10 @@ TEST_F(E2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   EXPECT_TRUE(local);
 }
 
-TEST_F(E2eTest, AStopMidCopyKeepsItQueuedAndTheRestartCopiesItWhole) {
+TEST_F(SyncE2eTest, AStopMidCopyKeepsItQueuedAndTheRestartCopiesItWhole) {
   if (IsSkipped()) return;
-  const std::string carpeta = root_ + "/copias";
-  std::filesystem::create_directories(carpeta);
-  std::filesystem::create_directories(userDir_);
-  std::ofstream(userDir_ + "/settings.xml")
-      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
-  StartHeadend(Scenario(Nube(6)));
-  hostsim::Host& host = StartHost();
-  ASSERT_TRUE(host.load().ok);
-  ASSERT_TRUE(host.waitForRecordings(30s));
-  host.fetchRecordings();
+  hostsim::Host& host = Arrancar(6);
+  ASSERT_FALSE(HasFatalFailure());
   ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
   std::this_thread::sleep_for(3s);
   const auto antes = Clock::now();
@@ -104,21 +106,13 @@ struct Corte {
   bool borrarTimer;
 };
 
-class SyncCorteTest : public E2eTest, public ::testing::WithParamInterface<Corte> {};
+class SyncCorteTest : public SyncE2eTest, public ::testing::WithParamInterface<Corte> {};
 
 TEST_P(SyncCorteTest, AnEndedCopyLeavesNothingBehind) {
   if (IsSkipped()) return;
   const Corte& c = GetParam();
-  const std::string carpeta = root_ + "/copias";
-  std::filesystem::create_directories(carpeta);
-  std::filesystem::create_directories(userDir_);
-  std::ofstream(userDir_ + "/settings.xml")
-      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
-  StartHeadend(Scenario(Nube(60, c.rtsp)));
-  hostsim::Host& host = StartHost();
-  ASSERT_TRUE(host.load().ok);
-  ASSERT_TRUE(host.waitForRecordings(30s));
-  host.fetchRecordings();
+  hostsim::Host& host = Arrancar(60, c.rtsp);
+  ASSERT_FALSE(HasFatalFailure());
   ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
   std::this_thread::sleep_for(3s);
   if (c.borrarTimer) {
