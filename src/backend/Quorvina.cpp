@@ -196,7 +196,7 @@ void Quorvina::ParaProceso() {
   const auto deadline = std::chrono::steady_clock::now() + kStopWait;
   while (Running() || m_canales->Running() || m_configuracion->Running() || m_epg->Running() ||
          m_epg->Programas().Running() || m_cliente->Running() || m_webrelay->Running() ||
-         (m_sync && m_sync->Running())) {
+         (m_sync && (m_sync->Running() || m_sync->CopiaEnCurso()))) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;

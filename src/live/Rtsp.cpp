@@ -50,6 +50,8 @@ std::string Resolver(const std::string& nombre) {
     inet_ntop(AF_INET, registro.data.data(), texto, sizeof texto);
     return texto;
   }
+  // The system resolver cannot be cut short: not while stopping.
+  if (PLATFORM::Stopping()) return {};
   GenerarLogDebug("ngethostbyname:" + nombre);
   GenerarLogDebug("gethostbyname:" + nombre);
   addrinfo pista{};
@@ -110,7 +112,7 @@ int rtsp::Puerto() const {
 
 bool rtsp::EsperarSesionAnterior() {
   for (int espera = 0; Running(); espera += kRebanadaMs) {
-    if (espera >= kEsperaSesionMs || PararProceso) {
+    if (espera >= kEsperaSesionMs || PLATFORM::Stopping()) {
       GenerarLogError("rtsp: la sesion anterior no termina");
       return false;
     }
@@ -177,12 +179,14 @@ bool rtsp::Copiar(const DatosVod& datos, const std::string& url, const std::stri
     return false;
   }
   {
+    // With the name, or a stop between the two would take this file for a
+    // closed one and delete it under the new session.
     std::lock_guard<std::mutex> lock(m_copia);
     m_fichero = handle;
     m_nombreFichero = fichero;
     m_nombreParcial = parcial;
+    m_ficheroAbierto = true;
   }
-  m_ficheroAbierto = true;
   if (Abrir(url, "0", datos.HD, false)) return true;
   // No session thread started, so nothing else removes the empty file.
   if (TheHost().FileExists(parcial)) TheHost().DeleteFile(parcial);
@@ -197,7 +201,8 @@ std::string rtsp::FicheroCopia() const {
 void rtsp::PararRecording() {
   m_parar = true;
   // The session thread closes the file and removes what it wrote.
-  for (int espera = 0; (m_ficheroAbierto || Running()) && espera < kEsperaCopiaMs; espera += 100) {
+  for (int espera = 0; (m_ficheroAbierto || Running()) && espera < kEsperaCopiaMs && !PararProceso;
+       espera += 100) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   std::string parcial;
@@ -506,7 +511,7 @@ bool rtsp::enviarrtsp(const std::function<std::string(int cseq)>& construir, Men
       return false;
     }
     const int64_t queda = limite - AhoraMs();
-    if (queda <= 0 || PararProceso) {
+    if (queda <= 0 || PLATFORM::Stopping()) {
       GenerarLogError("rtsp Error: sin respuesta a CSeq " + convertInttoString(cseq));
       return false;
     }
@@ -685,6 +690,7 @@ void rtsp::CerrarFicheroCopia() {
   }
   if (handle == nullptr) return;
   TheHost().CloseFile(handle);
+  std::lock_guard<std::mutex> lock(m_copia);
   m_ficheroAbierto = false;
 }
 

@@ -52,8 +52,11 @@ class rtsp : public PLATFORM::CThread, public DemuxSource {
   // Copies a cloud recording to `fichero`. The bytes go to `fichero` +
   // kSufijoParcial, renamed once the server's end notice has come.
   bool Copiar(const DatosVod& datos, const std::string& url, const std::string& fichero);
-  // Stops a copy and deletes its partial file.
+  // Stops a copy and deletes its partial file; waits, bounded, for the
+  // session's end.
   void PararRecording();
+  // Raises the session's stop without waiting.
+  void PedirParada() { m_parar = true; }
   bool CopiaCompleta() const { return m_copiaCompleta; }
   // The final name of the copy under way, or of the last one.
   std::string FicheroCopia() const;

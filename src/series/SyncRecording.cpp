@@ -40,6 +40,7 @@ CopiadorRtsp::CopiadorRtsp(ServiciosVod& servicios) : m_rtsp(std::make_unique<rt
 }
 CopiadorRtsp::~CopiadorRtsp() = default;
 bool CopiadorRtsp::Iniciar(const std::string& id) {
+  std::lock_guard<std::mutex> lock(m_orden);
   return m_rtsp->GrabarRecording(id);
 }
 bool CopiadorRtsp::EnCurso() {
@@ -48,7 +49,11 @@ bool CopiadorRtsp::EnCurso() {
 bool CopiadorRtsp::Completa() {
   return m_rtsp->CopiaCompleta();
 }
+void CopiadorRtsp::PedirParada() {
+  m_rtsp->PedirParada();
+}
 void CopiadorRtsp::Parar() {
+  std::lock_guard<std::mutex> lock(m_orden);
   m_rtsp->PararRecording();
 }
 
@@ -129,9 +134,14 @@ bool SyncRecording::EliminarGrabacion(const std::string& id) {
     GenerarLogError("SyncRecording: " + id.substr(0, 64) + " no esta en cola");
     return false;
   }
+  if (parar) {
+    // The host's thread only raises the stop: waiting for the session and
+    // removing its file is the copying thread's, before its next copy.
+    m_pararCopia = true;
+    m_copiador->PedirParada();
+  }
   if (inmediato) GrabarRecordingInmediato();
   if (diferido) GrabarRecordingDiferido();
-  if (parar) m_copiador->Parar();
   TheHost().TriggerTimerUpdate();
   return true;
 }
@@ -249,7 +259,12 @@ void SyncRecording::ComprobarGrabaciones() {
   }
 }
 
+void SyncRecording::PararPendiente() {
+  if (m_pararCopia.exchange(false)) m_copiador->Parar();
+}
+
 void SyncRecording::Paso() {
+  PararPendiente();
   if (m_copiador->EnCurso()) return;
   const time_t ahora = Ahora();
   Sincronizacion entrada;
@@ -271,14 +286,20 @@ void SyncRecording::Paso() {
         sigue = m_actual.ID == entrada.ID;
       }
       // Removed while it was starting.
-      if (!sigue) m_copiador->Parar();
+      if (!sigue) {
+        m_pararCopia = false;
+        m_copiador->Parar();
+      }
       TheHost().TriggerTimerUpdate();
       return;
     }
-    GenerarLogError("SyncRecording: no se ha podido iniciar la copia de " + entrada.ID);
+    // A start cut short by the stop is no failure: the copy stays queued.
+    const bool parando = PLATFORM::Stopping();
+    if (!parando)
+      GenerarLogError("SyncRecording: no se ha podido iniciar la copia de " + entrada.ID);
     {
       std::lock_guard<std::mutex> lock(m_mutex);
-      m_inmediato.erase(entrada.ID);
+      if (!parando) m_inmediato.erase(entrada.ID);
       if (m_actual.ID == entrada.ID) m_actual = Sincronizacion();
     }
     GrabarRecordingInmediato();
@@ -302,9 +323,11 @@ void SyncRecording::Paso() {
 
 void SyncRecording::Revisar() {
   if (m_copiador->EnCurso()) return;
-  // Stopping: the copy stays first in the queue and starts again next time.
-  if (PararProceso) return;
   const bool completa = m_copiador->Completa();
+  // Stopping: an unfinished copy stays first in the queue and starts again
+  // next time; a finished one is recorded now, or the restart would find a
+  // local recording and drop its entry without a record.
+  if (PLATFORM::Stopping() && !completa) return;
   const time_t ahora = Ahora();
   std::string id;
   {
@@ -394,7 +417,8 @@ void* SyncRecording::Process() {
       SleepFor(kRebanadaMs);
     Revisar();
   }
-  if (m_copiador->EnCurso()) m_copiador->Parar();
+  if (m_pararCopia.exchange(false) || m_copiador->EnCurso()) m_copiador->Parar();
+  Revisar();  // a copy that ended while stopping
   GenerarLogDebug("SyncRecording Process Salida");
   return nullptr;
 }

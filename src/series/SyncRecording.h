@@ -34,7 +34,10 @@ class CopiadorSinc {
   virtual bool EnCurso() = 0;
   // The last copy ended with the server's end notice and is a local file.
   virtual bool Completa() = 0;
-  // Stops the copy; its partial file is removed.
+  // Raises the copy's stop and returns at once: any thread may call it.
+  virtual void PedirParada() = 0;
+  // Stops the copy, waiting (bounded) for its end; its partial file is
+  // removed. Called by the thread that starts copies, never by the host's.
   virtual void Parar() = 0;
 };
 
@@ -46,9 +49,13 @@ class CopiadorRtsp : public CopiadorSinc {
   bool Iniciar(const std::string& id) override;
   bool EnCurso() override;
   bool Completa() override;
+  void PedirParada() override;
   void Parar() override;
 
  private:
+  // A start and a stop never overlap: the stop's clean-up must not take the
+  // next copy's file for its own.
+  std::mutex m_orden;
   std::unique_ptr<rtsp> m_rtsp;
 };
 
@@ -103,6 +110,8 @@ class SyncRecording : public PLATFORM::CThread {
   // the next copy or check the cloud; then close a copy that has ended.
   void Paso();
   void Revisar();
+  // The copier's session is still running (the controller's stop waits).
+  bool CopiaEnCurso() { return m_copiador->EnCurso(); }
   time_t ProximaComprobacion() const;
   const VentanaSincronizacion& Ventana() const { return m_ventana; }
 
@@ -112,6 +121,8 @@ class SyncRecording : public PLATFORM::CThread {
 
  private:
   void ComprobarGrabaciones();
+  // Ends a copy removed from another thread: the stop was raised there.
+  void PararPendiente();
   bool Agnadir(const std::string& id, const std::string& tipo, bool inmediato);
   void GrabarRecordingInmediato();
   void GrabarRecordingDiferido();
@@ -124,6 +135,7 @@ class SyncRecording : public PLATFORM::CThread {
   const VentanaSincronizacion m_ventana;
   const AccesoGrabaciones m_grabaciones;
   std::unique_ptr<CopiadorSinc> m_copiador;
+  std::atomic<bool> m_pararCopia{false};
   const Reloj m_reloj;
   const std::string m_ficheroHistorial;
   const std::string m_ficheroInmediato;

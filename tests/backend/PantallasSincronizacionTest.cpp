@@ -19,6 +19,7 @@ class Copiador : public CopiadorSinc {
   bool Iniciar(const std::string&) override { return true; }
   bool EnCurso() override { return false; }
   bool Completa() override { return false; }
+  void PedirParada() override {}
   void Parar() override {}
 };
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -81,22 +82,42 @@ TEST_F(SyncE2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   EXPECT_TRUE(local);
 }
 
-TEST_F(SyncE2eTest, AStopMidCopyKeepsItQueuedAndTheRestartCopiesItWhole) {
+// The add-on stopped while a copy runs, or while it is still starting (the
+// server silent on its first DESCRIBE): the stop keeps its bound, no partial
+// file stays, the copy stays queued and the next start copies it whole.
+struct Parada {
+  const char* nombre;
+  const char* rtsp;
+  std::chrono::milliseconds tras;
+};
+
+class SyncParadaTest : public SyncE2eTest, public ::testing::WithParamInterface<Parada> {};
+
+TEST_P(SyncParadaTest, TheStopKeepsItQueuedAndTheRestartCopiesItWhole) {
   if (IsSkipped()) return;
-  hostsim::Host& host = Arrancar(6);
+  const Parada& p = GetParam();
+  hostsim::Host& host = Arrancar(6, p.rtsp);
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
-  std::this_thread::sleep_for(3s);
+  std::this_thread::sleep_for(p.tras);
   const auto antes = Clock::now();
   StopHost();
-  EXPECT_LT(Clock::now() - antes, 3s);
-  EXPECT_TRUE(std::filesystem::is_empty(carpeta));
+  EXPECT_LT(Clock::now() - antes, 3s) << p.nombre;
+  EXPECT_TRUE(std::filesystem::is_empty(carpeta)) << p.nombre;
   EXPECT_NE(ReadUserFile("Sincronizacion/Inmediato.xml").find("ID=\"5001\""), std::string::npos);
 
   ASSERT_TRUE(StartHost().load().ok);
-  ASSERT_TRUE(WaitForUserFile("Sincronizacion/Track.xml", 20s));
+  ASSERT_TRUE(WaitForUserFile("Sincronizacion/Track.xml", 20s)) << p.nombre;
   EXPECT_NE(Ffprobe(carpeta + "/El corto.mpeg").find("video"), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Paradas, SyncParadaTest,
+    ::testing::Values(Parada{"copiando", "", 3000ms},
+                      Parada{"arrancando",
+                             R"(, "switches": {"DESCRIBE": {"silence": true, "times": 1}})",
+                             1500ms}),
+    [](const auto& info) { return std::string(info.param.nombre); });
 
 // A copy cut by the server, or removed through its timer in the host,
 // leaves no file and no history record, and the recording in the cloud.
@@ -120,7 +141,10 @@ TEST_P(SyncCorteTest, AnEndedCopyLeavesNothingBehind) {
     for (const auto& t : host.fetchTimers().data.timers)
       listado = listado || (t.clientIndex == 5001 && t.state == 2);
     EXPECT_TRUE(listado);
+    // The host's thread only raises the copy's stop.
+    const auto antes = Clock::now();
     EXPECT_EQ(host.deleteTimer(5001).error, PVR_ERROR_NO_ERROR);
+    EXPECT_LT(Clock::now() - antes, 500ms);
   }
   const auto fin = Clock::now() + 10s;
   while (Clock::now() < fin &&
@@ -131,7 +155,15 @@ TEST_P(SyncCorteTest, AnEndedCopyLeavesNothingBehind) {
   EXPECT_TRUE(std::filesystem::is_empty(carpeta)) << c.nombre;
   EXPECT_EQ(ReadUserFile("Sincronizacion/Track.xml").find("5001"), std::string::npos);
   if (c.borrarTimer) {
-    EXPECT_NE(HeadendLog().find("TEARDOWN"), std::string::npos);
+    // One whole TEARDOWN of the session the server then tore down.
+    const std::string log = HeadendLog();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(
+        log, m,
+        std::regex(R"(> "TEARDOWN rtsp://vod\.quorvina\.es:554/cloud/5001 RTSP/1\.0\\r\\n)"
+                   R"(User-Agent: MICA-IP-STB\\r\\nSession: (\w+)\\r\\nCSeq: \d+\\r\\n\\r\\n")")))
+        << log;
+    EXPECT_NE(log.find("session " + m[1].str() + " torn down"), std::string::npos);
   }
   bool nube = false;
   for (const auto& r : host.fetchRecordings().data.recordings)

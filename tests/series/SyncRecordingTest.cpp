@@ -90,13 +90,14 @@ class CopiadorFalso : public CopiadorSinc {
   }
   bool EnCurso() override { return enCurso; }
   bool Completa() override { return completa; }
+  void PedirParada() override { ++pedidas; }
   void Parar() override {
     ++paradas;
     enCurso = false;
   }
   std::vector<std::string> iniciados;
   bool aceptar = true, enCurso = false, completa = false;
-  int paradas = 0;
+  int paradas = 0, pedidas = 0;
 };
 
 class SyncRecordingTest : public ::testing::Test {
@@ -254,11 +255,17 @@ TEST_F(SyncRecordingTest, ImmediateCopiesRunInAnEmptyWindowAndFillTheFiles) {
   ASSERT_EQ(historial.size(), 2u);
   EXPECT_EQ(historial.rbegin()->second.ID, "100");
   EXPECT_EQ(sync->EstadoRecording("300"), 2);
-  // Removing the running copy stops the copier; the restart reads the queue.
+  // Removing the running copy only raises its stop; the thread's next turn
+  // waits for it before any other copy starts. The restart reads the queue.
   ASSERT_TRUE(sync->AgnadirRecordingInmediato("100", "R"));
   sync->Paso();
+  ASSERT_TRUE(sync->AgnadirRecordingInmediato("200", "R"));
   EXPECT_TRUE(sync->EliminarGrabacion("100"));
+  EXPECT_EQ(copiador_->pedidas, 1);
+  EXPECT_EQ(copiador_->paradas, 0);
+  sync->Paso();
   EXPECT_EQ(copiador_->paradas, 1);
+  EXPECT_EQ(copiador_->iniciados.back(), "200");
   EXPECT_FALSE(sync->EliminarGrabacion("100"));
   sync.reset();
   EXPECT_EQ(Crear(Ajustes(true, 5.0f, 5.0f))->EstadoRecording("300"), 2);
