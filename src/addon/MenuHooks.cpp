@@ -42,10 +42,9 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
       controller->VisualizarSincronizaciones();
       return PVR_ERROR_NO_ERROR;
     case 4:
-      // A refused id is logged by the synchronisation.
-      return controller->GrabarenLocalRecording(HostText(item.data.recording.strRecordingId))
-                 ? PVR_ERROR_NO_ERROR
-                 : PVR_ERROR_INVALID_PARAMETERS;
+      // A refused id is only logged: the host's menu takes no error.
+      controller->GrabarenLocalRecording(HostText(item.data.recording.strRecordingId));
+      return PVR_ERROR_NO_ERROR;
     case 3:
       controller->RecargarCanales(true);
       return PVR_ERROR_NO_ERROR;

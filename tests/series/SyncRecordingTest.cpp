@@ -115,6 +115,8 @@ class SyncRecordingTest : public ::testing::Test {
     Nube("100", 31, "");
     Nube("200", 10, "");
     Nube("300", 3, "Serie");
+    Nube("2147483648", 40, "");  // an id no timer can carry
+    Nube("0", 40, "");
   }
   void Nube(const std::string& id, int dias, const std::string& serie) {
     GrabacionNube g;
@@ -221,9 +223,11 @@ TEST_F(SyncRecordingTest, AnInterruptedCopyLeavesNoRecordAndIsQueuedAgainAnHourL
 
 TEST_F(SyncRecordingTest, ImmediateCopiesRunInAnEmptyWindowAndFillTheFiles) {
   auto sync = Crear(Ajustes(true, 5.0f, 5.0f));
-  EXPECT_FALSE(sync->AgnadirRecordingInmediato("abc", "R"));
-  EXPECT_FALSE(sync->AgnadirRecordingInmediato("999", "R"));
-  EXPECT_TRUE(host_.Logged("no se sincroniza '999'"));
+  // Not a number, not in the cloud, beyond a timer's index.
+  for (const char* id : {"abc", "999", "0", "2147483648"}) {
+    EXPECT_FALSE(sync->AgnadirRecordingInmediato(id, "R")) << id;
+    EXPECT_TRUE(host_.Logged(std::string("no se sincroniza '") + id + "'")) << id;
+  }
   ASSERT_TRUE(sync->AgnadirRecordingInmediato("200", "R"));
   ASSERT_TRUE(sync->AgnadirRecordingDiferido("300", "R"));
   EXPECT_EQ(Fichero("Inmediato.xml"),
