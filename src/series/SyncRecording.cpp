@@ -29,13 +29,21 @@ bool EsNumero(const std::string& id) {
   return valor > 0 && valor <= INT32_MAX;
 }
 
+// At most kMaxFichero bytes: what is beyond is left out, and told.
 std::string LeerTexto(const std::string& path) {
   HostFile fichero = HostFile::ForRead(path);
   std::string texto;
   if (!fichero) return texto;
   char bloque[4096];
-  for (ssize_t n; (n = fichero.Read(bloque, sizeof bloque)) > 0;)
+  for (ssize_t n; (n = fichero.Read(bloque, sizeof bloque)) > 0;) {
+    if (texto.size() + static_cast<size_t>(n) > SyncRecording::kMaxFichero) {
+      texto.append(bloque, SyncRecording::kMaxFichero - texto.size());
+      GenerarLogError("SyncRecording: " + path + " supera " +
+                      std::to_string(SyncRecording::kMaxFichero) + " bytes; se lee el principio");
+      break;
+    }
     texto.append(bloque, static_cast<size_t>(n));
+  }
   return texto;
 }
 
@@ -77,6 +85,7 @@ SyncRecording::SyncRecording(const AjustesSincronizacion& ajustes, AccesoGrabaci
   m_inmediato = LeerXMLCola(LeerTexto(m_ficheroInmediato), kColaInmediata, kFicheroInmediato);
   m_diferido = LeerXMLCola(LeerTexto(m_ficheroDiferido), kColaDiferida, kFicheroDiferido);
   m_historial = LeerXMLHistorial(LeerTexto(m_ficheroHistorial), kFicheroHistorial);
+  RecortarHistorial();
   if (m_ventana.Vacia()) GenerarLogDebug("SyncRecording: ventana vacia");
 }
 
@@ -382,6 +391,10 @@ void SyncRecording::AgnadirTrackSincronizacion(const Sincronizacion& entrada,
   t.Duracion = g.duracion;
   const int clave = m_historial.empty() ? 0 : m_historial.rbegin()->first + 1;
   m_historial.emplace(clave, t);
+  RecortarHistorial();
+}
+
+void SyncRecording::RecortarHistorial() {
   while (m_ajustes.registroshistorial >= 0 &&
          static_cast<int>(m_historial.size()) > m_ajustes.registroshistorial)
     m_historial.erase(m_historial.begin());

@@ -84,6 +84,8 @@ class SyncRecording : public PLATFORM::CThread {
 
   static constexpr int kEspera = 3600;        // between automatic checks, and after a failure
   static constexpr int kEsperaEliminar = 10;  // after a copy was removed
+  // The most read of a queue or history file (a full queue is far less).
+  static constexpr size_t kMaxFichero = 4 * 1024 * 1024;
 
   SyncRecording(const AjustesSincronizacion& ajustes, AccesoGrabaciones grabaciones,
                 std::unique_ptr<CopiadorSinc> copiador, Reloj reloj = nullptr);
@@ -129,6 +131,8 @@ class SyncRecording : public PLATFORM::CThread {
   void GrabarTrackSincronizacion();
   // With m_mutex held; `grabacion` is the library's entry, taken before.
   void AgnadirTrackSincronizacion(const Sincronizacion& entrada, const GrabacionNube& grabacion);
+  // Keeps the newest `registroshistorial` records (m_mutex held, or alone).
+  void RecortarHistorial();
   time_t Ahora() const { return m_reloj ? m_reloj() : time(nullptr); }
 
   const AjustesSincronizacion m_ajustes;

@@ -275,4 +275,45 @@ TEST_F(SyncRecordingTest, ImmediateCopiesRunInAnEmptyWindowAndFillTheFiles) {
   EXPECT_EQ(Crear(Ajustes(true, 5.0f, 5.0f))->EstadoRecording("300"), 2);
 }
 
+TEST_F(SyncRecordingTest, LoadingCapsTheFilesAndKeepsTheNewestRecords) {
+  HistorialSincronizacion historial;
+  for (int i = 0; i < 5; ++i) historial[i] = {"R", std::to_string(i)};
+  std::ofstream(PathCombine(PathSincronizacion, "Track.xml")) << GenerarXMLHistorial(historial);
+  // The second entry lies beyond the most that is read.
+  std::ofstream(PathCombine(PathSincronizacion, "Inmediato.xml"))
+      << "<SincInmediado>\n<Inmediado Tipo=\"R\" ID=\"200\" />\n<!--"
+      << std::string(SyncRecording::kMaxFichero, ' ') << "-->\n<Inmediado Tipo=\"R\" ID=\"100\" />";
+  auto sync = Crear(Ajustes(false, 0.0f, 24.0f));
+  const auto cargado = sync->ObtenerTrackSincronizacion();
+  ASSERT_EQ(cargado.size(), 2u);
+  EXPECT_EQ(cargado.begin()->second.ID, "3");
+  EXPECT_EQ(sync->EstadoRecording("200"), 2);
+  EXPECT_EQ(sync->EstadoRecording("100"), 0);
+  EXPECT_TRUE(host_.Logged("Inmediato.xml supera"));
+}
+
+TEST_F(SyncRecordingTest, ACopyEndedWhileStoppingIsRecordedOnlyWhenWhole) {
+  struct Caso {
+    const char* nombre;
+    bool completa;
+    size_t registros;
+    int estado;  // of the copy once checked
+  };
+  const Caso casos[] = {{"entera", true, 1, 0}, {"cortada", false, 0, 1}};
+  for (const Caso& c : casos) {
+    auto sync = Crear(Ajustes(false, 0.0f, 24.0f));
+    ASSERT_TRUE(sync->AgnadirRecordingInmediato("200", "R"));
+    sync->Paso();
+    PararProceso = true;
+    copiador_->completa = c.completa;
+    copiador_->enCurso = false;
+    sync->Revisar();
+    PararProceso = false;
+    EXPECT_EQ(sync->ObtenerTrackSincronizacion().size(), c.registros) << c.nombre;
+    EXPECT_EQ(sync->EstadoRecording("200"), c.estado) << c.nombre;
+    sync.reset();
+    std::remove(PathCombine(PathSincronizacion, "Track.xml").c_str());
+  }
+}
+
 }  // namespace
