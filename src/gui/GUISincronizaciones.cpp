@@ -107,18 +107,20 @@ void CGUISincronizaciones::AccionNube(int posicion) {
   if (id.empty()) return;
   const int estado = m_fuente.Estado(id);
   if (estado != 0) {
+    // The box follows the press; a refusal is told by the log.
     CGUIContext1Boton elegir(kEliminar);
-    if (elegir.ObtenerBotonPulsado() == kBotonPrimero && m_fuente.Eliminar(id))
+    if (elegir.ObtenerBotonPulsado() == kBotonPrimero) {
+      m_fuente.Eliminar(id);
       Aviso("La sincronizaci\xf3n ha sido eliminada");
+    }
   } else {
     CGUIContext2Botones elegir("Sincronizaci\xf3n Inmediata",
                                "A\xf1"
                                "adir a la cola");
     const int boton = elegir.ObtenerBotonPulsado();
-    bool hecho = false;
-    if (boton == kBotonPrimero) hecho = m_fuente.Inmediato(id);
-    if (boton == kBotonSegundo) hecho = m_fuente.Diferido(id);
-    if (hecho)
+    if (boton == kBotonPrimero) m_fuente.Inmediato(id);
+    if (boton == kBotonSegundo) m_fuente.Diferido(id);
+    if (boton == kBotonPrimero || boton == kBotonSegundo)
       Aviso(
           "La grabaci\xf3n ha sido a\xf1"
           "adida para su sincronizaci\xf3n");
