@@ -86,3 +86,8 @@ class HostFile {
 // Writes the whole text to a file, replacing it; true when all of it was
 // written.
 bool EscribirFichero(const std::string& path, const std::string& text);
+
+// Moves a file: a rename, or where the host cannot rename (another file
+// system, a network share) a copy through the host's files and the
+// source's removal. On failure the source stays and no destination is left.
+bool MoverFichero(const std::string& from, const std::string& to);

@@ -193,7 +193,7 @@ void* rtsp::Process() {
   if (completa) {
     // The name may have been taken meanwhile: never overwrite it.
     if (TheHost().FileExists(final)) final = ObtenerNombreFichero(datos, ".mpeg");
-    if (TheHost().RenameFile(parcial, final)) {
+    if (MoverFichero(parcial, final)) {
       {
         std::lock_guard<std::mutex> lock(m_copia);
         m_nombreFichero = final;
@@ -202,7 +202,7 @@ void* rtsp::Process() {
       m_copiaCompleta = true;
       return nullptr;
     }
-    GenerarLogError("rtsp: no se puede renombrar " + parcial);
+    GenerarLogError("rtsp: no se puede mover " + parcial + " a " + final);
   }
   // A copy that did not reach the end is no recording: the cloud keeps it.
   GenerarLogError("rtsp: copia incompleta de " + datos.strRecordingId);
