@@ -2,8 +2,11 @@
 // DemuxRead in a loop) on one RTSP URL, for bench/vod_rtsp.py: prints the
 // time to the first video packet, the packets and bytes read, and FFmpeg's
 // corrupt-packet warnings (continuity errors: datagrams lost on the way).
+// With --copy it copies the recording to FILE as the nightly copies do, for
+// bench/sync_copy.py, and prints whether it completed and its bytes.
 //
-//   rtsp_bench URL SECONDS     (inside the private test network)
+//   rtsp_bench URL SECONDS            (inside the private test network)
+//   rtsp_bench --copy URL SECONDS FILE
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -14,6 +17,7 @@ extern "C" {
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "live/Rtsp.h"
 #include "support/InProcessHost.h"
@@ -35,13 +39,42 @@ class Servicios : public ServiciosVod {
   bool ElegirContinuar(const std::string&) override { return false; }
   void PararReproductor() override {}
   void PasarALocal(const DatosVod&, const std::string&, int) override {}
+  bool DatosCopia(const std::string&, DatosVod&, std::string&) override { return false; }
 };
+
+int Copiar(const char* url, int segundos, const std::string& fichero) {
+  InProcessHost host;
+  host.UseStorage();
+  Servicios servicios;
+  rtsp sesion(servicios);
+  if (!sesion.Copiar(DatosVod{.strRecordingId = "1", .strTitle = "copia"}, url, fichero)) {
+    std::printf("open failed\n");
+    return 1;
+  }
+  std::printf("ready\n");
+  std::fflush(stdout);
+  const auto fin = std::chrono::steady_clock::now() + std::chrono::seconds(segundos);
+  while (sesion.Running() && std::chrono::steady_clock::now() < fin)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  sesion.PararRecording();
+  FILE* f = std::fopen(fichero.c_str(), "rb");
+  long bytes = 0;
+  if (f != nullptr) {
+    std::fseek(f, 0, SEEK_END);
+    bytes = std::ftell(f);
+    std::fclose(f);
+  }
+  std::printf("complete %d\nbytes %ld\n", sesion.CopiaCompleta() ? 1 : 0, bytes);
+  return 0;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--copy")
+    return Copiar(argv[2], std::atoi(argv[3]), argv[4]);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: rtsp_bench URL SECONDS\n");
+    std::fprintf(stderr, "usage: rtsp_bench URL SECONDS | --copy URL SECONDS FILE\n");
     return 2;
   }
   av_log_set_callback(ContarAvisos);

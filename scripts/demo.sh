@@ -136,6 +136,19 @@ grep -E 'rtsp .* > "|nat:' "$work/headend.log" | sed -E \
   -e 's/.* > "([A-Z_]+ [^ ]+).*(Range: npt=[0-9]*-end).*(Scale: [-0-9.]+).*/\1 \2 \3/' \
   -e 's/.* > "([A-Z_]+ [^ ]+) .*/\1/' -e 's/.*(nat: .*)/\1/'
 
+echo "== a cloud recording of a month ago copied to a local file (menu hook 4 on the recording)"
+mkdir -p "$work/copias"
+echo "<settings><setting id=\"recordfolder\" value=\"$work/copias/\" /></settings>" \
+  >"$user/settings.xml"
+build/tools/hostsim/hostsim --addon "$addon" --user "$user" --quiet-log \
+  recordings --wait 30 menu 4 9000008 sleep 30 recordings 2>/dev/null |
+  grep -E '^== |9000008' | grep -v '^hostsim:'
+echo "the history of copies:"
+cat "$user/Sincronizacion/Track.xml"
+echo "what ffprobe reads in the copy:"
+ffprobe -v error -show_entries stream=index,codec_type,codec_name,width,height \
+  -of compact=p=0 "$work/copias/Hace un mes.mpeg" | grep -v '^$' | sort -u
+
 echo "== catch-up: a programme of the HD channel 2030 of two hours ago, from the guide's menu"
 echo "   (hook 8, with \"ultimos7dias\" in the add-on's folder)"
 cp -r "$addon" "$work/addon" && touch "$work/addon/ultimos7dias"

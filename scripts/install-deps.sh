@@ -9,7 +9,7 @@ PACKAGES=(
   rapidjson-dev
   libavformat-dev libavcodec-dev libavutil-dev
   libgtest-dev libgmock-dev googletest
-  libbenchmark-dev libpugixml-dev
+  libbenchmark-dev libpugixml-dev libssl-dev
   iproute2 util-linux curl jq
   ffmpeg vlc-bin vlc-plugin-base
   bind9-dnsutils dnsmasq-base

@@ -1,5 +1,7 @@
 #include "addon/AddonHost.h"
 
+#include <cstdio>
+
 #include "addon/AddonBinding.h"
 #include "addon/PvrBinding.h"
 
@@ -92,6 +94,11 @@ bool AddonHost::FileExists(const std::string& path) {
 
 bool AddonHost::DeleteFile(const std::string& path) {
   return addon_.DeleteFile(path.c_str());
+}
+
+// The host's file API has no rename; its files are local paths.
+bool AddonHost::RenameFile(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
 bool AddonHost::CreateDirectory(const std::string& path) {

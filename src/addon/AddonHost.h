@@ -27,6 +27,7 @@ class AddonHost final : public HostServices {
   void CloseFile(void* file) override;
   bool FileExists(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
   bool CreateDirectory(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool RemoveDirectory(const std::string& path) override;

@@ -1,6 +1,7 @@
 #include "addon/MenuHooks.h"
 
 #include "addon/AddonMain.h"
+#include "addon/HostAdapter.h"
 #include "addon/PvrBinding.h"
 #include "backend/Quorvina.h"
 #include "common/SettingValues.h"
@@ -40,6 +41,13 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
     case 1:
       controller->VisualizarSeries();
       return PVR_ERROR_NO_ERROR;
+    case 2:
+      controller->VisualizarSincronizaciones();
+      return PVR_ERROR_NO_ERROR;
+    case 4:
+      // A refused id is only logged: the host's menu takes no error.
+      controller->GrabarenLocalRecording(HostText(item.data.recording.strRecordingId));
+      return PVR_ERROR_NO_ERROR;
     case 3:
       controller->RecargarCanales(true);
       return PVR_ERROR_NO_ERROR;
@@ -56,7 +64,7 @@ PVR_ERROR CallMenuHook(const PVR_MENUHOOK& hook, const PVR_MENUHOOK_DATA& item) 
       controller->AbrirCatchup(static_cast<int>(item.data.iEpgUid));
       return PVR_ERROR_NO_ERROR;
     default:
-      // Copies (2, 4) have no subsystem behind them yet.
+      // Nothing else is hooked.
       return PVR_ERROR_NOT_IMPLEMENTED;
   }
 }

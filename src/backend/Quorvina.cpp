@@ -10,6 +10,8 @@ extern "C" {
 #include <thread>
 
 #include "backend/Configuracion.h"
+#include "backend/EnlaceSyncRecording.h"
+#include "backend/PantallasSincronizacion.h"
 #include "backend/ServiciosVodQuorvina.h"
 #include "common/Conversions.h"
 #include "common/DatosConfiguracion.h"
@@ -24,11 +26,13 @@ extern "C" {
 #include "gui/GUIDialogSi.h"
 #include "gui/GUIDialogSiNo.h"
 #include "gui/GUISeries.h"
+#include "gui/GUISincronizaciones.h"
 #include "live/Cliente.h"
 #include "live/Rtsp.h"
 #include "recordings/Recordings.h"
 #include "recordings/Temporizadores.h"
 #include "series/Series.h"
+#include "series/SyncRecording.h"
 #include "services/WebRelay.h"
 #include "services/tcpJSON.h"
 #include "services/upnp.h"
@@ -123,15 +127,40 @@ Quorvina::Quorvina() {
   // The scheduler books into the timer set: it starts once that exists.
   m_series->Enlazar(&m_epg->Programas(), m_temporizadores.get(), m_recordings.get());
   m_series->Start();
+
+  GenerarLogDebug("SyncRecording Entrada");
+  AjustesSincronizacion ajustes;
+  ajustes.sincronizar = sincronizar;
+  ajustes.diasantiguedad = diasantiguedad;
+  ajustes.inicioventana = inicioventanaSinc;
+  ajustes.finalventana = finalventanaSinc;
+  ajustes.horasDiferencia = configuracionquorvina.HorasDiferencias;
+  ajustes.registroshistorial = registroshistorial;
+  m_sync = std::make_unique<SyncRecording>(ajustes, AccesoGrabacionesDe(*m_recordings),
+                                           std::make_unique<CopiadorRtsp>(*m_serviciosVod));
+  m_enlaceSync = std::make_unique<EnlaceSyncRecording>(*m_sync);
+  m_temporizadores->FijarSincronizacion(m_enlaceSync.get());
+  // A rule's own age for its recordings' copies.
+  Series* series = m_series.get();
+  m_sync->FijarReglaSerie([series](const std::string& idSerie, Serie& regla) {
+    return series->ObtenerSerie(idSerie, regla);
+  });
+  m_sync->Start();
+  GenerarLogDebug("SyncRecording Salida");
 }
 
 Quorvina::~Quorvina() {
+  m_ventanaSinc.reset();
+  if (m_temporizadores) m_temporizadores->FijarSincronizacion(nullptr);
   {
     // Open windows are closed by the host's GUI before they go.
     std::lock_guard<std::mutex> lock(m_mutexVentanas);
     m_ventanasSeries.clear();
   }
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
+  // The copies stop first: a partial copy is removed and its entry stays
+  // queued for the next start.
+  const bool sincParada = PLATFORM::StopOwnedWorker(m_sync, Left(deadline), "sincronizacion");
   // The series scheduler books into the timers and the library: it ends
   // before them. The rules themselves outlive every thread that reports to
   // them.
@@ -151,7 +180,8 @@ Quorvina::~Quorvina() {
     (void)m_temporizadores.release();
   }
   PLATFORM::StopWorker(*this, Left(deadline), "quorvina");
-  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp") && temporizadoresParados) {
+  if (PLATFORM::StopOwnedWorker(m_rtsp, Left(deadline), "rtsp") && temporizadoresParados &&
+      sincParada) {
     m_serviciosVod.reset();
     m_recordings.reset();  // no thread of its own
   } else {
@@ -184,7 +214,7 @@ Quorvina::~Quorvina() {
     (void)m_canales.release();
   }
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
-  if (seriesParadas && epgParada) {
+  if (seriesParadas && epgParada && sincParada) {
     m_series.reset();
   } else {
     (void)m_series.release();  // a thread left running may still report to it
@@ -231,7 +261,8 @@ void Quorvina::ParaProceso() {
   while (Running() || (m_temporizadores && m_temporizadores->Activos()) || m_canales->Running() ||
          m_configuracion->Running() || m_epg->Running() || m_epg->Programas().Running() ||
          m_cliente->Running() || m_webrelay->Running() || m_upnp->Running() ||
-         m_upnp->Http().Running() || (m_series && m_series->Running())) {
+         m_upnp->Http().Running() || (m_series && m_series->Running()) ||
+         (m_sync && (m_sync->Running() || m_sync->CopiaEnCurso()))) {
     if (std::chrono::steady_clock::now() >= deadline) {
       GenerarLogError("ParaProceso: quedan procesos en marcha");
       return;
@@ -334,6 +365,21 @@ void Quorvina::VisualizarSeries() {
     m_ventanasSeries.push_back(std::move(ventana));
   }
   mostrar->Show();
+}
+
+bool Quorvina::GrabarenLocalRecording(const std::string& id) {
+  // A refused id is logged by the synchronisation; the menu has no answer
+  // for it.
+  m_sync->AgnadirRecordingInmediato(id, "R");
+  return true;
+}
+
+void Quorvina::VisualizarSincronizaciones() {
+  if (!m_ventanaSinc) {
+    m_pantallasSinc = std::make_unique<PantallasSincronizacion>(*m_sync, *m_recordings, *m_canales);
+    m_ventanaSinc = std::make_unique<CGUISincronizaciones>(*m_pantallasSinc);
+  }
+  m_ventanaSinc->Show();
 }
 
 void Quorvina::RecargarTemporizadores() {

@@ -24,7 +24,11 @@ class Series;
 class ServiciosVodQuorvina;
 class rtsp;
 class Temporizadores;
+class SyncRecording;
+class EnlaceSyncRecording;
 class DemuxSource;
+class CGUISincronizaciones;
+class PantallasSincronizacion;
 class tcpJSON;
 class WebRelay;
 class upnp;
@@ -54,6 +58,12 @@ class Quorvina : public PLATFORM::CThread {
   Series& ReglasSeries() { return *m_series; }
   // The series list window, shown without waiting.
   void VisualizarSeries();
+  // The copies of cloud recordings to local files.
+  SyncRecording& Sincronizacion() { return *m_sync; }
+  // Menu hook 4: a cloud recording copied at once; false when refused.
+  bool GrabarenLocalRecording(const std::string& id);
+  // Menu hook 2: the window of the copies, shown without waiting.
+  void VisualizarSincronizaciones();
   // The guide of one channel for the host, entry by entry. Waits a little
   // while the line-up is being rebuilt; the on-demand channel has none yet.
   void GetEPGForChannel(unsigned int channel, time_t start, time_t end, const EntradaSink& sink);
@@ -128,6 +138,12 @@ class Quorvina : public PLATFORM::CThread {
   // The open stream is the on-demand one.
   std::atomic<bool> m_abiertoVod{false};
   std::unique_ptr<Temporizadores> m_temporizadores;
+  std::unique_ptr<SyncRecording> m_sync;
+  std::unique_ptr<EnlaceSyncRecording> m_enlaceSync;  // the timer set's way to the copies
+  // The copies' window, created at its first showing; it lives on after it
+  // closes, as the host may still call it back.
+  std::unique_ptr<PantallasSincronizacion> m_pantallasSinc;
+  std::unique_ptr<CGUISincronizaciones> m_ventanaSinc;
   std::atomic<bool> m_pausado{false};
   std::atomic<bool> m_recargar{false};
   std::atomic<int> m_tipoSolicitado{0};

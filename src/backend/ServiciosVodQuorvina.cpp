@@ -1,5 +1,6 @@
 #include "backend/ServiciosVodQuorvina.h"
 
+#include "common/Conversions.h"
 #include "gui/GUIContextIniciarEn.h"
 #include "recordings/ApiGrabaciones.h"
 #include "recordings/Recordings.h"
@@ -30,4 +31,31 @@ void ServiciosVodQuorvina::PararReproductor() {
 void ServiciosVodQuorvina::PasarALocal(const DatosVod& datos, const std::string& fichero,
                                        int duracion) {
   m_recordings.PasarRecordingaLocal(datos.strRecordingId, fichero, duracion);
+}
+
+bool ServiciosVodQuorvina::DatosCopia(const std::string& id, DatosVod& datos, std::string& url) {
+  DatosGrabacion grabacion;
+  if (!m_recordings.GetRecording(id, grabacion) || !grabacion.Cloud) return false;
+  datos = DatosVodDe(grabacion);
+  unsigned int duracion = static_cast<unsigned int>(grabacion.iDuration);
+  if (!getRecordingData(ConvertStringtoint(id), grabacion.iClientChannelUid, &duracion, &url))
+    return false;
+  datos.iDuration = static_cast<int>(duracion);
+  return !url.empty();
+}
+
+DatosVod DatosVodDe(const DatosGrabacion& g) {
+  DatosVod d;
+  d.strRecordingId = g.strRecordingId;
+  d.strTitle = g.strTitle;
+  d.strPlot = g.strPlot;
+  d.strIconPath = g.strIconPath;
+  d.iGenreType = g.iGenreType;
+  d.iTemporada = g.iTemporada;
+  d.iCapitulo = g.iCapitulo;
+  d.idSerie = g.idSerie;
+  d.iClientChannelUid = g.iClientChannelUid;
+  d.iDuration = g.iDuration;
+  d.HD = g.HD;
+  return d;
 }

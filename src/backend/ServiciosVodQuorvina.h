@@ -8,6 +8,10 @@
 #include "live/DatosVod.h"
 
 class Recordings;
+struct DatosGrabacion;
+
+// What the on-demand client keeps of a library entry.
+DatosVod DatosVodDe(const DatosGrabacion& grabacion);
 
 class ServiciosVodQuorvina : public ServiciosVod {
  public:
@@ -20,6 +24,7 @@ class ServiciosVodQuorvina : public ServiciosVod {
   bool ElegirContinuar(const std::string& texto) override;
   void PararReproductor() override;
   void PasarALocal(const DatosVod& datos, const std::string& fichero, int duracion) override;
+  bool DatosCopia(const std::string& id, DatosVod& datos, std::string& url) override;
 
  private:
   Recordings& m_recordings;

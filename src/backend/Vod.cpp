@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "backend/Quorvina.h"
+#include "backend/ServiciosVodQuorvina.h"
 #include "common/Conversions.h"
 #include "common/Log.h"
 #include "common/SettingValues.h"
@@ -70,22 +71,6 @@ void OlvidarAbierta() {
   OlvidarPeticion(numero);
 }
 
-DatosVod DeGrabacion(const DatosGrabacion& g) {
-  DatosVod d;
-  d.strRecordingId = g.strRecordingId;
-  d.strTitle = g.strTitle;
-  d.strPlot = g.strPlot;
-  d.strIconPath = g.strIconPath;
-  d.iGenreType = g.iGenreType;
-  d.iTemporada = g.iTemporada;
-  d.iCapitulo = g.iCapitulo;
-  d.idSerie = g.idSerie;
-  d.iClientChannelUid = g.iClientChannelUid;
-  d.iDuration = g.iDuration;
-  d.HD = g.HD;
-  return d;
-}
-
 }  // namespace
 
 void Quorvina::PedirVod(const std::string& id, bool esCatchup) {
@@ -122,7 +107,7 @@ bool Quorvina::AbrirVod() {
     if (!p.esCatchup) {
       DatosGrabacion grabacion;
       if (!m_recordings->GetRecording(id, grabacion)) return false;
-      datos = DeGrabacion(grabacion);
+      datos = DatosVodDe(grabacion);
       duracion = static_cast<unsigned int>(grabacion.iDuration);
       if (!getRecordingData(ConvertStringtoint(id), grabacion.iClientChannelUid, &duracion, &url))
         return false;

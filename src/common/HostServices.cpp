@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -23,6 +24,7 @@ class NoHost final : public HostServices {
   void CloseFile(void*) override {}
   bool FileExists(const std::string&) override { return false; }
   bool DeleteFile(const std::string&) override { return false; }
+  bool RenameFile(const std::string&, const std::string&) override { return false; }
   bool CreateDirectory(const std::string&) override { return false; }
   bool DirectoryExists(const std::string&) override { return false; }
   bool RemoveDirectory(const std::string&) override { return false; }
@@ -94,4 +96,27 @@ void HostFile::Close() {
 bool EscribirFichero(const std::string& path, const std::string& text) {
   HostFile file = HostFile::ForWrite(path, true);
   return file && file.Write(text);
+}
+
+bool MoverFichero(const std::string& from, const std::string& to) {
+  if (TheHost().RenameFile(from, to)) return true;
+  bool copiado = false;
+  {
+    HostFile origen = HostFile::ForRead(from);
+    HostFile destino = origen ? HostFile::ForWrite(to, false) : HostFile();
+    if (destino) {
+      std::vector<char> bloque(64 * 1024);
+      ssize_t n = 0;
+      copiado = true;
+      while (copiado && (n = origen.Read(bloque.data(), bloque.size())) > 0)
+        copiado = destino.Write(bloque.data(), static_cast<size_t>(n));
+      copiado = copiado && n == 0;
+    }
+  }
+  if (!copiado) {
+    if (TheHost().FileExists(to)) TheHost().DeleteFile(to);
+    return false;
+  }
+  TheHost().DeleteFile(from);
+  return true;
 }

@@ -35,6 +35,8 @@ class HostServices {
   virtual void CloseFile(void* file) = 0;
   virtual bool FileExists(const std::string& path) = 0;
   virtual bool DeleteFile(const std::string& path) = 0;
+  // Within one file system; false when it could not be done.
+  virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
   virtual bool CreateDirectory(const std::string& path) = 0;
   virtual bool DirectoryExists(const std::string& path) = 0;
   virtual bool RemoveDirectory(const std::string& path) = 0;
@@ -84,3 +86,8 @@ class HostFile {
 // Writes the whole text to a file, replacing it; true when all of it was
 // written.
 bool EscribirFichero(const std::string& path, const std::string& text);
+
+// Moves a file: a rename, or where the host cannot rename (another file
+// system, a network share) a copy through the host's files and the
+// source's removal. On failure the source stays and no destination is left.
+bool MoverFichero(const std::string& from, const std::string& to);

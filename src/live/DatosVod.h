@@ -38,4 +38,8 @@ class ServiciosVod {
   // A copy ended with the server's end notice: the cloud recording now has
   // a local file.
   virtual void PasarALocal(const DatosVod& datos, const std::string& fichero, int duracion) = 0;
+  // What a copy of the cloud recording `id` needs: its record and stream
+  // URL. False when the library has no cloud entry of that id or the server
+  // gives no stream.
+  virtual bool DatosCopia(const std::string& id, DatosVod& datos, std::string& url) = 0;
 };

@@ -43,7 +43,6 @@ int Factor(int escala) {
 std::string Resolver(const std::string& nombre) {
   in_addr literal{};
   if (inet_pton(AF_INET, nombre.c_str(), &literal) == 1) return nombre;
-  GenerarLogDebug("ngethostbyname:" + nombre);
   const DnsReply respuesta = ConsultarDns(nombre, DNSBrastokeTV);
   for (const auto& registro : respuesta.answers) {
     if (registro.type != 1 || registro.data.size() != 4) continue;
@@ -51,6 +50,9 @@ std::string Resolver(const std::string& nombre) {
     inet_ntop(AF_INET, registro.data.data(), texto, sizeof texto);
     return texto;
   }
+  // The system resolver cannot be cut short: not while stopping.
+  if (PLATFORM::Stopping()) return {};
+  GenerarLogDebug("ngethostbyname:" + nombre);
   GenerarLogDebug("gethostbyname:" + nombre);
   addrinfo pista{};
   pista.ai_family = AF_INET;
@@ -110,7 +112,7 @@ int rtsp::Puerto() const {
 
 bool rtsp::EsperarSesionAnterior() {
   for (int espera = 0; Running(); espera += kRebanadaMs) {
-    if (espera >= kEsperaSesionMs || PararProceso) {
+    if (espera >= kEsperaSesionMs || PLATFORM::Stopping()) {
       GenerarLogError("rtsp: la sesion anterior no termina");
       return false;
     }
@@ -146,6 +148,18 @@ bool rtsp::AbrirVod(const DatosVod& datos, const std::string& url) {
   return Abrir(url, inicio, datos.HD, true);
 }
 
+bool rtsp::GrabarRecording(const std::string& id) {
+  if (!EsperarSesionAnterior()) return false;
+  m_copiaCompleta = false;
+  DatosVod datos;
+  std::string url;
+  if (!m_servicios.DatosCopia(id, datos, url)) {
+    GenerarLogError("GrabarRecording: " + id + " no es una grabacion en la nube con stream");
+    return false;
+  }
+  return Copiar(datos, url, ObtenerNombreFichero(datos, ".mpeg"));
+}
+
 bool rtsp::Copiar(const DatosVod& datos, const std::string& url, const std::string& fichero) {
   if (!EsperarSesionAnterior()) return false;
   Finalizar();
@@ -157,42 +171,68 @@ bool rtsp::Copiar(const DatosVod& datos, const std::string& url, const std::stri
     m_hayVod = true;
   }
   m_modoCopia = true;
-  m_fichero = TheHost().OpenFileForWrite(fichero, true);
-  if (m_fichero == nullptr) {
-    GenerarLogError("rtsp: no se puede crear " + fichero);
+  const std::string parcial = fichero + kSufijoParcial;
+  void* handle = TheHost().OpenFileForWrite(parcial, true);
+  if (handle == nullptr) {
+    GenerarLogError("rtsp: no se puede crear " + parcial);
     m_modoCopia = false;
     return false;
   }
-  m_nombreFichero = fichero;
-  m_ficheroAbierto = true;
+  {
+    // With the name, or a stop between the two would take this file for a
+    // closed one and delete it under the new session.
+    std::lock_guard<std::mutex> lock(m_copia);
+    m_fichero = handle;
+    m_nombreFichero = fichero;
+    m_nombreParcial = parcial;
+    m_ficheroAbierto = true;
+  }
   if (Abrir(url, "0", datos.HD, false)) return true;
   // No session thread started, so nothing else removes the empty file.
-  if (TheHost().FileExists(fichero)) TheHost().DeleteFile(fichero);
-  m_nombreFichero.clear();
+  if (TheHost().FileExists(parcial)) TheHost().DeleteFile(parcial);
   return false;
+}
+
+std::string rtsp::FicheroCopia() const {
+  std::lock_guard<std::mutex> lock(m_copia);
+  return m_nombreFichero;
 }
 
 void rtsp::PararRecording() {
   m_parar = true;
-  for (int espera = 0; m_ficheroAbierto && espera < kEsperaCopiaMs; espera += 100) {
+  // The session thread closes the file and removes what it wrote.
+  for (int espera = 0; (m_ficheroAbierto || Running()) && espera < kEsperaCopiaMs && !PararProceso;
+       espera += 100) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  if (!m_ficheroAbierto && !m_nombreFichero.empty() && TheHost().FileExists(m_nombreFichero)) {
-    TheHost().DeleteFile(m_nombreFichero);
+  std::string parcial;
+  {
+    std::lock_guard<std::mutex> lock(m_copia);
+    if (m_ficheroAbierto) return;  // still written: its session removes it
+    parcial = m_nombreParcial;
   }
+  if (!parcial.empty() && TheHost().FileExists(parcial)) TheHost().DeleteFile(parcial);
 }
 
 std::string rtsp::ObtenerNombreFichero(const DatosVod& datos, const std::string& extension) {
   std::string carpeta = PathRecorded;
-  std::string nombre;
+  std::string base;
   if (!datos.idSerie.empty()) {
     carpeta = PathCombine(PathCombine(PathGrabacionSeries, datos.idSerie),
                           "Temporada " + convertInttoString(datos.iTemporada));
-    nombre = convertInttoStringPad(datos.iTemporada, 2) + "x" +
-             convertInttoStringPad(datos.iCapitulo, 2) + " ";
+    base = convertInttoStringPad(datos.iTemporada, 2) + "x" +
+           convertInttoStringPad(datos.iCapitulo, 2) + " ";
   }
   creardirectorio(carpeta);
-  nombre += datos.strTitle + extension;
+  base += datos.strTitle;
+  // As the timers do: a number after the title until the name is free.
+  for (int n = 0; n < 1000; ++n) {
+    std::string nombre = base + (n == 0 ? "" : " " + convertInttoString(n)) + extension;
+    NormalidarFileName(nombre);
+    const std::string path = PathCombine(carpeta, nombre);
+    if (!TheHost().FileExists(path) && !TheHost().FileExists(path + kSufijoParcial)) return path;
+  }
+  std::string nombre = base + " " + convertInttoString(time(nullptr)) + extension;
   NormalidarFileName(nombre);
   return PathCombine(carpeta, nombre);
 }
@@ -435,11 +475,16 @@ bool rtsp::enviarrtsp(const std::function<std::string(int cseq)>& construir, Men
   }
   size_t enviado = 0;
   while (enviado < peticion.size()) {
+    // A keep-alive is skipped when the socket is full, but once begun it goes
+    // out whole (within the send time-out): half a request would desync the
+    // server's reading of every later one.
+    const bool sinEspera = !esperar && enviado == 0;
     const ssize_t n = send(m_socket.fd(), peticion.data() + enviado, peticion.size() - enviado,
-                           MSG_NOSIGNAL | (esperar ? 0 : MSG_DONTWAIT));
+                           MSG_NOSIGNAL | (sinEspera ? MSG_DONTWAIT : 0));
     if (n <= 0) {
+      if (sinEspera && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
       GenerarLogError("rtsp Error: no se puede enviar la peticion");
-      if (esperar) m_controlCaido = true;
+      m_controlCaido = true;
       return false;
     }
     enviado += static_cast<size_t>(n);
@@ -466,7 +511,7 @@ bool rtsp::enviarrtsp(const std::function<std::string(int cseq)>& construir, Men
       return false;
     }
     const int64_t queda = limite - AhoraMs();
-    if (queda <= 0 || PararProceso) {
+    if (queda <= 0 || PLATFORM::Stopping()) {
       GenerarLogError("rtsp Error: sin respuesta a CSeq " + convertInttoString(cseq));
       return false;
     }
@@ -637,9 +682,15 @@ void rtsp::GetEPGVOD(const EntradaSink& sink) {
 }
 
 void rtsp::CerrarFicheroCopia() {
-  if (m_fichero == nullptr) return;
-  TheHost().CloseFile(m_fichero);
-  m_fichero = nullptr;
+  void* handle = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_copia);
+    handle = m_fichero;
+    m_fichero = nullptr;
+  }
+  if (handle == nullptr) return;
+  TheHost().CloseFile(handle);
+  std::lock_guard<std::mutex> lock(m_copia);
   m_ficheroAbierto = false;
 }
 

@@ -45,13 +45,25 @@ class rtsp : public PLATFORM::CThread, public DemuxSource {
 
   // Plays an asset: resume chooser, anchors, session. The record is copied.
   bool AbrirVod(const DatosVod& datos, const std::string& url);
-  // Copies a cloud recording to `fichero` (opened here through the host).
+  // Copies the cloud recording `id` to a local file: the library entry must
+  // be a cloud one and the server must give its stream. False when the copy
+  // could not start.
+  bool GrabarRecording(const std::string& id);
+  // Copies a cloud recording to `fichero`. The bytes go to `fichero` +
+  // kSufijoParcial, renamed once the server's end notice has come.
   bool Copiar(const DatosVod& datos, const std::string& url, const std::string& fichero);
-  // Stops a copy and deletes its partial file.
+  // Stops a copy and deletes its partial file; waits, bounded, for the
+  // session's end.
   void PararRecording();
+  // Raises the session's stop without waiting.
+  void PedirParada() { m_parar = true; }
   bool CopiaCompleta() const { return m_copiaCompleta; }
-  // "<folder>/<name><extension>" of a copy; the folder is created.
+  // The final name of the copy under way, or of the last one.
+  std::string FicheroCopia() const;
+  // A free "<folder>/<name><extension>" for a copy (an existing file is
+  // never overwritten: a number is added); the folder is created.
   static std::string ObtenerNombreFichero(const DatosVod& datos, const std::string& extension);
+  static constexpr const char* kSufijoParcial = ".parcial";
 
   bool Abrir(const std::string& url, const std::string& inicio, bool hd, bool demux);
   // Asks the session to end; its thread then tears it down.
@@ -163,9 +175,12 @@ class rtsp : public PLATFORM::CThread, public DemuxSource {
   std::atomic<time_t> m_keepAlive{0};
   std::atomic<int64_t> m_ultimaMedia{0};  // steady ms of the last datagram, or of the PLAY
 
-  // The copy's file.
+  // The copy's file: opened by the caller's thread, written by the session
+  // thread, closed by whichever ends the session.
+  mutable std::mutex m_copia;
   void* m_fichero = nullptr;
-  std::string m_nombreFichero;
+  std::string m_nombreFichero;  // the final name
+  std::string m_nombreParcial;  // the name while copying
 
   // The demuxer: held while opening, reading a packet and closing.
   std::mutex m_demux;

@@ -118,9 +118,14 @@ void* rtsp::Process() {
   const bool copia = m_modoCopia;
   std::unique_ptr<Disco> disco;
   int longitud = 0;
-  if (copia && m_fichero != nullptr) {
+  void* fichero = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_copia);
+    fichero = m_fichero;
+  }
+  if (copia && fichero != nullptr) {
     // A write that fails (a full disk) fails the copy.
-    disco = std::make_unique<Disco>(m_fichero, [this] { m_datos.Error = kErrorEscritura; });
+    disco = std::make_unique<Disco>(fichero, [this] { m_datos.Error = kErrorEscritura; });
     longitud = disco->GetLongitud();
   }
   m_keepAlive = 0;
@@ -176,18 +181,31 @@ void* rtsp::Process() {
     std::lock_guard<std::mutex> lock(m_estado);
     datos = m_datosVod;
   }
-  const std::string fichero = m_nombreFichero;
-  // A finished copy becomes the local recording: stopping the copy later
-  // must not delete it. Cleared before Finalizar marks the file closed.
-  if (completa) m_nombreFichero.clear();
-  Finalizar();
-  if (completa) {
-    m_servicios.PasarALocal(datos, fichero, datos.iDuration);
-    m_copiaCompleta = true;
-  } else if (copia && !fichero.empty()) {
-    // A copy that did not reach the end is no recording: the cloud keeps it.
-    GenerarLogError("rtsp: copia incompleta de " + datos.strRecordingId);
-    if (TheHost().FileExists(fichero)) TheHost().DeleteFile(fichero);
+  std::string final, parcial;
+  {
+    std::lock_guard<std::mutex> lock(m_copia);
+    final = m_nombreFichero;
+    parcial = m_nombreParcial;
+    m_nombreParcial.clear();
   }
+  Finalizar();  // closes the file
+  if (!copia || parcial.empty()) return nullptr;
+  if (completa) {
+    // The name may have been taken meanwhile: never overwrite it.
+    if (TheHost().FileExists(final)) final = ObtenerNombreFichero(datos, ".mpeg");
+    if (MoverFichero(parcial, final)) {
+      {
+        std::lock_guard<std::mutex> lock(m_copia);
+        m_nombreFichero = final;
+      }
+      m_servicios.PasarALocal(datos, final, datos.iDuration);
+      m_copiaCompleta = true;
+      return nullptr;
+    }
+    GenerarLogError("rtsp: no se puede mover " + parcial + " a " + final);
+  }
+  // A copy that did not reach the end is no recording: the cloud keeps it.
+  GenerarLogError("rtsp: copia incompleta de " + datos.strRecordingId);
+  if (TheHost().FileExists(parcial)) TheHost().DeleteFile(parcial);
   return nullptr;
 }

@@ -229,6 +229,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
     for (const DatosTemporizador& t : m_entorno.series->ObtenerSeriesProgramas())
       lista.push_back(t);
   }
+  if (EnlaceSincronizacion* sincronizacion = m_sincronizacion) sincronizacion->Temporizador(lista);
   return lista;
 }
 
@@ -271,10 +272,20 @@ void Temporizadores::DeleteTimer(unsigned int index, bool /*forzar*/) {
     Retirar(timer);
     timer->DeleteTimer(true);
     InformarSerie(timer->Datos());
-  } else if (m_entorno.series != nullptr) {
-    // A rule's placeholder in the host's list: the rule pauses.
-    for (const DatosTemporizador& t : m_entorno.series->ObtenerSeriesProgramas()) {
-      if (t.iClientIndex == static_cast<int>(index)) m_entorno.series->PausarSerie(t.idSerie);
+  } else {
+    bool regla = false;
+    if (m_entorno.series != nullptr) {
+      // A rule's placeholder in the host's list: the rule pauses.
+      for (const DatosTemporizador& t : m_entorno.series->ObtenerSeriesProgramas()) {
+        if (t.iClientIndex != static_cast<int>(index)) continue;
+        m_entorno.series->PausarSerie(t.idSerie);
+        regla = true;
+      }
+    }
+    // Otherwise the timer of a queued copy.
+    EnlaceSincronizacion* sincronizacion = m_sincronizacion;
+    if (!regla && sincronizacion != nullptr) {
+      sincronizacion->EliminarGrabacion(convertInttoString(index));
     }
   }
   TheHost().TriggerTimerUpdate();

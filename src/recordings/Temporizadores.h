@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "recordings/DatosTemporizador.h"
+#include "recordings/EnlaceSincronizacion.h"
 #include "recordings/Temporizador.h"
 
 // Set once the timer files are loaded; the series scheduler waits for it.
@@ -51,6 +52,9 @@ class Temporizadores {
   bool ExisteTemporizador(int key) const;
   // Hands every series timer to the series rules.
   void SincronizarSeries();
+  // The copies of cloud recordings, listed and deleted as timers; null
+  // unlinks. Set by the controller before the host asks.
+  void FijarSincronizacion(EnlaceSincronizacion* enlace) { m_sincronizacion = enlace; }
   // True when a loaded timer is still pending or recording.
   static bool ComprobarEstado(Temporizador& timer, const std::string& path);
 
@@ -68,4 +72,5 @@ class Temporizadores {
   std::map<int, Puntero> m_set;
   std::map<int, DatosTemporizador> m_nube;
   std::vector<Puntero> m_retirados;
+  std::atomic<EnlaceSincronizacion*> m_sincronizacion{nullptr};
 };

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "common/HostServices.h"
 #include "common/Utils.h"
 #include "support/InProcessHost.h"
 
@@ -93,6 +95,37 @@ TEST(UuidTest, HasTheShapeOfAVersionFourUuid) {
     EXPECT_EQ(groups[2][0], '4') << uuid;
     EXPECT_NE(std::string("89ab").find(groups[3][0]), std::string::npos) << uuid;
   }
+}
+
+TEST(MoverFicheroTest, RenamesOrCopiesAcrossFileSystemsAndLeavesOneFile) {
+  struct Caso {
+    const char* nombre;
+    std::string carpetaOrigen;  // empty: the destination's
+    bool existeOrigen;
+    bool movido;
+  };
+  InProcessHost host;
+  const std::string shm = "/dev/shm/quorvina-mover-" + std::to_string(getpid());
+  std::filesystem::create_directories(shm);
+  const Caso casos[] = {
+      {"mismo sistema", "", true, true},
+      {"otro sistema", shm, true, true},
+      {"sin origen", shm, false, false},
+  };
+  const std::string bytes(200 * 1024 + 7, 'x');
+  for (const Caso& c : casos) {
+    const std::string origen =
+        (c.carpetaOrigen.empty() ? host.user().path() : c.carpetaOrigen) + "/a.parcial";
+    const std::string destino = host.user().file(std::string("b ") + c.nombre + ".mpeg");
+    if (c.existeOrigen) std::ofstream(origen, std::ios::binary) << bytes;
+    EXPECT_EQ(MoverFichero(origen, destino), c.movido) << c.nombre;
+    EXPECT_FALSE(std::filesystem::exists(origen) && c.movido) << c.nombre;
+    EXPECT_EQ(std::filesystem::exists(destino), c.movido) << c.nombre;
+    if (c.movido) {
+      EXPECT_EQ(std::filesystem::file_size(destino), bytes.size()) << c.nombre;
+    }
+  }
+  std::filesystem::remove_all(shm);
 }
 
 }  // namespace

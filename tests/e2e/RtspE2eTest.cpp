@@ -79,5 +79,29 @@ TEST_F(RtspE2eTest, RecordingResumesAtItsBookmarkAndKeepsWhereItStopped) {
   EXPECT_LT(again.streams.begin()->second.firstPts / 1e6, 3);
 }
 
+// A video server that refuses the stream: the user is told in the "Rtsp"
+// box, and the host's player opens nothing.
+TEST_F(E2eTest, ARefusedStreamIsToldInTheRtspBox) {
+  if (IsSkipped()) return;
+  std::string escenario = kCloud;
+  escenario.insert(escenario.find("\"rtsp\": {") + 9,
+                   R"("switches": {"DESCRIBE": {"status": 404}}, )");
+  StartHeadend(Scenario(escenario));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForChannels(60s));
+  host.fetchChannels();
+  ASSERT_TRUE(host.waitForRecordings(30s));
+  hostsim::PlayOptions o;
+  o.duration = 2s;
+  const hostsim::PlayResult r =
+      hostsim::Player(host).playBy([&] { host.openRecordedStream("5001"); }, o);
+  EXPECT_FALSE(r.opened);
+  const auto cajas = host.gui().closedWindows("DialogSI.xml");
+  ASSERT_FALSE(cajas.empty());
+  EXPECT_EQ(cajas.back().label(1), "Rtsp");
+  EXPECT_EQ(cajas.back().label(9), "No se ha podido abrir el stream.");
+}
+
 }  // namespace
 }  // namespace e2e

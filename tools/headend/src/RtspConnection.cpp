@@ -51,6 +51,7 @@ RtspConnection::~RtspConnection() {
   close(socket_);
   if (mediaSocket_ >= 0) close(mediaSocket_);
   if (natSocket_ >= 0) close(natSocket_);
+  EVP_MD_CTX_free(sha_);
 }
 
 void RtspConnection::Process() {
@@ -93,8 +94,8 @@ void RtspConnection::Process() {
     const auto now = Clock::now();
     if (playing_) SendDueMedia();
     if (playing_) {
-      const double at =
-          basePosition_ + scale_ * std::chrono::duration<double>(now - since_).count();
+      const double at = basePosition_ +
+                        scale_ * asset_.pace * std::chrono::duration<double>(now - since_).count();
       if (at >= asset_.duration) {
         basePosition_ = asset_.duration;
         playing_ = false;
@@ -122,6 +123,18 @@ void RtspConnection::Process() {
   }
   log_.Write("rtsp %s: session %s ends, %llu datagrams sent", peer_.c_str(), sessionId_.c_str(),
              static_cast<unsigned long long>(datagrams_));
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  std::string hex;
+  if (sha_ != nullptr && EVP_DigestFinal_ex(sha_, digest, &length) == 1) {
+    char two[3];
+    for (unsigned int i = 0; i < length; ++i) {
+      std::snprintf(two, sizeof two, "%02x", digest[i]);
+      hex += two;
+    }
+  }
+  log_.Write("rtsp %s: session %s sent %llu TS bytes, sha256 %s", peer_.c_str(), sessionId_.c_str(),
+             static_cast<unsigned long long>(tsBytes_), hex.c_str());
   shutdown(socket_, SHUT_RDWR);
 }
 
@@ -302,7 +315,8 @@ int RtspConnection::Play(const RtspRequest& r, const RtspSwitches& sw, RtspHeade
 
 double RtspConnection::Position() const {
   double at = basePosition_;
-  if (playing_) at += scale_ * std::chrono::duration<double>(Clock::now() - since_).count();
+  if (playing_)
+    at += scale_ * asset_.pace * std::chrono::duration<double>(Clock::now() - since_).count();
   return std::clamp(at, 0.0, static_cast<double>(asset_.duration));
 }
 
@@ -321,14 +335,19 @@ void RtspConnection::StartMedia() {
   settings.firstSequence = static_cast<uint16_t>(clientPort_ * 31u);
   rtp_ = std::make_unique<RtpPacker>(settings);
   mediaStart_ = Clock::now();
-  nextDue_ = mediaStart_ + std::chrono::nanoseconds(stream_->Next(pending_));
+  nextDue_ = mediaStart_ + std::chrono::nanoseconds(stream_->Next(pending_) / asset_.pace);
+  if (sha_ == nullptr) {
+    sha_ = EVP_MD_CTX_new();
+    if (sha_ != nullptr) EVP_DigestInit_ex(sha_, EVP_sha256(), nullptr);
+  }
 }
 
 void RtspConnection::SendDueMedia() {
   const bool withRtp = rtpAvp_ || asset_.transport == "rtp";
   for (int k = 0; k < kBurst && playing_ && Clock::now() >= nextDue_; ++k) {
     const int64_t dueNs =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(nextDue_ - mediaStart_).count();
+        std::chrono::duration_cast<std::chrono::nanoseconds>(nextDue_ - mediaStart_).count() *
+        asset_.pace;
     uint8_t header[RtpPacker::kMaxHeader];
     iovec parts[2];
     int count = 0;
@@ -341,8 +360,12 @@ void RtspConnection::SendDueMedia() {
     m.msg_namelen = sizeof to_;
     m.msg_iov = parts;
     m.msg_iovlen = static_cast<size_t>(count);
-    if (sendmsg(mediaSocket_, &m, 0) > 0) ++datagrams_;
-    nextDue_ = mediaStart_ + std::chrono::nanoseconds(stream_->Next(pending_));
+    if (sendmsg(mediaSocket_, &m, 0) > 0) {
+      ++datagrams_;
+      tsBytes_ += sizeof pending_;
+      if (sha_ != nullptr) EVP_DigestUpdate(sha_, pending_, sizeof pending_);
+    }
+    nextDue_ = mediaStart_ + std::chrono::nanoseconds(stream_->Next(pending_) / asset_.pace);
   }
 }
 

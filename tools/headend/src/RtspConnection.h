@@ -1,6 +1,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <openssl/evp.h>
 
 #include <chrono>
 #include <cstdint>
@@ -76,6 +77,9 @@ class RtspConnection : public Worker {
   Clock::time_point nextDue_;
   uint8_t pending_[TvStream::kDatagramBytes];
   uint64_t datagrams_ = 0;
+  // The transport stream bytes sent in this session, and their SHA-256.
+  uint64_t tsBytes_ = 0;
+  EVP_MD_CTX* sha_ = nullptr;
   int mediaSocket_ = -1;
   sockaddr_in to_{};
   int natSocket_ = -1;

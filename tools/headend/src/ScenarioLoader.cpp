@@ -369,10 +369,12 @@ void ScenarioLoader::ReadCloud(const JsonReader& cloud, Scenario* s) {
     out->bookmark = r.Int("bookmark", 0, 0, 100000000);
     out->productType = r.String("productType", "2");
     out->goneAfterSeconds = static_cast<int>(r.Int("goneAfterSeconds", -1, -1, 86400000));
+    out->mediaSeconds = static_cast<int>(r.Int("mediaSeconds", 20, 1, 864000));
+    out->pace = static_cast<int>(r.Int("pace", 4, 1, 16));
   };
   for (const auto& r : cloud.Array("recordings")) {
     r.Only({"id", "service", "name", "seriesName", "season", "episode", "hd", "begin", "end",
-            "bookmark", "productType", "goneAfterSeconds"});
+            "bookmark", "productType", "goneAfterSeconds", "mediaSeconds", "pace"});
     CloudRecording x;
     x.id = static_cast<uint32_t>(r.Int("id", 0, 1, 0x7FFFFFFF));
     x.name = r.String("name", "");
@@ -385,7 +387,8 @@ void ScenarioLoader::ReadCloud(const JsonReader& cloud, Scenario* s) {
   // Generated recordings: ids, begins count up from the first.
   for (const auto& f : cloud.Array("families")) {
     f.Only({"count", "firstId", "service", "name", "seriesName", "season", "episode", "hd", "begin",
-            "duration", "step", "bookmark", "productType", "goneAfterSeconds"});
+            "duration", "step", "bookmark", "productType", "goneAfterSeconds", "mediaSeconds",
+            "pace"});
     CloudRecording x;
     common(f, &x);
     const int count = static_cast<int>(f.Int("count", 0, 0, 100000));

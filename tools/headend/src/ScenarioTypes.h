@@ -145,6 +145,10 @@ struct CloudRecording {
   int64_t bookmark = 0;
   std::string productType = "2";
   int goneAfterSeconds = -1;  // >= 0: gone from the server from then on
+  // Its video, unless an rtsp asset names "/cloud/<id>": a clip this long
+  // sent at `pace` times real time.
+  int mediaSeconds = 20;
+  int pace = 4;
 };
 
 struct CloudSettings {

@@ -55,7 +55,7 @@ void ReadRtspSettings(const JsonReader& r, RtspSettings* out) {
     r.Error("noticeHeader is x-notice or Notice");
   out->defaultDuration = static_cast<int>(r.Int("defaultDuration", 3600, 1, 864000));
   for (const auto& a : r.Array("assets")) {
-    a.Only({"path", "duration", "clip", "transport", "bitrate", "controlToken"});
+    a.Only({"path", "duration", "clip", "transport", "bitrate", "controlToken", "pace"});
     RtspAsset asset;
     asset.path = a.String("path", "");
     if (asset.path.empty() || asset.path[0] != '/') a.Error("an asset needs a \"path\" from /");
@@ -66,6 +66,7 @@ void ReadRtspSettings(const JsonReader& r, RtspSettings* out) {
     if (asset.transport != "rtp" && asset.transport != "udp") a.Error("transport is rtp or udp");
     asset.bitrate = a.Int("bitrate", 0, 0, 1000000000);
     asset.controlToken = a.String("controlToken", "");
+    asset.pace = static_cast<int>(a.Int("pace", 1, 1, 16));
     out->assets.push_back(asset);
   }
   const JsonReader switches = r.Object("switches");

@@ -29,6 +29,7 @@ struct RtspAsset {
   std::string transport = "rtp";  // media of MP2T/H2221/UDP: "rtp" or "udp" (bare)
   int64_t bitrate = 0;            // padded to this; 0: the clip's rate
   std::string controlToken;       // "a=control" = URL + "/" + token; empty: the URL
+  int pace = 1;                   // the media and the position at pace x real time
 };
 
 struct RtspSettings {

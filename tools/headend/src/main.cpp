@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -151,6 +152,17 @@ int main(int argc, char** argv) {
   if (!ScenarioLoader::LoadFile(options.scenario, &scenario, &error)) {
     std::fprintf(stderr, "headend: scenario %s:\n%s", options.scenario.c_str(), error.c_str());
     return 2;
+  }
+  // Each cloud recording's video, where no asset names it.
+  for (const CloudRecording& c : scenario.cloud.recordings) {
+    RtspAsset asset;
+    asset.path = "/cloud/" + std::to_string(c.id);
+    asset.duration = c.mediaSeconds;
+    asset.pace = c.pace;
+    const auto& assets = scenario.rtsp.assets;
+    if (std::none_of(assets.begin(), assets.end(),
+                     [&](const RtspAsset& a) { return a.path == asset.path; }))
+      scenario.rtsp.assets.push_back(asset);
   }
   GuideContent guide(scenario, GuideContent::Yesterday());
   // Writing files sends nothing: it may run anywhere.

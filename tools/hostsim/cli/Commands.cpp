@@ -368,9 +368,11 @@ bool CommandRunner::recordings(double waitSeconds) {
   print("recordings: " + std::to_string(f.data.recordings.size()) + " (" + pvrErrorName(f.error) +
         ")");
   for (const auto& r : f.data.recordings)
-    print("  recording " + r.recordingId + ": \"" + r.title + "\", channel \"" + r.channelName +
-          "\", " + when(r.recordingTime) + ", " + std::to_string(r.duration) + " s, folder \"" +
-          r.directory + "\", url " + (r.streamUrl.empty() ? "-" : r.streamUrl) + ", icon " +
+    // A local recording is a file the host plays itself: it has a stream URL.
+    print("  recording " + r.recordingId + " (" + (r.streamUrl.empty() ? "cloud" : "local") +
+          "): \"" + r.title + "\", channel \"" + r.channelName + "\", " + when(r.recordingTime) +
+          ", " + std::to_string(r.duration) + " s, folder \"" + r.directory + "\", url " +
+          (r.streamUrl.empty() ? "-" : r.streamUrl) + ", icon " +
           (r.iconPath.empty() ? "-" : r.iconPath) + ", play count " + std::to_string(r.playCount) +
           "\n    plot: " + r.plot);
   return f.error == PVR_ERROR_NO_ERROR;
