@@ -80,7 +80,7 @@ TEST_F(WithControllerTest, ActionsWithoutASubsystemAnswerNotImplemented) {
     std::function<PVR_ERROR()> call;
   } cases[] = {
       {"DeleteChannel", [&] { return client.DeleteChannel(channel); }},
-      {"series (hook 1)", [&] { return Hook(1); }},
+      {"unknown hook", [&] { return Hook(9); }},
   };
   for (const auto& c : cases) EXPECT_EQ(c.call(), PVR_ERROR_NOT_IMPLEMENTED) << c.entry;
   EXPECT_TRUE(host.gui().closedWindows().empty());
