@@ -10,7 +10,7 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev libpugixml-dev libssl-dev
-  iproute2 util-linux curl jq
+  iproute2 util-linux curl jq libxml2-utils
   ffmpeg vlc-bin vlc-plugin-base
   bind9-dnsutils dnsmasq-base
   gupnp-tools python3

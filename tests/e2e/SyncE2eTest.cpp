@@ -50,11 +50,12 @@ std::string Ffprobe(const std::string& file) {
 class SyncE2eTest : public E2eTest {
  protected:
   // The add-on up with the cloud listed; copies go to `carpeta`.
-  hostsim::Host& Arrancar(int segundos, const std::string& rtsp = "") {
+  hostsim::Host& Arrancar(int segundos, const std::string& rtsp = "",
+                          const std::string& ajustes = "") {
     std::filesystem::create_directories(carpeta = root_ + "/copias");
     std::filesystem::create_directories(userDir_);
-    std::ofstream(userDir_ + "/settings.xml")
-        << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
+    std::ofstream(userDir_ + "/settings.xml") << "<settings><setting id=\"recordfolder\" value=\""
+                                              << carpeta << "/\" />" << ajustes << "</settings>";
     StartHeadend(Scenario(Nube(segundos, rtsp)));
     hostsim::Host& host = StartHost();
     EXPECT_TRUE(host.load().ok);
@@ -140,6 +141,37 @@ INSTANTIATE_TEST_SUITE_P(
                              R"(, "switches": {"DESCRIBE": {"silence": true, "times": 1}})",
                              1500ms}),
     [](const auto& info) { return std::string(info.param.nombre); });
+
+// A copy queued for the window, read from its file at the start: copied
+// while the window is open, kept queued while copies are off.
+TEST_F(SyncE2eTest, TheDeferredQueueIsCopiedInsideTheWindowOnly) {
+  if (IsSkipped()) return;
+  for (const bool sincronizar : {false, true}) {
+    std::filesystem::remove_all(root_ + "/copias");
+    std::filesystem::create_directories(userDir_ + "/Sincronizacion");
+    std::ofstream(userDir_ + "/Sincronizacion/Diferido.xml")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SincDiferido>\n"
+           "<Diferido Tipo=\"R\" ID=\"5001\" />\n</SincDiferido>\n";
+    Arrancar(0, "",
+             std::string("<setting id=\"sincronizar\" value=\"") +
+                 (sincronizar ? "true" : "false") +
+                 "\" /><setting id=\"inicioventana\" value=\"0.0\" />"
+                 "<setting id=\"finalventana\" value=\"24.0\" />");
+    ASSERT_FALSE(HasFatalFailure());
+    if (sincronizar) {
+      EXPECT_TRUE(WaitForUserFile("Sincronizacion/Track.xml", 20s));
+    } else {
+      std::this_thread::sleep_for(4s);
+    }
+    EXPECT_EQ(
+        HeadendLog().find("DESCRIBE rtsp://vod.quorvina.es:554/cloud/5001") != std::string::npos,
+        sincronizar);
+    EXPECT_EQ(ReadUserFile("Sincronizacion/Diferido.xml").find("5001") == std::string::npos,
+              sincronizar);
+    EXPECT_EQ(std::filesystem::exists(carpeta + "/El corto.mpeg"), sincronizar);
+    StopHost();
+  }
+}
 
 // A copy cut by the server, or removed through its timer in the host,
 // leaves no file and no history record, and the recording in the cloud.

@@ -3,6 +3,7 @@
 // case says.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -249,6 +250,12 @@ TEST_F(SyncRecordingTest, ImmediateCopiesRunInAnEmptyWindowAndFillTheFiles) {
   ASSERT_EQ(primero.size(), 1u);
   EXPECT_EQ(primero.begin()->second.strTitulo, "Titulo 200");
   EXPECT_NE(Fichero("Track.xml").find("ID=\"200\" strTitulo=\"Titulo 200\""), std::string::npos);
+  // Well-formed XML for any reader, not only ours.
+  for (const char* f : {"Inmediato.xml", "Diferido.xml", "Track.xml"}) {
+    EXPECT_EQ(std::system(("xmllint --noout '" + PathCombine(PathSincronizacion, f) + "'").c_str()),
+              0)
+        << f;
+  }
   // The deferred one waits for a window that never opens; the history keeps
   // the newest two.
   for (const char* id : {"100", "200", "100"}) {
