@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -207,22 +208,25 @@ void upnp::EnviarNotifyBye() {
 void upnp::Atender(const std::string& datagrama, const sockaddr_in& origen) {
   const std::string desde = ObtenerIPSaddr(origen);
   const auto ahora = Clock::now();
+  if (datagrama.compare(0, 8, "M-SEARCH") != 0) {
+    // Others' announcements (and our own, looped back) come in rounds: one
+    // line a second is enough to see them.
+    if (ahora - m_segundoOtros >= std::chrono::seconds(1)) {
+      m_segundoOtros = ahora;
+      GenerarLogDebug("UDP:\r\n" + ParaLog(datagrama) + "-" + desde);
+    }
+    return;
+  }
+  // Only searches that earn answers use up the quota (and start its
+  // second): others' routine searches for everything cannot starve those
+  // naming us.
+  const std::vector<std::string> respuestas = Respuestas(datagrama, m_ip, PuertoHttpUpnp);
+  if (respuestas.empty()) return;
   if (ahora - m_segundo >= std::chrono::seconds(1)) {
     m_segundo = ahora;
     m_atendidas = 0;
     m_descartadas = 0;
-    m_otros = 0;
   }
-  if (datagrama.compare(0, 8, "M-SEARCH") != 0) {
-    // Others' announcements (and our own, looped back) come in rounds: one
-    // line a second is enough to see them.
-    if (m_otros++ == 0) GenerarLogDebug("UDP:\r\n" + ParaLog(datagrama) + "-" + desde);
-    return;
-  }
-  // Only searches that earn answers use up the quota: others' routine
-  // searches for everything cannot starve those naming us.
-  const std::vector<std::string> respuestas = Respuestas(datagrama, m_ip, PuertoHttpUpnp);
-  if (respuestas.empty()) return;
   if (m_atendidas >= kMaxBusquedasSegundo) {
     // One line for each second that has drops.
     if (m_descartadas++ == 0) GenerarLogError("Upnp: busquedas descartadas por exceso");

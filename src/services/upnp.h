@@ -65,6 +65,6 @@ class upnp : public PLATFORM::CThread {
   std::chrono::steady_clock::time_point m_segundo{};
   int m_atendidas = 0;
   int m_descartadas = 0;
-  // Other datagrams this second (one logged).
-  int m_otros = 0;
+  // When another datagram was last logged.
+  std::chrono::steady_clock::time_point m_segundoOtros{};
 };
