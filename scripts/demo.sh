@@ -117,8 +117,13 @@ gssdp-discover -i lo --timeout 3 --target urn:schemas-upnp-org:device:MediaServe
 python3 tests/e2e/upnp_client.py list http://172.26.22.23:4243/device.xml >"$work/items.json"
 echo "$(jq '.items | length' "$work/items.json") channels; the first five:"
 jq -r '.items[:5][] | "\(.id)  \(.title)  \(.res)  \(.albumArtURI)"' "$work/items.json"
-timeout 20 ffprobe -v error -show_entries stream=index,codec_type,codec_name \
-  -of compact=p=0 "$(jq -r '.items[0].res' "$work/items.json")" | grep -v '^$' | sort -u || true
+res="$(jq -r '.items[0].res' "$work/items.json")"
+if streams="$(timeout 20 ffprobe -v error -show_entries stream=index,codec_type,codec_name \
+  -of compact=p=0 "$res")"; then
+  echo "$streams" | grep -v '^$' | sort -u
+else
+  echo "FAILED: ffprobe could not read $res"
+fi
 kill -TERM "$serve"; wait "$serve" || true
 cp "$work/settings.saved" "$user/settings.xml"
 

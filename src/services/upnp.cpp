@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -18,6 +19,8 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRodajaMs = 250;
+// A destructor's own wait, for an owner that did not stop the worker first.
+constexpr int kEsperaFinalMs = 500;
 constexpr int kBufferUdp = 16384;
 constexpr int kPrimerosAvisos = 5;
 constexpr auto kPausaCorta = std::chrono::seconds(5);
@@ -66,9 +69,24 @@ upnp::upnp(upnphttp::FuenteCanales canales) {
 }
 
 upnp::~upnp() {
-  StopThread(0);
-  // The HTTP side polls the stop in short slices.
-  PLATFORM::StopOwnedWorker(m_http, 1000, "upnphttp");
+  // The owner stopped both within its budget (StopThread); this only makes
+  // sure, briefly, for an owner that did not.
+  if (!StopThread(kEsperaFinalMs)) {
+    GenerarLogError("Upnp: no ha terminado a tiempo");
+    (void)m_http.release();  // its thread may still read it
+  }
+}
+
+bool upnp::StopThread(int ms) {
+  if (m_http) m_http->StopThread(-1);
+  // Never the base's unbounded wait: 0 is the shortest one here.
+  if (ms == 0) ms = 1;
+  const auto fin = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(ms, 0));
+  if (!CThread::StopThread(ms)) return false;
+  if (ms < 0 || !m_http) return true;
+  const auto quedan =
+      std::chrono::duration_cast<std::chrono::milliseconds>(fin - std::chrono::steady_clock::now());
+  return m_http->StopThread(static_cast<int>(std::max<int64_t>(1, quedan.count())));
 }
 
 std::string upnp::GetPrimaryIp() {
@@ -189,11 +207,21 @@ void upnp::EnviarNotifyBye() {
 
 void upnp::Atender(const std::string& datagrama, const sockaddr_in& origen) {
   const std::string desde = ObtenerIPSaddr(origen);
+  const auto ahora = Clock::now();
   if (datagrama.compare(0, 8, "M-SEARCH") != 0) {
-    GenerarLogDebug("UDP:\r\n" + ParaLog(datagrama) + "-" + desde);
+    // Others' announcements (and our own, looped back) come in rounds: one
+    // line a second is enough to see them.
+    if (ahora - m_segundoOtros >= std::chrono::seconds(1)) {
+      m_segundoOtros = ahora;
+      GenerarLogDebug("UDP:\r\n" + ParaLog(datagrama) + "-" + desde);
+    }
     return;
   }
-  const auto ahora = Clock::now();
+  // Only searches that earn answers use up the quota (and start its
+  // second): others' routine searches for everything cannot starve those
+  // naming us.
+  const std::vector<std::string> respuestas = Respuestas(datagrama, m_ip, PuertoHttpUpnp);
+  if (respuestas.empty()) return;
   if (ahora - m_segundo >= std::chrono::seconds(1)) {
     m_segundo = ahora;
     m_atendidas = 0;
@@ -205,8 +233,6 @@ void upnp::Atender(const std::string& datagrama, const sockaddr_in& origen) {
     return;
   }
   ++m_atendidas;
-  const std::vector<std::string> respuestas = Respuestas(datagrama, m_ip, PuertoHttpUpnp);
-  if (respuestas.empty()) return;
   GenerarLogDebug("Pregunta UDP:\r\n" + ParaLog(datagrama) + "Desde:" + desde + ":" +
                   convertInttoString(ntohs(origen.sin_port)));
   for (const std::string& respuesta : respuestas) {

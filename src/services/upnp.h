@@ -30,6 +30,10 @@ class upnp : public PLATFORM::CThread {
   ~upnp() override;
 
   void* Process() override;
+  // Stops the announcer and the HTTP side together within `ms` (both are
+  // signalled first, so they wind down in parallel); true when both ended.
+  // With ms < 0 only signals them.
+  bool StopThread(int ms = 5000) override;
 
   upnphttp& Http() { return *m_http; }
 
@@ -61,4 +65,6 @@ class upnp : public PLATFORM::CThread {
   std::chrono::steady_clock::time_point m_segundo{};
   int m_atendidas = 0;
   int m_descartadas = 0;
+  // When another datagram was last logged.
+  std::chrono::steady_clock::time_point m_segundoOtros{};
 };

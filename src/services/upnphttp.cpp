@@ -29,7 +29,9 @@ constexpr size_t kBloque = 1500;
 constexpr size_t kBloqueFichero = 1024;
 constexpr int kDrenajeMs = 200;
 constexpr size_t kMaxLog = 2048;
-constexpr int kEsperaImagenSegundos = 3;
+constexpr int kConexionImagenSegundos = 2;
+constexpr int kEsperaFinalMs = 500;
+constexpr int kReservaLogoMs = 1000;
 
 const char* const kServidor = "Server: iptvquorvina UPnP/1.0 Brastoket TV\r\n";
 const char* const kNoEncontrado =
@@ -116,7 +118,8 @@ upnphttp::upnphttp(FuenteCanales canales) : m_canales(std::move(canales)) {
 }
 
 upnphttp::~upnphttp() {
-  StopThread(0);
+  // Its owner stopped it already; a bounded wait for one that did not.
+  if (!StopThread(kEsperaFinalMs)) GenerarLogError("Upnp http: no ha terminado a tiempo");
 }
 
 std::string upnphttp::Fallo(const char* estado, int codigo, const char* descripcion) {
@@ -181,10 +184,17 @@ std::string upnphttp::EnviarMetadataCanal(const LineUp& lineUp, int canal, const
 }
 
 bool upnphttp::Enviar(int fd, const std::string& datos) {
+  // The request's one deadline holds for sending too: a client that reads
+  // slowly cannot keep the only server thread.
   size_t enviado = 0;
-  auto limite = Reloj::now() + std::chrono::milliseconds(kEsperaPeticionMs);
   while (enviado < datos.size()) {
-    if (PLATFORM::Stopping() || Reloj::now() >= limite) return false;
+    if (PLATFORM::Stopping() || m_cortado) return false;
+    if (Reloj::now() >= m_fin) {
+      m_cortado = true;
+      GenerarLogError("Upnp http: envio cortado por tiempo (" + std::to_string(enviado) + " de " +
+                      std::to_string(datos.size()) + " bytes)");
+      return false;
+    }
     pollfd p{fd, POLLOUT, 0};
     if (poll(&p, 1, kRodajaMs) <= 0) continue;
     const ssize_t n =
@@ -192,10 +202,14 @@ bool upnphttp::Enviar(int fd, const std::string& datos) {
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
     if (n <= 0) return false;
     enviado += static_cast<size_t>(n);
-    // A client that keeps reading keeps its connection.
-    limite = Reloj::now() + std::chrono::milliseconds(kEsperaPeticionMs);
   }
   return true;
+}
+
+int upnphttp::SegundosRestantes(int reserva) const {
+  const auto quedan =
+      std::chrono::duration_cast<std::chrono::milliseconds>(m_fin - Reloj::now()).count();
+  return static_cast<int>(std::max<int64_t>(0, quedan - reserva) / 1000);
 }
 
 void upnphttp::ObtenerPrimerLinea(const std::string& linea) {
@@ -258,6 +272,7 @@ int upnphttp::Leerhttp(int fd, std::string& peticion, std::string& cuerpo) {
 
 void upnphttp::ProcesarPeticionHttp(int fd) {
   m_fin = Reloj::now() + std::chrono::milliseconds(kEsperaPeticionMs);
+  m_cortado = false;
   std::string peticion, cuerpo;
   if (Leerhttp(fd, peticion, cuerpo) < 0 || peticion.empty()) return;
   GenerarLogDebug("Pregunta HTTP:\r\n" + ParaLog(peticion + cuerpo));
@@ -278,21 +293,13 @@ void upnphttp::ProcesarPeticionHttp(int fd) {
       EnviarXmlupnp(ruta, fd, esHead);
     } else if (ruta.find("logo=") != std::string::npos ||
                ruta.find("logoprograma=") != std::string::npos) {
-      if (!esHead) {
-        EnviarLogo(ruta, fd);
-      } else if (ruta.find("logoprograma=") != std::string::npos) {
+      // HEAD of any image path gets the image head, found or not: players
+      // only look at the type.
+      if (esHead) {
         Enviar(fd,
                std::string("HTTP/1.1 200 OK\r\n") + kServidor + "CONTENT-TYPE: image/jpeg\r\n\r\n");
       } else {
-        // HEAD of a channel logo: the GET's head without its length, or
-        // the not-found answer, as the GET would give.
-        const int id = ConvertStringtoint(ruta.substr(ruta.find('=', ruta.find("logo=")) + 1));
-        const auto canal = m_lineUp->fullChannels.find(id);
-        const bool hay =
-            canal != m_lineUp->fullChannels.end() && TheHost().FileExists(canal->second.logo);
-        Enviar(fd, hay ? std::string("HTTP/1.1 200 OK\r\n") + kServidor +
-                             "CONTENT-TYPE: image/jpeg\r\n\r\n"
-                       : kNoEncontrado);
+        EnviarLogo(ruta, fd);
       }
     } else if (ruta == "/canales.xml") {
       EnviarCanales(fd, esHead);
@@ -378,12 +385,34 @@ void upnphttp::EnviarLogotipoPrograma(const std::string& parametro, int fd) {
   const int imagen = ConvertStringtoint(partes[0]);
   char ruta[256];
   snprintf(ruta, sizeof(ruta), httpBaseLogosProgramas, imagen / 10000, imagen);
+  // The operator gets what is left of the request's time, less a reserve
+  // for the channel logo that stands in when it fails.
+  int segundos = SegundosRestantes(kReservaLogoMs);
   http cliente;
-  // The player waits meanwhile, and so does every other request.
-  cliente.EstablecerTimeoutRecepcion(kEsperaImagenSegundos);
-  if (!cliente.ReenviarFicherohttp(httpHostQuorvina, PuertoHttpQuorvina, ruta, fd)) {
-    EnviarLogotipo(partes[1], fd);
+  bool relayado = false;
+  if (segundos >= 1) {
+    cliente.EstablecerTimeoutConexion(std::min(segundos, kConexionImagenSegundos));
+    cliente.EstablecerTimeoutRecepcion(segundos);
+    relayado = cliente.conectarhttp(httpHostQuorvina, PuertoHttpQuorvina, ruta);
   }
+  char bloque[http::kBlock];
+  for (bool primero = true; relayado; primero = false) {
+    segundos = SegundosRestantes(primero ? kReservaLogoMs : 0);
+    if (segundos < 1) {
+      if (!primero) GenerarLogError("Upnp http: imagen de programa cortada por tiempo");
+      relayado = !primero;
+      break;
+    }
+    cliente.EstablecerTimeoutRecepcion(segundos);
+    const int n = cliente.Leerhttp(bloque, http::kBlock, true);
+    if (n <= 0) {
+      relayado = !primero;
+      break;
+    }
+    if (!Enviar(fd, std::string(bloque, static_cast<size_t>(n))) || n < http::kBlock) break;
+  }
+  cliente.desconectar();
+  if (!relayado) EnviarLogotipo(partes[1], fd);
 }
 
 void upnphttp::EnviarCanales(int fd, bool head) {

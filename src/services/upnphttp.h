@@ -52,7 +52,11 @@ class upnphttp : public PLATFORM::CThread {
   int Leerhttp(int fd, std::string& peticion, std::string& cuerpo);
   void ObtenerPrimerLinea(const std::string& linea);
   void ObtenerCabeceras(const std::string& bloque);
+  // False once the request's deadline passed (logged once) or the client
+  // went away.
   bool Enviar(int fd, const std::string& datos);
+  // Whole seconds left of the request's time, less `reserva` ms.
+  int SegundosRestantes(int reserva) const;
   void EnviarXmlupnp(const std::string& ruta, int fd, bool head);
   void EnviarLogo(const std::string& ruta, int fd);
   void EnviarLogotipo(const std::string& canal, int fd);
@@ -68,5 +72,7 @@ class upnphttp : public PLATFORM::CThread {
   std::map<std::string, std::string> m_cabeceras;
   // The line-up the request in hand reads (one snapshot per request).
   std::shared_ptr<const LineUp> m_lineUp;
+  // The request's one deadline, reading and sending alike.
   Reloj::time_point m_fin{};
+  bool m_cortado = false;
 };

@@ -24,8 +24,10 @@ def msearch(target, timeout=2.0, repeat=1):
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
     text = ("M-SEARCH * HTTP/1.1\r\nHOST: 239.255.255.250:1900\r\n"
             'MAN: "ssdp:discover"\r\nMX: 1\r\nST: %s\r\n\r\n' % target).encode()
-    for _ in range(repeat):
+    for i in range(repeat):
         s.sendto(text, ("239.255.255.250", 1900))
+        if i % 10 == 9:
+            time.sleep(0.01)  # a burst would overrun the server's 16 KiB buffer
     answers, end = [], time.monotonic() + timeout
     while time.monotonic() < end:
         s.settimeout(max(0.01, end - time.monotonic()))
@@ -119,7 +121,8 @@ def headers(location, target):
         urllib.parse.urlsplit(v).port == at.port for n, v in f)]
     return {"search": search[0] if search else [], "description": fields(request(location)[0]),
             "browse": fields(browse(control, "0")[0]),
-            "stream": fields(request(items[0]["res"], head_only=True)[0]) if items else []}
+            "stream": fields(request(items[0]["res"], headers={"getcontentFeatures.dlna.org": "1"},
+                                      head_only=True)[0]) if items else []}
 
 
 def main():
