@@ -197,10 +197,13 @@ TEST_F(UpnpE2eTest, DiscoveryAnnouncementsAndDescriptions) {
   for (const auto& r : relied) {
     for (const std::string& name : r.second) {
       std::string value = "absent";
-      for (const auto& h : ours[r.first].GetArray())
+      for (const auto& h : ours[r.first].GetArray()) {
         if (strcasecmp(h[0].GetString(), name.c_str()) == 0) value = h[1].GetString();
+      }
       EXPECT_NE(value, "absent") << r.first << ": " << name;
-      if (name == "content-type") EXPECT_NE(value.find("charset"), std::string::npos) << r.first;
+      if (name == "content-type") {
+        EXPECT_NE(value.find("charset"), std::string::npos) << r.first;
+      }
     }
   }
   std::cout << "ours: " << oursText << "\n";
