@@ -258,7 +258,6 @@ void Temporizador::CrearTemporizador(const DatosTemporizador& host, unsigned int
     Calcular();
   }
   if (guardar) GuardarDatos(t);
-  if (!m_preguntar) TheHost().TriggerTimerUpdate();
 }
 
 void Temporizador::CrearTemporizador(DatosTemporizador& datos, unsigned int index) {
@@ -401,11 +400,29 @@ void Temporizador::UpdateTimer(const DatosTemporizador& host) {
   if (copia.state < 3 && !m_enEspera && !Running()) Start();
 }
 
-bool Temporizador::PreguntarNube() const {
+bool Temporizador::PreguntarNube() {
   CGUIDialogSiNo pregunta(De1252aUTF8("Grabaci\xf3n"),
                           De1252aUTF8("\xbfGrabar el programa en la nube o en local?"),
                           De1252aUTF8("Nube"), De1252aUTF8("Local"));
-  return pregunta.PulsadoOK();
+  {
+    std::lock_guard<std::mutex> lock(m_mutexPregunta);
+    if (Terminar()) return false;
+    m_pregunta = &pregunta;
+  }
+  const bool nube = pregunta.PulsadoOK();
+  std::lock_guard<std::mutex> lock(m_mutexPregunta);
+  m_pregunta = nullptr;
+  return nube && !Terminar();
+}
+
+void Temporizador::Avisar() {
+  StopThread(-1);
+  CerrarPregunta();
+}
+
+void Temporizador::CerrarPregunta() {
+  std::lock_guard<std::mutex> lock(m_mutexPregunta);
+  if (m_pregunta != nullptr) m_pregunta->Close();
 }
 
 bool Temporizador::Terminar() const {
@@ -518,7 +535,7 @@ void Temporizador::GrabarLocal() {
       // How far the writer fell behind: the pool only grows when it does.
       TheHost().Log(LogLevel::Debug, "Grabacion cerrada: pico de buffers " +
                                          Numero(static_cast<long long>(disco.Buffers())) + " de " +
-                                         Numero(static_cast<long long>(Disco::kMaximo)));
+                                         Numero(static_cast<long long>(disco.Maximo())));
       disco.Finalizar();
       if (disco.Error() != 0) m_error = 1;
     }
