@@ -382,7 +382,9 @@ void Temporizador::UpdateTimer(const DatosTemporizador& host) {
       m_datos.firstDay = host.firstDay;
       m_datos.iWeekdays = host.iWeekdays;
     } else {
-      // The key, the folder and the series stay the timer's own.
+      // The host's fields are taken; the key, the folder and the series stay
+      // the timer's own: the host sends back the folder the timer listed and
+      // knows nothing of the series, so copying them could only lose them.
       nuevo.iClientIndex = m_datos.iClientIndex;
       nuevo.strDirectory = m_datos.strDirectory;
       nuevo.idSerie = m_datos.idSerie;
@@ -587,7 +589,8 @@ void Temporizador::GrabarCloud() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_datos.state = 3;
   }
-  if (EsSerie() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();
+  // The finished booking is a cloud recording: the library refresh above is
+  // all it needs (no TV-show rescan, there is no file).
   TheHost().TriggerTimerUpdate();
 }
 
