@@ -196,8 +196,8 @@ PVR_ERROR GetTimers(ADDON_HANDLE handle) {
 }
 PVR_ERROR AddTimer(const PVR_TIMER& timer) {
   if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;
-  quorvina->ListaTemporizadores().AddTimer(FromHostTimer(timer));
-  return PVR_ERROR_NO_ERROR;
+  return quorvina->ListaTemporizadores().AddTimer(FromHostTimer(timer)) ? PVR_ERROR_NO_ERROR
+                                                                        : PVR_ERROR_REJECTED;
 }
 PVR_ERROR DeleteTimer(const PVR_TIMER& timer, bool force) {
   if (quorvina == nullptr) return PVR_ERROR_SERVER_ERROR;

@@ -1,6 +1,7 @@
 #include "common/Socket.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,6 +21,7 @@ constexpr int kUdpAttempts = 4;
 constexpr auto kUdpPause = std::chrono::seconds(2);
 constexpr auto kPauseSlice = std::chrono::milliseconds(100);
 constexpr int kProbeDatagram = 1500;
+constexpr int kProbeSliceMs = 250;
 
 bool SetTimeout(int fd, int option, int seconds) {
   timeval tv{};
@@ -140,7 +142,16 @@ bool ComprobarCanal(const std::string& ip, int port) {
   UdpSocket udp;
   if (!AbrirSocketUDP(udp, ip, port, false)) return false;
   char buffer[kProbeDatagram];
-  const ssize_t received = recv(udp.fd(), buffer, sizeof(buffer), 0);
+  ssize_t received = -1;
+  // The 2 s wait for a datagram, in slices: a stop is seen within one.
+  for (int waited = 0; waited < kReceiveTimeoutSeconds * 1000 && !PLATFORM::Stopping();
+       waited += kProbeSliceMs) {
+    pollfd entrada{udp.fd(), POLLIN, 0};
+    if (poll(&entrada, 1, kProbeSliceMs) > 0) {
+      received = recv(udp.fd(), buffer, sizeof(buffer), MSG_DONTWAIT);
+      if (received >= 1) break;
+    }
+  }
   CerrarConexionUdp(udp);
   return received >= 1;
 }

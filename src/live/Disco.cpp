@@ -1,5 +1,6 @@
 #include "live/Disco.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -10,14 +11,28 @@
 namespace {
 constexpr auto kEsperaCola = std::chrono::milliseconds(200);
 constexpr auto kEsperaBuffer = std::chrono::milliseconds(2000);
+// The wait for a buffer is cut in slices so a stop is seen within one.
+constexpr auto kRebanada = std::chrono::milliseconds(250);
 // After the add-on's stop, what the queue may still take to be written.
 constexpr auto kDrenajeParada = std::chrono::milliseconds(1000);
 }  // namespace
 
+size_t Disco::Longitud(int bufsize) {
+  constexpr size_t kPaquete = 188;
+  const size_t pedida = kPaso * static_cast<size_t>(std::max(bufsize, 1));
+  const size_t longitud = std::min(pedida, kBytesMaximo / kPaso);
+  return longitud > kPaquete ? longitud - longitud % kPaquete : longitud;
+}
+
+size_t Disco::Maximo(size_t longitud) {
+  return std::min(kMaximo, std::max(kPaso, kBytesMaximo / std::max<size_t>(longitud, 1)));
+}
+
 Disco::Disco(void* file, std::function<void()> alFallar)
     : m_fichero(file),
       m_alFallar(std::move(alFallar)),
-      m_pool(5 * static_cast<size_t>(BUFSIZE), kPaso, kMaximo) {
+      m_maximo(Maximo(Longitud(BUFSIZE))),
+      m_pool(Longitud(BUFSIZE), kPaso, m_maximo) {
   SetThreadName("quorvina-disco");
   Start(true);
 }
@@ -28,8 +43,12 @@ Disco::~Disco() {
 }
 
 char* Disco::GetBuffer() {
-  if (m_finalizado) return nullptr;
-  return m_pool.Get(kEsperaBuffer);
+  const auto limite = std::chrono::steady_clock::now() + kEsperaBuffer;
+  while (!m_finalizado) {
+    if (char* buffer = m_pool.Get(kRebanada)) return buffer;
+    if (PLATFORM::Stopping() || std::chrono::steady_clock::now() >= limite) break;
+  }
+  return nullptr;
 }
 
 bool Disco::Escribir(char* buffer, int length) {

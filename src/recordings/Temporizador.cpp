@@ -258,7 +258,6 @@ void Temporizador::CrearTemporizador(const DatosTemporizador& host, unsigned int
     Calcular();
   }
   if (guardar) GuardarDatos(t);
-  if (!m_preguntar) TheHost().TriggerTimerUpdate();
 }
 
 void Temporizador::CrearTemporizador(DatosTemporizador& datos, unsigned int index) {
@@ -383,7 +382,9 @@ void Temporizador::UpdateTimer(const DatosTemporizador& host) {
       m_datos.firstDay = host.firstDay;
       m_datos.iWeekdays = host.iWeekdays;
     } else {
-      // The key, the folder and the series stay the timer's own.
+      // The host's fields are taken; the key, the folder and the series stay
+      // the timer's own: the host sends back the folder the timer listed and
+      // knows nothing of the series, so copying them could only lose them.
       nuevo.iClientIndex = m_datos.iClientIndex;
       nuevo.strDirectory = m_datos.strDirectory;
       nuevo.idSerie = m_datos.idSerie;
@@ -401,11 +402,29 @@ void Temporizador::UpdateTimer(const DatosTemporizador& host) {
   if (copia.state < 3 && !m_enEspera && !Running()) Start();
 }
 
-bool Temporizador::PreguntarNube() const {
+bool Temporizador::PreguntarNube() {
   CGUIDialogSiNo pregunta(De1252aUTF8("Grabaci\xf3n"),
                           De1252aUTF8("\xbfGrabar el programa en la nube o en local?"),
                           De1252aUTF8("Nube"), De1252aUTF8("Local"));
-  return pregunta.PulsadoOK();
+  {
+    std::lock_guard<std::mutex> lock(m_mutexPregunta);
+    if (Terminar()) return false;
+    m_pregunta = &pregunta;
+  }
+  const bool nube = pregunta.PulsadoOK();
+  std::lock_guard<std::mutex> lock(m_mutexPregunta);
+  m_pregunta = nullptr;
+  return nube && !Terminar();
+}
+
+void Temporizador::Avisar() {
+  StopThread(-1);
+  CerrarPregunta();
+}
+
+void Temporizador::CerrarPregunta() {
+  std::lock_guard<std::mutex> lock(m_mutexPregunta);
+  if (m_pregunta != nullptr) m_pregunta->Close();
 }
 
 bool Temporizador::Terminar() const {
@@ -518,7 +537,7 @@ void Temporizador::GrabarLocal() {
       // How far the writer fell behind: the pool only grows when it does.
       TheHost().Log(LogLevel::Debug, "Grabacion cerrada: pico de buffers " +
                                          Numero(static_cast<long long>(disco.Buffers())) + " de " +
-                                         Numero(static_cast<long long>(Disco::kMaximo)));
+                                         Numero(static_cast<long long>(disco.Maximo())));
       disco.Finalizar();
       if (disco.Error() != 0) m_error = 1;
     }
@@ -570,7 +589,8 @@ void Temporizador::GrabarCloud() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_datos.state = 3;
   }
-  if (EsSerie() && sincronizartvshow) tcpJSON().ActualizarbibliotecaSeries();
+  // The finished booking is a cloud recording: the library refresh above is
+  // all it needs (no TV-show rescan, there is no file).
   TheHost().TriggerTimerUpdate();
 }
 

@@ -16,6 +16,7 @@
 #include "live/StructDatosSock.h"
 #include "recordings/DatosTemporizador.h"
 
+class CGUIDialogSiNo;
 class Canales;
 class EnlaceSeries;
 class EPGQuorvina;
@@ -35,7 +36,7 @@ class Temporizador : public PLATFORM::CThread {
   ~Temporizador() override;
 
   // A new timer from the host's fields: the add-on fields filled, cloud or
-  // local chosen (booked or saved), the host told. The thread is not started.
+  // local chosen (booked or saved). The thread is not started.
   void CrearTemporizador(const DatosTemporizador& host, unsigned int index);
   // A record the series scheduler built.
   void CrearTemporizador(DatosTemporizador& datos, unsigned int index);
@@ -73,6 +74,11 @@ class Temporizador : public PLATFORM::CThread {
   std::string ObtenerNombreFichero(const std::string& extension) const;
   static bool EpgValido(int uid) { return uid != 0 && uid != -1; }
 
+  // Asks the thread to stop, without waiting, and closes the cloud-or-local
+  // question if it is open: a thread held by it would miss the stop.
+  void Avisar();
+  void CerrarPregunta();
+
   void* Process() override;
 
  private:
@@ -89,7 +95,7 @@ class Temporizador : public PLATFORM::CThread {
   bool Terminar() const;
   void Calcular();  // recording start and end, with m_mutex held
   void GuardarDatos(const DatosTemporizador& datos) const;
-  bool PreguntarNube() const;
+  bool PreguntarNube();
   void Reservar(DatosTemporizador& datos) const;
 
   const EntornoTemporizador m_entorno;
@@ -101,6 +107,8 @@ class Temporizador : public PLATFORM::CThread {
   std::atomic<bool> m_preguntar{false};
   std::atomic<bool> m_serieNueva{false};
   std::atomic<int> m_error{0};
+  std::mutex m_mutexPregunta;  // guards the question while it is open
+  CGUIDialogSiNo* m_pregunta = nullptr;
   time_t m_siguienteRefresco = 0;
   std::string m_fichero;
   HostFile m_salida;

@@ -1,5 +1,6 @@
 #include "recordings/Temporizadores.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -36,7 +37,7 @@ void Temporizadores::Avisar() {
     for (auto& kv : m_set) todos.push_back(kv.second);
     for (auto& t : m_retirados) todos.push_back(t);
   }
-  for (auto& t : todos) t->StopThread(-1);
+  for (auto& t : todos) t->Avisar();
 }
 
 bool Temporizadores::Activos() const {
@@ -60,8 +61,11 @@ bool Temporizadores::Detener(std::chrono::steady_clock::time_point limite) {
   }
   bool todosTerminados = true;
   for (auto& t : todos) {
-    while (t->Running() && std::chrono::steady_clock::now() < limite)
+    while (t->Running() && std::chrono::steady_clock::now() < limite) {
+      // A question opened just as the stop came is closed too.
+      t->CerrarPregunta();
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (t->Running()) {
       GenerarLogError("Temporizadores: un temporizador no se detuvo");
       new Puntero(t);  // released: destroying it would wait for its thread
@@ -105,11 +109,22 @@ int Temporizadores::GetTimersAmount() const {
 }
 
 int Temporizadores::IndicePropuesto() const {
-  return m_set.empty() ? 1 : m_set.rbegin()->second->Datos().iClientIndex + 1;
+  int mayor = m_set.empty() ? 0 : m_set.rbegin()->first;
+  if (!m_reservadas.empty()) mayor = std::max(mayor, *m_reservadas.rbegin());
+  return mayor + 1;
+}
+
+bool Temporizadores::Reservar(int key) {
+  if (m_set.count(key) != 0 || !m_reservadas.insert(key).second) {
+    GenerarLogError("Temporizador duplicado " + convertInttoString(key));
+    return false;
+  }
+  return true;
 }
 
 bool Temporizadores::Insertar(int key, const Puntero& timer) {
   std::lock_guard<std::mutex> lock(m_mutex);
+  m_reservadas.erase(key);
   if (!m_set.emplace(key, timer).second) {
     GenerarLogError("Temporizador duplicado " + convertInttoString(key));
     return false;
@@ -117,38 +132,46 @@ bool Temporizadores::Insertar(int key, const Puntero& timer) {
   return true;
 }
 
-void Temporizadores::AddTimer(const DatosTemporizador& host) {
-  if (static_cast<unsigned int>(host.iClientChannelUid) == CanalVOD) return;
+bool Temporizadores::AddTimer(const DatosTemporizador& host) {
+  if (static_cast<unsigned int>(host.iClientChannelUid) == CanalVOD) return false;
   Recoger();
   int index;
+  int key;
   {
+    // The key is held from here: a second call for it is refused before
+    // anything is booked or written.
     std::lock_guard<std::mutex> lock(m_mutex);
     index = IndicePropuesto();
-    const int key = Temporizador::EpgValido(host.iEpgUid) ? host.iEpgUid : index;
-    // Refused before anything is booked or written.
-    if (m_set.count(key) != 0) {
-      GenerarLogError("Temporizador duplicado " + convertInttoString(key));
-      return;
-    }
+    key = Temporizador::EpgValido(host.iEpgUid) ? host.iEpgUid : index;
+    if (!Reservar(key)) return false;
   }
   auto timer = std::make_shared<Temporizador>(m_entorno);
   timer->CrearTemporizador(host, static_cast<unsigned int>(index));
-  if (Insertar(timer->Datos().iClientIndex, timer)) timer->Start();
+  if (!Insertar(key, timer)) return false;
+  timer->Start();
+  // Told after the insert, so the host's follow-up lists it.
+  TheHost().TriggerTimerUpdate();
+  InformarSerie(timer->Datos());
+  return true;
 }
 
-void Temporizadores::AddTimerSerie(DatosTemporizador& datos) {
+bool Temporizadores::AddTimerSerie(DatosTemporizador& datos) {
   Recoger();
   int index;
+  int key;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     index = IndicePropuesto();
+    // A cloud booking is kept under its guide uid, a local one under its index.
+    key = datos.Cloud ? datos.iEpgUid : index;
+    if (!Reservar(key)) return false;
   }
   auto timer = std::make_shared<Temporizador>(m_entorno);
   timer->CrearTemporizador(datos, static_cast<unsigned int>(index));
-  if (Insertar(datos.iClientIndex, timer)) {
-    timer->Start();
-    InformarSerie(datos);
-  }
+  if (!Insertar(key, timer)) return false;
+  timer->Start();
+  InformarSerie(datos);
+  return true;
 }
 
 void Temporizadores::InformarSerie(const DatosTemporizador& datos) const {
@@ -183,7 +206,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
   Recoger();
   const bool fresca = ConexionEnNubeActivada ? CargarTemporizadoresCloud() : true;
   std::vector<DatosTemporizador> lista;
-  std::vector<Puntero> quitar, nuevos;
+  std::vector<Puntero> quitar;
   std::map<int, DatosTemporizador> nube;
   std::map<int, Puntero> set;
   {

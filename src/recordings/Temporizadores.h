@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "recordings/DatosTemporizador.h"
@@ -39,11 +40,12 @@ class Temporizadores {
 
   void CargarTemporizadores();
   int GetTimersAmount() const;
-  // A timer the host asks for (its eighteen fields filled).
-  void AddTimer(const DatosTemporizador& host);
+  // A timer the host asks for (its eighteen fields filled); false when it
+  // is not taken (a channel on demand, a key already held).
+  bool AddTimer(const DatosTemporizador& host);
   // A record the series scheduler built (named apart: a non-const record
-  // must never pick it by accident).
-  void AddTimerSerie(DatosTemporizador& datos);
+  // must never pick it by accident); false when it is not taken.
+  bool AddTimerSerie(DatosTemporizador& datos);
   std::vector<DatosTemporizador> GetTimers();
   void DeleteTimer(unsigned int index, bool forzar);
   void UpdateTimer(const DatosTemporizador& host);
@@ -61,6 +63,9 @@ class Temporizadores {
  private:
   using Puntero = std::shared_ptr<Temporizador>;
   int IndicePropuesto() const;  // with m_mutex held
+  // Holds a key for a timer being made; false (logged) when it is held or
+  // in the set. With m_mutex held.
+  bool Reservar(int key);
   // Inserts unless the key is held; false (logged) when it is.
   bool Insertar(int key, const Puntero& timer);
   void Retirar(const Puntero& timer);
@@ -68,8 +73,9 @@ class Temporizadores {
   void InformarSerie(const DatosTemporizador& datos) const;
 
   const EntornoTemporizador m_entorno;
-  mutable std::mutex m_mutex;  // guards the three below
+  mutable std::mutex m_mutex;  // guards the four below
   std::map<int, Puntero> m_set;
+  std::set<int> m_reservadas;  // keys of timers being made
   std::map<int, DatosTemporizador> m_nube;
   std::vector<Puntero> m_retirados;
   std::atomic<EnlaceSincronizacion*> m_sincronizacion{nullptr};

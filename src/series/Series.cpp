@@ -537,15 +537,21 @@ bool Series::ProgramarSeries() {
       actual.Descripcion = s.Descripcion;
       actual.Cloud = s.Cloud;
     }
-    ProgramarCapitulo(actual, p);
+    if (!ProgramarCapitulo(actual, p)) {
+      // Refused by the timer set: the episode is free for a later pass.
+      std::lock_guard<std::mutex> lock(m_mutex);
+      auto it = m_series.find(c.serie);
+      if (it != m_series.end()) it->second.activeEpisodes.erase(c.clave);
+      continue;
+    }
     programado = true;
   }
   return programado;
 }
 
-void Series::ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& p) {
+bool Series::ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& p) {
   Temporizadores* timers = m_temporizadores;
-  if (timers == nullptr) return;
+  if (timers == nullptr) return false;
   DatosTemporizador t;
   t.iClientIndex = 0;
   t.iClientChannelUid = p.idCanal;
@@ -570,7 +576,7 @@ void Series::ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& p) {
   t.Cloud = serie.Cloud;
   GenerarLogDebug("Series: programado " + serie.IdStrSerie + " " +
                   ClaveCapitulo(t.iTemporada, t.iCapitulo));
-  timers->AddTimerSerie(t);
+  return timers->AddTimerSerie(t);
 }
 
 std::vector<DatosTemporizador> Series::ObtenerSeriesProgramas() {

@@ -98,7 +98,8 @@ class Series : public PLATFORM::CThread,
   static std::string FicheroTrackings(const std::string& id);
 
  private:
-  void ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& programa);
+  // False when the timer set refuses the episode's timer.
+  bool ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& programa);
   int CalcularConcurrencia(const EPG_Quorvina& programa) const;  // with m_mutex held
   static bool ComprobarHora(const Serie& serie, const EPG_Quorvina& programa, time_t now);
   void ActivarLista(const Serie& serie);  // with m_mutex held

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -139,6 +140,12 @@ TEST_F(TimersE2eTest, LocalTimersRecordTheirChannelsAndFollowChanges) {
     EXPECT_EQ(State(index), 1) << index;
   }
   for (unsigned int index = 1; index <= 3; ++index) EXPECT_TRUE(WaitState(index, 2, 8s)) << index;
+  // The third registration follows the state change: the counter is waited for.
+  const auto counter = Clock::now() + 5s;
+  while (ReadUserFile("Recordings/Contador.xml").find("<Contador Value=\"3\" />") ==
+             std::string::npos &&
+         Clock::now() < counter)
+    std::this_thread::sleep_for(100ms);
   EXPECT_NE(ReadUserFile("Recordings/Contador.xml").find("<Contador Value=\"3\" />"),
             std::string::npos);
   ASSERT_TRUE(WaitState(4, 2, 10s));
@@ -159,11 +166,13 @@ TEST_F(TimersE2eTest, LocalTimersRecordTheirChannelsAndFollowChanges) {
     EXPECT_EQ(t.title, "Margen");
   }
 
+  std::set<std::string> ids;
   for (const Canal& l : locals) {
     SCOPED_TRACE(l.title);
     EXPECT_TRUE(WaitState(static_cast<unsigned int>(&l - locals) + 1, 0, 16s));
     const auto entries = Entries(l.title);
     ASSERT_EQ(entries.size(), 1u);
+    ids.insert(entries[0].recordingId);
     EXPECT_EQ(entries[0].streamUrl, folder_ + "/" + l.title + ".mpeg");
     EXPECT_NEAR(entries[0].duration, 8, 2);
     const hostsim::StreamProbe probe = host.probeRecording(entries[0].recordingId);
@@ -173,6 +182,7 @@ TEST_F(TimersE2eTest, LocalTimersRecordTheirChannelsAndFollowChanges) {
     EXPECT_TRUE(probe.gaps.empty());
     EXPECT_EQ(ContinuityErrors(entries[0].streamUrl), 0);
   }
+  EXPECT_EQ(ids, (std::set<std::string>{"1", "2", "3"}));
 
   // A restart in the middle of the recording: the stop closes it and the
   // load goes on recording into a second file, a second entry; the
@@ -216,7 +226,11 @@ TEST_F(TimersE2eTest, GapsAndSocketErrorsNeitherEndNorProlongRecordings) {
   ASSERT_EQ(host.addTimer(Local(kSd, "Corte", 1, 14)).error, PVR_ERROR_NO_ERROR);
   ASSERT_EQ(host.addTimer(Local(1007, "Roto", 1, 300)).error, PVR_ERROR_NO_ERROR);
   ASSERT_EQ(host.addTimer(Local(1008, "Muerto", 1, 300)).error, PVR_ERROR_NO_ERROR);
-  for (unsigned int index = 1; index <= 3; ++index) EXPECT_TRUE(WaitState(index, 2, 6s)) << index;
+  // The same dead channel for a recording that ends inside the run, and a
+  // channel the line-up does not know.
+  ASSERT_EQ(host.addTimer(Local(1008, "Parado", 1, 12)).error, PVR_ERROR_NO_ERROR);
+  ASSERT_EQ(host.addTimer(Local(4242, "Nadie", 1, 3)).error, PVR_ERROR_NO_ERROR);
+  for (unsigned int index = 1; index <= 4; ++index) EXPECT_TRUE(WaitState(index, 2, 6s)) << index;
 
   // A receive error under the recorder: it reconnects and the file grows on.
   const std::string roto = folder_ + "/Roto.mpeg";
@@ -227,6 +241,19 @@ TEST_F(TimersE2eTest, GapsAndSocketErrorsNeitherEndNorProlongRecordings) {
   const auto size = fs::file_size(roto);
   std::this_thread::sleep_for(1s);
   EXPECT_GT(fs::file_size(roto), size);
+
+  // Unknown channel: an entry without a file.
+  EXPECT_TRUE(WaitState(5, 0, 6s));
+  const auto nadie = Entries("Nadie");
+  ASSERT_EQ(nadie.size(), 1u);
+  EXPECT_EQ(nadie[0].streamUrl, "");
+  EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, "canal desconocido 4242"));
+
+  // A stream stopped for good: the recording still ends at its end.
+  EXPECT_TRUE(WaitState(4, 0, 16s));
+  const auto parado = Entries("Parado");
+  ASSERT_EQ(parado.size(), 1u);
+  EXPECT_NEAR(parado[0].duration, 12, 2);
 
   // The 8 s gap: the recording ends on time and shows that one gap.
   EXPECT_TRUE(WaitState(1, 0, 16s));
@@ -278,7 +305,12 @@ TEST_F(TimersE2eTest, CloudBookingIsFollowedUntilItIsARecording) {
   for (const auto& r : host.fetchRecordings().data.recordings) recorded |= r.title == "Avance";
   EXPECT_TRUE(recorded);
   const std::string log = HeadendLog();
-  EXPECT_NE(log.find("setRecording&extInfoID=900001"), std::string::npos);
+  // One booking, with the guide uid and the channel.
+  size_t bookings = 0;
+  for (size_t at = log.find("setRecording&extInfoID=900001&PIN=0&channelID=1001");
+       at != std::string::npos; at = log.find("setRecording&extInfoID=900001", at + 1))
+    ++bookings;
+  EXPECT_EQ(bookings, 1u);
   EXPECT_EQ(log.find("cancelRecording&extInfoID=900001"), std::string::npos);
   EXPECT_NE(log.find("cancelRecording&extInfoID=900002"), std::string::npos);
   EXPECT_EQ(State(900002), 0);

@@ -130,3 +130,20 @@ TEST(DiscoTest, WritesWhatIsQueuedBeforeItEndsAndReportsAFailedWrite) {
 }
 
 }  // namespace
+
+TEST(DiscoTest, PoolStaysWithin64MiBWhateverTheBufferSize) {
+  const struct {
+    const char* name;
+    int bufsize;
+    size_t buffers;  // the cap in buffers
+  } cases[] = {{"default", 128000, Disco::kMaximo},
+               {"1 MiB", 1 << 20, 12},
+               {"100 MiB", 100 << 20, Disco::kPaso},
+               {"zero", 0, Disco::kMaximo}};
+  for (const auto& c : cases) {
+    const size_t longitud = Disco::Longitud(c.bufsize);
+    EXPECT_GT(longitud, 0u) << c.name;
+    EXPECT_EQ(Disco::Maximo(longitud), c.buffers) << c.name;
+    EXPECT_LE(longitud * Disco::Maximo(longitud), Disco::kBytesMaximo) << c.name;
+  }
+}

@@ -2,6 +2,7 @@
 // timers get and the names recordings are written under.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -124,6 +125,7 @@ TEST_F(TemporizadoresTest, LoadKeepsPendingAndDropsWhatIsOver) {
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].iClientIndex, 1);
   }
+  temporizadorCargadoCompleto = false;
   Temporizadores again(Entorno());
   EXPECT_FALSE(Exists("Timers/0.xml"));
   EXPECT_TRUE(temporizadorCargadoCompleto);
@@ -134,18 +136,28 @@ TEST_F(TemporizadoresTest, NewTimersGetTheirKeys) {
   Temporizadores set(Entorno());
   DatosTemporizador guia = Timer(0, now + 3600, now + 7200, 0);
   guia.iEpgUid = 123456;
-  set.AddTimer(guia);
+  EXPECT_TRUE(set.AddTimer(guia));
   EXPECT_TRUE(Exists("Timers/123456.xml"));
   DatosTemporizador mano = Timer(0, now + 3600, now + 7200, 0);
   mano.iEpgUid = -1;  // no guide entry
-  set.AddTimer(mano);
+  EXPECT_TRUE(set.AddTimer(mano));
   EXPECT_TRUE(Exists("Timers/123457.xml"));
-  // The same guide entry again is refused; a timer on the VOD channel too.
+  // The same guide entry again is refused before its file is touched; from
+  // several threads at once, one is taken; a timer on the VOD channel too.
   guia.strTitle = "otra vez";
-  set.AddTimer(guia);
+  EXPECT_FALSE(set.AddTimer(guia));
+  EXPECT_EQ(host.user().Read("Timers/123456.xml").find("otra vez"), std::string::npos);
+  DatosTemporizador carrera = guia;
+  carrera.iEpgUid = 5555;
+  std::atomic<int> taken{0};
+  std::vector<std::thread> hilos;
+  for (int i = 0; i < 4; ++i) hilos.emplace_back([&] { taken += set.AddTimer(carrera) ? 1 : 0; });
+  for (auto& h : hilos) h.join();
+  EXPECT_EQ(taken, 1);
+  set.DeleteTimer(5555, false);
   DatosTemporizador vod = mano;
   vod.iClientChannelUid = static_cast<int>(CanalVOD);
-  set.AddTimer(vod);
+  EXPECT_FALSE(set.AddTimer(vod));
   EXPECT_EQ(set.GetTimersAmount(), 2);
   EXPECT_TRUE(host.Logged("Temporizador duplicado 123456"));
   const auto list = set.GetTimers();
@@ -153,6 +165,14 @@ TEST_F(TemporizadoresTest, NewTimersGetTheirKeys) {
   EXPECT_EQ(list[0].strTitle, "P0");
   EXPECT_EQ(list[0].state, 1);
   EXPECT_EQ(list[0].strDirectory, PathRecorded);
+  // A pending timer takes the host's changes but keeps its own folder.
+  DatosTemporizador cambio = list[0];
+  cambio.strTitle = "Cambiado";
+  cambio.strDirectory = "/otra";
+  set.UpdateTimer(cambio);
+  const std::string stored = host.user().Read("Timers/123456.xml");
+  EXPECT_NE(stored.find("<strTitle Value=\"Cambiado\" />"), std::string::npos);
+  EXPECT_NE(stored.find("<strDirectory Value=\"" + PathRecorded + "\" />"), std::string::npos);
   set.DeleteTimer(123456, false);
   EXPECT_EQ(set.GetTimersAmount(), 1);
   EXPECT_NE(host.user().Read("Timers/123456.xml").find("<state Value=\"4\" />"), std::string::npos);
@@ -186,6 +206,8 @@ TEST_F(TemporizadoresTest, CloudOrLocalFollowsTheSettingOrTheAnswer) {
     std::filesystem::remove_all(host.user().file("Timers"));
     std::filesystem::create_directories(host.user().file("Timers"));
     const size_t asked = host.gui().closedWindows("DialogSiNo.xml").size();
+    const size_t onTimerThread = host.journal().countContaining(
+        hostsim::EntryKind::Host, "DialogSiNo.xml opened (modal) on thread quorvina-timer");
     {
       Temporizadores set(Entorno());
       DatosTemporizador t = Timer(0, now + 3600, now + 7200, 0);
@@ -202,8 +224,10 @@ TEST_F(TemporizadoresTest, CloudOrLocalFollowsTheSettingOrTheAnswer) {
     if (c.click != nullptr) {
       EXPECT_EQ(shown.back().label(11), "Nube");
       // Asked on the timer's own thread, never on the host's calling one.
-      EXPECT_TRUE(host.journal().contains(
-          hostsim::EntryKind::Host, "DialogSiNo.xml opened (modal) on thread quorvina-timer"));
+      EXPECT_EQ(
+          host.journal().countContaining(hostsim::EntryKind::Host,
+                                         "DialogSiNo.xml opened (modal) on thread quorvina-timer"),
+          onTimerThread + 1);
     }
     EXPECT_EQ(server.Requests().size(), c.booked ? 1u : 0u);
     EXPECT_EQ(Exists("Timers/77.xml"), !c.booked);
@@ -223,6 +247,7 @@ TEST_F(TemporizadoresTest, CloudTimersFollowTheServersLists) {
     size_t listed;
   } steps[] = {
       {"booked, listed", booked.c_str(), false, 1},
+      {"a list of the wrong shape: kept", R"({"id":77})", false, 1},
       {"one list failing: kept", "[]", true, 1},
       {"missing from both lists: removed", "[]", false, 0},
   };

@@ -42,21 +42,30 @@ StreamProbe probeStream(const std::string& url, double gapSeconds) {
   }
   if (context->duration != AV_NOPTS_VALUE)
     probe.duration = static_cast<double>(context->duration) / AV_TIME_BASE;
-  // Decode time stamps per stream, wrapped at 33 bits as MPEG-TS carries them.
-  std::map<int, long long> first, last;
+  // Decode time stamps per stream. MPEG-TS carries them in 33 bits: a step
+  // across the wrap is taken modulo 2^33 (the stream's wrap bits), so a
+  // recording that crosses it shows no false gap.
+  std::map<int, long long> last, position;
   AVPacket* packet = av_packet_alloc();
   while (packet != nullptr && av_read_frame(context, packet) >= 0) {
     ++probe.packets;
     const long long ts = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
     const int s = packet->stream_index;
     if (ts != AV_NOPTS_VALUE) {
-      const double base = av_q2d(context->streams[s]->time_base);
-      if (!first.count(s)) first[s] = ts;
+      const AVStream* stream = context->streams[s];
+      const double base = av_q2d(stream->time_base);
       auto it = last.find(s);
       if (it != last.end()) {
-        const double jump = static_cast<double>(ts - it->second) * base;
+        long long step = ts - it->second;
+        const int bits =
+            stream->pts_wrap_bits > 0 && stream->pts_wrap_bits < 63 ? stream->pts_wrap_bits : 33;
+        const long long wrap = 1LL << bits;
+        if (step > wrap / 2) step -= wrap;
+        if (step < -wrap / 2) step += wrap;
+        const double jump = static_cast<double>(step) * base;
         if (jump > gapSeconds || jump < -gapSeconds)
-          probe.gaps.push_back({s, static_cast<double>(it->second - first[s]) * base, jump});
+          probe.gaps.push_back({s, static_cast<double>(position[s]) * base, jump});
+        position[s] += step;
       }
       last[s] = ts;
     }
