@@ -417,7 +417,7 @@ bool Series::TodoCargado() const {
 
 void* Series::Process() {
   while (!PararProceso && !StopRequested()) {
-    m_despertar = false;
+    // A wake-up that came during the last pass ends this wait at once.
     const bool cargado = TodoCargado();
     const int pasos = (cargado ? 900 : 30) * kPasosPorSueno;
     for (int i = 0; i < pasos && !PararProceso && !StopRequested(); ++i) {
@@ -433,8 +433,13 @@ void* Series::Process() {
                       (guia == nullptr || !guia->CargadoCompleto() ? " guia" : "") +
                       (!temporizadorCargadoCompleto ? " temporizadores" : "") +
                       (!recordingCargadoCompleto ? " grabaciones" : ""));
+      // The first pass after loading sees every change made until then.
+      m_despertar = false;
       continue;
     }
+    // Cleared just before the pass reads the rules: a change made while it
+    // runs wakes the next one.
+    m_despertar.exchange(false);
     if (ProgramarSeries() && !PararProceso) TheHost().TriggerTimerUpdate();
   }
   return nullptr;
@@ -753,7 +758,17 @@ std::vector<int> Series::RetirarPendientes(Serie& s) {
 void Series::BorrarTemporizadores(const std::vector<int>& indices) {
   Temporizadores* timers = m_temporizadores;
   if (timers == nullptr) return;
-  for (int index : indices) timers->DeleteTimer(static_cast<unsigned int>(index), true);
+  for (int index : indices) {
+    // The rules' copy may be older than the timer: one that started
+    // recording since keeps recording and is counted again.
+    DatosTemporizador actual;
+    if (!timers->DatosActuales(index, actual)) continue;
+    if (actual.state == 2) {
+      ActualizarTemporizador(actual);
+      continue;
+    }
+    timers->DeleteTimer(static_cast<unsigned int>(index), true);
+  }
 }
 
 bool Series::ObtenerSerie(const std::string& id, Serie& copia) const {
