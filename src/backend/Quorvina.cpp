@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -126,11 +127,21 @@ Quorvina::Quorvina() {
 }
 
 Quorvina::~Quorvina() {
+  // A window the host is inside (a callback, or a modal child opened from
+  // one) is left to it, never freed; so are the rules and line-up it reads.
+  bool ventanasEnUso = false;
+  std::vector<std::unique_ptr<CGUISeries>> ventanas;
   {
-    // Open windows are closed by the host's GUI before they go.
     std::lock_guard<std::mutex> lock(m_mutexVentanas);
-    m_ventanasSeries.clear();
+    ventanas.swap(m_ventanasSeries);
   }
+  for (auto& ventana : ventanas) {
+    if (!ventana->EnUso()) continue;
+    (void)ventana.release();
+    ventanasEnUso = true;
+  }
+  ventanas.clear();  // the host's windows go outside the lock
+  if (ventanasEnUso) GenerarLogError("Series: ventana en uso al terminar, no se libera");
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   // The series scheduler books into the timers and the library: it ends
   // before them. The rules themselves outlive every thread that reports to
@@ -176,15 +187,16 @@ Quorvina::~Quorvina() {
     PLATFORM::StopWorker(*m_epg, Left(deadline), "epg");
     (void)m_epg.release();
   }
-  if (temporizadoresParados) {
+  if (temporizadoresParados && !ventanasEnUso) {
     PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   } else if (m_canales) {
-    // A timer still running reads the line-up: stopped, never freed.
+    // A timer or a window still running reads the line-up: stopped, never
+    // freed.
     PLATFORM::StopWorker(*m_canales, Left(deadline), "canales");
     (void)m_canales.release();
   }
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
-  if (seriesParadas && epgParada) {
+  if (seriesParadas && epgParada && !ventanasEnUso) {
     m_series.reset();
   } else {
     (void)m_series.release();  // a thread left running may still report to it
@@ -326,13 +338,18 @@ void Quorvina::AplicarConfiguracionCanales() {
 void Quorvina::VisualizarSeries() {
   auto ventana = std::make_unique<CGUISeries>(*m_series, *m_canales);
   CGUISeries* mostrar = ventana.get();
+  std::vector<std::unique_ptr<CGUISeries>> cerradas;
   {
-    // One window object per opening, kept until the add-on ends; the last
-    // few are enough, an older one is closed by now.
+    // One window object per opening; earlier ones go once closed and out
+    // of their callbacks, an open one is never freed.
     std::lock_guard<std::mutex> lock(m_mutexVentanas);
-    if (m_ventanasSeries.size() >= 4) m_ventanasSeries.erase(m_ventanasSeries.begin());
+    auto libres = std::stable_partition(m_ventanasSeries.begin(), m_ventanasSeries.end(),
+                                        [](const auto& v) { return v->Abierta() || v->EnUso(); });
+    std::move(libres, m_ventanasSeries.end(), std::back_inserter(cerradas));
+    m_ventanasSeries.erase(libres, m_ventanasSeries.end());
     m_ventanasSeries.push_back(std::move(ventana));
   }
+  cerradas.clear();  // destroyed outside the lock: the host is called
   mostrar->Show();
 }
 
