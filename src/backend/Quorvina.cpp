@@ -122,8 +122,10 @@ Quorvina::Quorvina() {
       EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings, m_series.get()});
   GenerarLogDebug("Temporizadores Salida");
   // The scheduler books into the timer set: it starts once that exists.
+  GenerarLogDebug("Series Programador Entrada");
   m_series->Enlazar(&m_epg->Programas(), m_temporizadores.get(), m_recordings.get());
   m_series->Start();
+  GenerarLogDebug("Series Programador Salida");
 }
 
 Quorvina::~Quorvina() {

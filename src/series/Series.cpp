@@ -285,7 +285,10 @@ void Series::CargarSeries() {
     if (leida.IdStrSerie.empty()) leida.IdStrSerie = name.substr(0, name.size() - 4);
     const std::string trackings = FicheroTrackings(leida.IdStrSerie);
     if (!LeerTrackings(trackings, leida)) ApartarFichero(DeUTF8a1252(trackings));
-    if (!TheHost().FileExists(DeUTF8a1252(leida.Logo))) leida.Logocorrecto = false;
+    // The rule's Logo may name the programme icon after failed fetches: the
+    // series' own logo is what counts.
+    if (!TheHost().FileExists(DeUTF8a1252(PathSeriesLogos + leida.IdStrSerie + ".jpg")))
+      leida.Logocorrecto = false;
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_series.find(leida.IdStrSerie);
     if (it != m_series.end()) {
