@@ -73,28 +73,61 @@ bool Reescribir(const std::string& path, const std::string& text) {
   return true;
 }
 
-// A stored file, or its complete copy when the file is missing or cut.
-XMLNode LeerGuardado(const std::string& path, bool* danado) {
-  const std::string local = DeUTF8a1252(path);
-  XMLNode node = ParseStoredFile(local, "serie", path);
-  *danado = node.isEmpty() && TheHost().FileExists(local);
-  if (node.isEmpty() && TheHost().FileExists(local + kCopia)) {
-    node = ParseStoredFile(local + kCopia, "serie", path + kCopia);
-    if (!node.isEmpty()) *danado = false;
-  }
-  return node;
-}
-
-// Keeps a damaged file's bytes beside it before anything rewrites it.
-void ApartarFichero(const std::string& path) {
-  HostFile in = HostFile::ForRead(path);
-  if (!in) return;
+std::string LeerTexto(const std::string& local) {
   std::string text;
+  HostFile in = HostFile::ForRead(local);
+  if (!in) return text;
   char piece[4096];
   for (ssize_t n; (n = in.Read(piece, sizeof(piece))) > 0;) text.append(piece, n);
   in.Close();
-  if (EscribirEntero(path + kDanado, text))
-    GenerarLogError("Series: fichero danado apartado en " + path + kDanado);
+  return text;
+}
+
+enum class Lectura { Falta, Bien, Recuperada, Ilegible };
+
+// A stored file, its complete copy when the file is missing or cut, or else
+// what can be read of the file up to its cut.
+XMLNode LeerGuardado(const std::string& path, bool tracks, Lectura* estado,
+                     bool* temporadasCortadas) {
+  const std::string local = DeUTF8a1252(path);
+  XMLNode node = ParseStoredFile(local, "serie", path);
+  if (!node.isEmpty()) {
+    *estado = Lectura::Bien;
+    return node;
+  }
+  const bool existe = TheHost().FileExists(local);
+  if (TheHost().FileExists(local + kCopia)) {
+    node = ParseStoredFile(local + kCopia, "serie", path + kCopia);
+    if (!node.isEmpty()) {
+      *estado = Lectura::Bien;
+      return node;
+    }
+  }
+  if (!existe) {
+    *estado = Lectura::Falta;
+    return node;
+  }
+  const std::string legible = Series::RecuperarTexto(LeerTexto(local), tracks, temporadasCortadas);
+  if (!legible.empty()) node = XMLNode::parseString(legible.c_str(), "serie");
+  *estado = node.isEmpty() ? Lectura::Ilegible : Lectura::Recuperada;
+  return node;
+}
+
+// Keeps a damaged file's bytes beside it before anything rewrites it; a
+// copy kept earlier stays as it is.
+void ApartarFichero(const std::string& path) {
+  const std::string text = LeerTexto(path);
+  for (int n = 0; n < 10; ++n) {
+    const std::string aparte = path + kDanado + (n == 0 ? std::string() : "." + std::to_string(n));
+    if (TheHost().FileExists(aparte)) {
+      if (LeerTexto(aparte) == text) return;  // kept at an earlier start
+      continue;
+    }
+    if (EscribirEntero(aparte, text))
+      GenerarLogError("Series: fichero danado apartado en " + aparte);
+    return;
+  }
+  GenerarLogError("Series: demasiadas copias apartadas de " + path);
 }
 
 bool Solapa(const DatosTemporizador& t, const EPG_Quorvina& p) {
@@ -199,15 +232,53 @@ std::string Series::TextoTrackings(const Serie& s) {
   return xml;
 }
 
-bool Series::LeerSerie(const std::string& path, Serie& s) {
-  bool danado = false;
-  const XMLNode root = LeerGuardado(path, &danado);
-  if (root.isEmpty()) {
-    if (danado) GenerarLogError("Series: regla ilegible " + path);
-    return false;
+std::string Series::RecuperarTexto(const std::string& text, bool tracks, bool* temporadasCortadas) {
+  std::string legible = text;
+  size_t fin = std::string::npos;
+  if (tracks) {
+    const size_t track = legible.rfind("</Track>");
+    if (track != std::string::npos) fin = track + 8;
+  } else {
+    const size_t linea = legible.rfind("/>");
+    const size_t lista = legible.rfind("</Temporadas>");
+    if (linea != std::string::npos) fin = linea + 2;
+    if (lista != std::string::npos && (fin == std::string::npos || lista + 13 > fin))
+      fin = lista + 13;
   }
+  if (fin == std::string::npos) return std::string();
+  legible.resize(fin);
+  if (!tracks) {
+    const size_t abre = legible.rfind("<Temporadas>");
+    if (abre != std::string::npos && legible.find("</Temporadas>", abre) == std::string::npos) {
+      legible += "\n</Temporadas>";
+      if (temporadasCortadas != nullptr) *temporadasCortadas = true;
+    }
+  }
+  legible += "\n</serie>\n";
+  return legible;
+}
+
+bool Series::LeerSerie(const std::string& path, Serie& s) {
+  Lectura estado = Lectura::Falta;
+  bool cortadas = false;
+  const XMLNode root = LeerGuardado(path, false, &estado, &cortadas);
+  if (estado == Lectura::Ilegible) {
+    // Kept: the rule the guide rebuilds would be written over it.
+    GenerarLogError("Series: regla ilegible " + path);
+    ApartarFichero(DeUTF8a1252(path));
+  }
+  if (root.isEmpty()) return false;
   if (SerieDesdeXML(root, s) > 0)
     GenerarLogError("Series: temporadas no validas omitidas en " + path);
+  if (estado == Lectura::Recuperada) {
+    GenerarLogError("Series: regla cortada, cargado lo legible de " + path);
+    ApartarFichero(DeUTF8a1252(path));
+    // A cut season list would book seasons the user never chose.
+    if (cortadas && s.ProgramarGrabaciones) {
+      s.ProgramarGrabaciones = false;
+      GenerarLogError("Series: regla en pausa, temporadas incompletas en " + path);
+    }
+  }
   return true;
 }
 
@@ -244,14 +315,15 @@ int Series::SerieDesdeXML(const XMLNode& root, Serie& s) {
 }
 
 bool Series::LeerTrackings(const std::string& path, Serie& s) {
-  bool danado = false;
-  const XMLNode root = LeerGuardado(path, &danado);
-  if (root.isEmpty()) {
-    if (danado) GenerarLogError("Series: historial ilegible " + path);
-    return !danado;
-  }
+  Lectura estado = Lectura::Falta;
+  const XMLNode root = LeerGuardado(path, true, &estado, nullptr);
+  if (estado == Lectura::Ilegible) GenerarLogError("Series: historial ilegible " + path);
+  if (root.isEmpty()) return estado != Lectura::Ilegible;
   TrackingsDesdeXML(root, s);
-  return true;
+  if (estado != Lectura::Recuperada) return true;
+  // The whole tracks load; the next rewrite keeps them with the new ones.
+  GenerarLogError("Series: historial cortado, cargado lo legible de " + path);
+  return false;
 }
 
 void Series::TrackingsDesdeXML(const XMLNode& root, Serie& s) {
@@ -284,7 +356,10 @@ void Series::CargarSeries() {
     if (!LeerSerie(path, leida)) continue;
     if (leida.IdStrSerie.empty()) leida.IdStrSerie = name.substr(0, name.size() - 4);
     const std::string trackings = FicheroTrackings(leida.IdStrSerie);
-    if (!LeerTrackings(trackings, leida)) ApartarFichero(DeUTF8a1252(trackings));
+    if (!LeerTrackings(trackings, leida)) {
+      ApartarFichero(DeUTF8a1252(trackings));
+      leida.historialIlegible = leida.trackings.empty();
+    }
     // The rule's Logo may name the programme icon after failed fetches: the
     // series' own logo is what counts.
     if (!TheHost().FileExists(DeUTF8a1252(PathSeriesLogos + leida.IdStrSerie + ".jpg")))
@@ -294,6 +369,7 @@ void Series::CargarSeries() {
     if (it != m_series.end()) {
       it->second.Temporadas = leida.Temporadas;
       it->second.ProgramarGrabaciones = leida.ProgramarGrabaciones;
+      it->second.historialIlegible = leida.historialIlegible;
       it->second.loaded = true;
     } else {
       it = m_series.emplace(leida.IdStrSerie, std::move(leida)).first;
@@ -714,6 +790,7 @@ void Series::EliminarTrackings(const std::string& id) {
     auto it = m_series.find(id);
     if (it == m_series.end()) return;
     it->second.trackings.clear();
+    it->second.historialIlegible = false;
   }
   const std::string path = DeUTF8a1252(FicheroTrackings(id));
   if (TheHost().FileExists(path)) TheHost().DeleteFile(path);
@@ -738,6 +815,10 @@ void Series::GrabarTrackings(const std::string& id) {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_series.find(id);
     if (it == m_series.end()) return;
+    if (it->second.historialIlegible) {
+      GenerarLogError("Series: historial ilegible de " + id + " no se reescribe");
+      return;
+    }
     text = TextoTrackings(it->second);
   }
   Reescribir(DeUTF8a1252(FicheroTrackings(id)), text);
