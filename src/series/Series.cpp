@@ -130,6 +130,19 @@ void ApartarFichero(const std::string& path) {
   GenerarLogError("Series: demasiadas copias apartadas de " + path);
 }
 
+// Fixed width: the rule's broadcasts sort by start time, so a pass starts
+// at the first one still bookable.
+std::string ClavePrograma(time_t inicio, int canal) {
+  char clave[48];
+  std::snprintf(clave, sizeof(clave), "%012lld-%d",
+                static_cast<long long>(std::max<time_t>(inicio, 0)), canal);
+  return clave;
+}
+
+// No broadcast lasts longer: a cloud booking looks this far back for one
+// still on the air.
+constexpr time_t kDuracionMaxima = 86400;
+
 bool Solapa(const DatosTemporizador& t, const EPG_Quorvina& p) {
   return (p.startTime >= t.startTime && p.startTime < t.endTime) ||
          (t.startTime >= p.startTime && t.startTime < p.endTime);
@@ -439,7 +452,7 @@ void Series::ComprobarSerie(const EPG_Quorvina& entry) {
     Serie& s = it->second;
     if (s.Descripcion.empty()) s.Descripcion = entry.tituloSerie;
     s.seriesIds.insert(ObtenerIDSerie(entry.cridSerie));
-    std::string programa = std::to_string(entry.startTime) + "-" + std::to_string(entry.idCanal);
+    std::string programa = ClavePrograma(entry.startTime, entry.idCanal);
     if (s.programas.find(programa) == s.programas.end())
       s.programas.emplace(std::move(programa), entry);
     if (descargar) logo = PathSeriesLogos + clave + ".jpg";
@@ -572,8 +585,11 @@ bool Series::ProgramarSeries() {
       if (it == m_series.end()) continue;
       const Serie& s = it->second;
       if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
-      for (const auto& kv : s.programas) {
-        const EPG_Quorvina& p = kv.second;
+      const time_t desde =
+          s.Cloud ? now - kDuracionMaxima : now + static_cast<time_t>(minutosantes) * 60 + 1;
+      for (auto kv = s.programas.lower_bound(ClavePrograma(desde, 0)); kv != s.programas.end();
+           ++kv) {
+        const EPG_Quorvina& p = kv->second;
         if (!ComprobarHora(s, p, now)) continue;
         if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
                                                p.iSeriesNumber) == s.Temporadas.end())
