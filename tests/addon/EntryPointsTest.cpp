@@ -80,7 +80,6 @@ TEST_F(WithControllerTest, ActionsWithoutASubsystemAnswerNotImplemented) {
     std::function<PVR_ERROR()> call;
   } cases[] = {
       {"DeleteChannel", [&] { return client.DeleteChannel(channel); }},
-      {"series (hook 1)", [&] { return Hook(1); }},
       {"copy (hook 2)", [&] { return Hook(2); }},
       {"copy a recording (hook 4)", [&] { return Hook(4); }},
   };
