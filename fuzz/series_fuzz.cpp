@@ -1,5 +1,5 @@
-// The series rule and history readers on any text: they never fail, and
-// what they read is written and read back to the same stored text.
+// The series rule and history readers on any text, whole or cut: they never
+// fail, and what they read is written and read back to the same stored text.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +10,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   XMLResults results{};
-  const XMLNode root = XMLNode::parseString(text.c_str(), "serie", &results);
-  if (root.isEmpty()) return 0;
+  XMLNode root = XMLNode::parseString(text.c_str(), "serie", &results);
+  if (root.isEmpty()) {
+    // A damaged file: what can be read of it, as a rule and as a history.
+    bool cortadas = false;
+    const std::string regla = Series::RecuperarTexto(text, false, &cortadas);
+    const std::string historial = Series::RecuperarTexto(text, true, nullptr);
+    if (!historial.empty()) root = XMLNode::parseString(historial.c_str(), "serie", &results);
+    if (root.isEmpty() && !regla.empty())
+      root = XMLNode::parseString(regla.c_str(), "serie", &results);
+    if (root.isEmpty()) return 0;
+  }
   Serie s;
   Series::SerieDesdeXML(root, s);
   Series::TrackingsDesdeXML(root, s);

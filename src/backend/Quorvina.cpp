@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -125,8 +126,10 @@ Quorvina::Quorvina() {
       EntornoTemporizador{*m_canales, m_epg.get(), *m_recordings, m_series.get()});
   GenerarLogDebug("Temporizadores Salida");
   // The scheduler books into the timer set: it starts once that exists.
+  GenerarLogDebug("Series Programador Entrada");
   m_series->Enlazar(&m_epg->Programas(), m_temporizadores.get(), m_recordings.get());
   m_series->Start();
+  GenerarLogDebug("Series Programador Salida");
 
   GenerarLogDebug("SyncRecording Entrada");
   AjustesSincronizacion ajustes;
@@ -152,11 +155,21 @@ Quorvina::Quorvina() {
 Quorvina::~Quorvina() {
   m_ventanaSinc.reset();
   if (m_temporizadores) m_temporizadores->FijarSincronizacion(nullptr);
+  // A window the host is inside (a callback, or a modal child opened from
+  // one) is left to it, never freed; so are the rules and line-up it reads.
+  bool ventanasEnUso = false;
+  std::vector<std::unique_ptr<CGUISeries>> ventanas;
   {
-    // Open windows are closed by the host's GUI before they go.
     std::lock_guard<std::mutex> lock(m_mutexVentanas);
-    m_ventanasSeries.clear();
+    ventanas.swap(m_ventanasSeries);
   }
+  for (auto& ventana : ventanas) {
+    if (!ventana->EnUso()) continue;
+    (void)ventana.release();
+    ventanasEnUso = true;
+  }
+  ventanas.clear();  // the host's windows go outside the lock
+  if (ventanasEnUso) GenerarLogError("Series: ventana en uso al terminar, no se libera");
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
   // The copies stop first: a partial copy is removed and its entry stays
   // queued for the next start.
@@ -206,15 +219,16 @@ Quorvina::~Quorvina() {
     PLATFORM::StopWorker(*m_epg, Left(deadline), "epg");
     (void)m_epg.release();
   }
-  if (temporizadoresParados) {
+  if (temporizadoresParados && !ventanasEnUso) {
     PLATFORM::StopOwnedWorker(m_canales, Left(deadline), "canales");
   } else if (m_canales) {
-    // A timer still running reads the line-up: stopped, never freed.
+    // A timer or a window still running reads the line-up: stopped, never
+    // freed.
     PLATFORM::StopWorker(*m_canales, Left(deadline), "canales");
     (void)m_canales.release();
   }
   PLATFORM::StopOwnedWorker(m_configuracion, Left(deadline), "configuracion");
-  if (seriesParadas && epgParada && sincParada) {
+  if (seriesParadas && epgParada && sincParada && !ventanasEnUso) {
     m_series.reset();
   } else {
     (void)m_series.release();  // a thread left running may still report to it
@@ -357,13 +371,18 @@ void Quorvina::AplicarConfiguracionCanales() {
 void Quorvina::VisualizarSeries() {
   auto ventana = std::make_unique<CGUISeries>(*m_series, *m_canales);
   CGUISeries* mostrar = ventana.get();
+  std::vector<std::unique_ptr<CGUISeries>> cerradas;
   {
-    // One window object per opening, kept until the add-on ends; the last
-    // few are enough, an older one is closed by now.
+    // One window object per opening; earlier ones go once closed and out
+    // of their callbacks, an open one is never freed.
     std::lock_guard<std::mutex> lock(m_mutexVentanas);
-    if (m_ventanasSeries.size() >= 4) m_ventanasSeries.erase(m_ventanasSeries.begin());
+    auto libres = std::stable_partition(m_ventanasSeries.begin(), m_ventanasSeries.end(),
+                                        [](const auto& v) { return v->Abierta() || v->EnUso(); });
+    std::move(libres, m_ventanasSeries.end(), std::back_inserter(cerradas));
+    m_ventanasSeries.erase(libres, m_ventanasSeries.end());
     m_ventanasSeries.push_back(std::move(ventana));
   }
+  cerradas.clear();  // destroyed outside the lock: the host is called
   mostrar->Show();
 }
 

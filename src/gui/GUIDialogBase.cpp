@@ -10,6 +10,19 @@ CGUIDialogBase* Dialog(GUIHANDLE cbhdl) {
 }
 }  // namespace
 
+// Counts a callback while it runs.
+class CGUIDialogBase::EnCallback {
+ public:
+  explicit EnCallback(void* cbhdl) : m_dialog(Dialog(cbhdl)) { ++m_dialog->m_enUso; }
+  ~EnCallback() { --m_dialog->m_enUso; }
+  EnCallback(const EnCallback&) = delete;
+  EnCallback& operator=(const EnCallback&) = delete;
+  CGUIDialogBase* operator->() const { return m_dialog; }
+
+ private:
+  CGUIDialogBase* m_dialog;
+};
+
 CGUIDialogBase::CGUIDialogBase(const char* windowFile) : m_gui(GUI) {
   if (m_gui != nullptr) m_window = m_gui->Window_create(windowFile, "", true, true);
   if (m_window == nullptr) {
@@ -42,16 +55,22 @@ void CGUIDialogBase::SetControlLabel(int controlId, const char* label) {
 }
 
 void CGUIDialogBase::Show() {
-  if (m_window != nullptr) m_window->Show();
+  if (m_window == nullptr) return;
+  m_abierta = true;
+  m_window->Show();
 }
 
 void CGUIDialogBase::DoModal() {
-  if (m_window != nullptr) m_window->DoModal();
+  if (m_window == nullptr) return;
+  m_abierta = true;
+  m_window->DoModal();
+  m_abierta = false;
 }
 
 void CGUIDialogBase::Close() {
   OnClose();
   if (m_window != nullptr) m_window->Close();
+  m_abierta = false;
 }
 
 bool CGUIDialogBase::CloseOnBackAction(int actionId) {
@@ -68,14 +87,18 @@ bool CGUIDialogBase::CloseOnBackAction(int actionId) {
 }
 
 bool CGUIDialogBase::OnInitCB(void* cbhdl) {
-  return Dialog(cbhdl)->OnInit();
+  EnCallback dialog(cbhdl);
+  return dialog->OnInit();
 }
 bool CGUIDialogBase::OnFocusCB(void* cbhdl, int controlId) {
-  return Dialog(cbhdl)->OnFocus(controlId);
+  EnCallback dialog(cbhdl);
+  return dialog->OnFocus(controlId);
 }
 bool CGUIDialogBase::OnClickCB(void* cbhdl, int controlId) {
-  return Dialog(cbhdl)->OnClick(controlId);
+  EnCallback dialog(cbhdl);
+  return dialog->OnClick(controlId);
 }
 bool CGUIDialogBase::OnActionCB(void* cbhdl, int actionId) {
-  return Dialog(cbhdl)->OnAction(actionId);
+  EnCallback dialog(cbhdl);
+  return dialog->OnAction(actionId);
 }

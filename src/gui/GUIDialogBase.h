@@ -2,6 +2,7 @@
 // window definition file and routes the host's callbacks to virtual handlers.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 class CAddonGUIWindow;
@@ -24,6 +25,11 @@ class CGUIDialogBase {
   void Show();
   void DoModal();
   void Close();
+  // True while the host runs one of this window's callbacks (a modal child
+  // opened from one included): freeing it then would pull it from under them.
+  bool EnUso() const { return m_enUso.load() > 0; }
+  // True once shown and not closed since.
+  bool Abierta() const { return m_abierta.load(); }
 
  protected:
   // The back and close actions (10, 51, 92, 275) close the window; true when
@@ -35,6 +41,10 @@ class CGUIDialogBase {
 
  private:
   // The host hands back the window's callback handle: this dialog.
+  class EnCallback;
+  std::atomic<int> m_enUso{0};
+  std::atomic<bool> m_abierta{false};
+
   static bool OnInitCB(void* cbhdl);
   static bool OnFocusCB(void* cbhdl, int controlId);
   static bool OnClickCB(void* cbhdl, int controlId);

@@ -32,15 +32,6 @@ std::string Etiqueta(const std::string& titulo, int temporada, int capitulo) {
   return titulo + " T" + convertInttoString(temporada) + " Cap. " + convertInttoString(capitulo);
 }
 
-// What follows the label in a text that carries it, without a leading " - ".
-std::string Recortar(const std::string& texto, const std::string& label) {
-  const size_t at = texto.find(label);
-  if (at == std::string::npos) return texto;
-  std::string resto = texto.substr(at + label.size());
-  if (resto.compare(0, 3, " - ") == 0) resto.erase(0, 3);
-  return resto;
-}
-
 std::string HoraFecha(const std::string& prefijo, time_t t) {
   return T(prefijo.c_str()) + Converttime_TtostringHora(t) + "\r\n" + T("del ") +
          Converttime_TtostringFecha(t);
@@ -263,7 +254,7 @@ bool CGUITracking::OnInit() {
   for (const auto& kv : f.trackings) {
     const FichaTrack& t = kv.second;
     const std::string label = Etiqueta(f.Descripcion, t.iTemporada, t.iCapitulo);
-    const std::string segunda = Recortar(t.Descripcion, label);
+    const std::string segunda = CGUITracking::SegundaEtiqueta(t.Descripcion, label);
     const std::string icono = LogoCanal(m_canales, t.iChannelNumber);
     CAddonListItem* item =
         m_gui->ListItem_create(label.c_str(), segunda.c_str(), icono.c_str(), "", "");
@@ -280,6 +271,14 @@ bool CGUITracking::OnInit() {
     ++index;
   }
   return true;
+}
+
+std::string CGUITracking::SegundaEtiqueta(const std::string& texto, const std::string& label) {
+  const size_t at = texto.find(label);
+  if (at == std::string::npos) return texto;
+  std::string resto = texto.substr(at + label.size());
+  if (resto.compare(0, 3, " - ") == 0) resto.erase(0, 3);
+  return resto;
 }
 
 void CGUITracking::EliminarItem(int position) {
@@ -364,7 +363,7 @@ bool CGUIDetalleSerie::OnInit() {
   for (const auto& kv : f.programas) {
     const EPG_Quorvina& p = kv.second.programa;
     const std::string label = Etiqueta(f.Descripcion, p.iSeriesNumber, p.iEpisodeNumber);
-    const std::string segunda = Recortar(p.strTitle, label);
+    const std::string segunda = CGUITracking::SegundaEtiqueta(p.strTitle, label);
     const std::string icono = LogoCanal(m_canales, p.idCanal);
     CAddonListItem* item =
         m_gui->ListItem_create(label.c_str(), segunda.c_str(), icono.c_str(), "", "");

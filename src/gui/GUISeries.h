@@ -47,6 +47,9 @@ class CGUITracking : public virtual CGUIDialogBase {
   bool OnClick(int) override { return true; }
   bool OnAction(int actionId) override;
   void EliminarItem(int position);
+  // What follows an episode's label in a text that carries it, without a
+  // leading " - "; the whole text when it does not carry it.
+  static std::string SegundaEtiqueta(const std::string& texto, const std::string& label);
 
  private:
   OperacionesSeries& m_series;

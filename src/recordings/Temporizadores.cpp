@@ -330,3 +330,15 @@ void Temporizadores::UpdateTimer(const DatosTemporizador& host) {
     DeleteTimer(static_cast<unsigned int>(host.iClientIndex), false);
   }
 }
+
+bool Temporizadores::DatosActuales(int key, DatosTemporizador& datos) const {
+  Puntero timer;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    auto it = m_set.find(key);
+    if (it == m_set.end()) return false;
+    timer = it->second;
+  }
+  datos = timer->Datos();
+  return true;
+}

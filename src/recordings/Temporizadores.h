@@ -79,4 +79,9 @@ class Temporizadores {
   std::map<int, DatosTemporizador> m_nube;
   std::vector<Puntero> m_retirados;
   std::atomic<EnlaceSincronizacion*> m_sincronizacion{nullptr};
+
+ public:
+  // A copy of the timer under this key as it is now (its thread may have
+  // started recording since it last reported); false when there is none.
+  bool DatosActuales(int key, DatosTemporizador& datos) const;
 };

@@ -46,6 +46,9 @@ class Serie : public OpcionesSerie {
   std::set<std::string> activeEpisodes;          // season-episode keys of those timers
   std::map<int, DatosGrabacion> grabaciones;     // by the recording's broadcast id
   std::map<std::string, TrackSerie> trackings;   // by IdTrack
+  // The stored history could not be read at all: it is not rewritten (it is
+  // kept aside too) until the user deletes it.
+  bool historialIlegible = false;
 };
 
 // Season 3, episode 12 gives "3-12".

@@ -73,29 +73,75 @@ bool Reescribir(const std::string& path, const std::string& text) {
   return true;
 }
 
-// A stored file, or its complete copy when the file is missing or cut.
-XMLNode LeerGuardado(const std::string& path, bool* danado) {
-  const std::string local = DeUTF8a1252(path);
-  XMLNode node = ParseStoredFile(local, "serie", path);
-  *danado = node.isEmpty() && TheHost().FileExists(local);
-  if (node.isEmpty() && TheHost().FileExists(local + kCopia)) {
-    node = ParseStoredFile(local + kCopia, "serie", path + kCopia);
-    if (!node.isEmpty()) *danado = false;
-  }
-  return node;
-}
-
-// Keeps a damaged file's bytes beside it before anything rewrites it.
-void ApartarFichero(const std::string& path) {
-  HostFile in = HostFile::ForRead(path);
-  if (!in) return;
+std::string LeerTexto(const std::string& local) {
   std::string text;
+  HostFile in = HostFile::ForRead(local);
+  if (!in) return text;
   char piece[4096];
   for (ssize_t n; (n = in.Read(piece, sizeof(piece))) > 0;) text.append(piece, n);
   in.Close();
-  if (EscribirEntero(path + kDanado, text))
-    GenerarLogError("Series: fichero danado apartado en " + path + kDanado);
+  return text;
 }
+
+enum class Lectura { Falta, Bien, Recuperada, Ilegible };
+
+// A stored file, its complete copy when the file is missing or cut, or else
+// what can be read of the file up to its cut.
+XMLNode LeerGuardado(const std::string& path, bool tracks, Lectura* estado,
+                     bool* temporadasCortadas) {
+  const std::string local = DeUTF8a1252(path);
+  XMLNode node = ParseStoredFile(local, "serie", path);
+  if (!node.isEmpty()) {
+    *estado = Lectura::Bien;
+    return node;
+  }
+  const bool existe = TheHost().FileExists(local);
+  if (TheHost().FileExists(local + kCopia)) {
+    node = ParseStoredFile(local + kCopia, "serie", path + kCopia);
+    if (!node.isEmpty()) {
+      *estado = Lectura::Bien;
+      return node;
+    }
+  }
+  if (!existe) {
+    *estado = Lectura::Falta;
+    return node;
+  }
+  const std::string legible = Series::RecuperarTexto(LeerTexto(local), tracks, temporadasCortadas);
+  if (!legible.empty()) node = XMLNode::parseString(legible.c_str(), "serie");
+  *estado = node.isEmpty() ? Lectura::Ilegible : Lectura::Recuperada;
+  return node;
+}
+
+// Keeps a damaged file's bytes beside it before anything rewrites it; a
+// copy kept earlier stays as it is.
+void ApartarFichero(const std::string& path) {
+  const std::string text = LeerTexto(path);
+  for (int n = 0; n < 10; ++n) {
+    const std::string aparte = path + kDanado + (n == 0 ? std::string() : "." + std::to_string(n));
+    if (TheHost().FileExists(aparte)) {
+      if (LeerTexto(aparte) == text) return;  // kept at an earlier start
+      continue;
+    }
+    if (EscribirEntero(aparte, text))
+      GenerarLogError("Series: fichero danado apartado en " + aparte);
+    return;
+  }
+  GenerarLogError("Series: demasiadas copias apartadas de " + path);
+}
+
+// Fixed width: the rule's broadcasts sort by start time, so a pass starts
+// at the first one still bookable.
+std::string ClavePrograma(time_t inicio, int canal) {
+  char clave[48];
+  std::snprintf(clave, sizeof(clave), "%012lld-%d",
+                static_cast<long long>(std::max<time_t>(inicio, 0)), canal);
+  return clave;
+}
+
+// No broadcast lasts longer: a cloud booking looks this far back for one
+// still on the air.
+constexpr time_t kDuracionMaxima = 86400;
 
 bool Solapa(const DatosTemporizador& t, const EPG_Quorvina& p) {
   return (p.startTime >= t.startTime && p.startTime < t.endTime) ||
@@ -199,15 +245,53 @@ std::string Series::TextoTrackings(const Serie& s) {
   return xml;
 }
 
-bool Series::LeerSerie(const std::string& path, Serie& s) {
-  bool danado = false;
-  const XMLNode root = LeerGuardado(path, &danado);
-  if (root.isEmpty()) {
-    if (danado) GenerarLogError("Series: regla ilegible " + path);
-    return false;
+std::string Series::RecuperarTexto(const std::string& text, bool tracks, bool* temporadasCortadas) {
+  std::string legible = text;
+  size_t fin = std::string::npos;
+  if (tracks) {
+    const size_t track = legible.rfind("</Track>");
+    if (track != std::string::npos) fin = track + 8;
+  } else {
+    const size_t linea = legible.rfind("/>");
+    const size_t lista = legible.rfind("</Temporadas>");
+    if (linea != std::string::npos) fin = linea + 2;
+    if (lista != std::string::npos && (fin == std::string::npos || lista + 13 > fin))
+      fin = lista + 13;
   }
+  if (fin == std::string::npos) return std::string();
+  legible.resize(fin);
+  if (!tracks) {
+    const size_t abre = legible.rfind("<Temporadas>");
+    if (abre != std::string::npos && legible.find("</Temporadas>", abre) == std::string::npos) {
+      legible += "\n</Temporadas>";
+      if (temporadasCortadas != nullptr) *temporadasCortadas = true;
+    }
+  }
+  legible += "\n</serie>\n";
+  return legible;
+}
+
+bool Series::LeerSerie(const std::string& path, Serie& s) {
+  Lectura estado = Lectura::Falta;
+  bool cortadas = false;
+  const XMLNode root = LeerGuardado(path, false, &estado, &cortadas);
+  if (estado == Lectura::Ilegible) {
+    // Kept: the rule the guide rebuilds would be written over it.
+    GenerarLogError("Series: regla ilegible " + path);
+    ApartarFichero(DeUTF8a1252(path));
+  }
+  if (root.isEmpty()) return false;
   if (SerieDesdeXML(root, s) > 0)
     GenerarLogError("Series: temporadas no validas omitidas en " + path);
+  if (estado == Lectura::Recuperada) {
+    GenerarLogError("Series: regla cortada, cargado lo legible de " + path);
+    ApartarFichero(DeUTF8a1252(path));
+    // A cut season list would book seasons the user never chose.
+    if (cortadas && s.ProgramarGrabaciones) {
+      s.ProgramarGrabaciones = false;
+      GenerarLogError("Series: regla en pausa, temporadas incompletas en " + path);
+    }
+  }
   return true;
 }
 
@@ -244,14 +328,15 @@ int Series::SerieDesdeXML(const XMLNode& root, Serie& s) {
 }
 
 bool Series::LeerTrackings(const std::string& path, Serie& s) {
-  bool danado = false;
-  const XMLNode root = LeerGuardado(path, &danado);
-  if (root.isEmpty()) {
-    if (danado) GenerarLogError("Series: historial ilegible " + path);
-    return !danado;
-  }
+  Lectura estado = Lectura::Falta;
+  const XMLNode root = LeerGuardado(path, true, &estado, nullptr);
+  if (estado == Lectura::Ilegible) GenerarLogError("Series: historial ilegible " + path);
+  if (root.isEmpty()) return estado != Lectura::Ilegible;
   TrackingsDesdeXML(root, s);
-  return true;
+  if (estado != Lectura::Recuperada) return true;
+  // The whole tracks load; the next rewrite keeps them with the new ones.
+  GenerarLogError("Series: historial cortado, cargado lo legible de " + path);
+  return false;
 }
 
 void Series::TrackingsDesdeXML(const XMLNode& root, Serie& s) {
@@ -284,13 +369,20 @@ void Series::CargarSeries() {
     if (!LeerSerie(path, leida)) continue;
     if (leida.IdStrSerie.empty()) leida.IdStrSerie = name.substr(0, name.size() - 4);
     const std::string trackings = FicheroTrackings(leida.IdStrSerie);
-    if (!LeerTrackings(trackings, leida)) ApartarFichero(DeUTF8a1252(trackings));
-    if (!TheHost().FileExists(DeUTF8a1252(leida.Logo))) leida.Logocorrecto = false;
+    if (!LeerTrackings(trackings, leida)) {
+      ApartarFichero(DeUTF8a1252(trackings));
+      leida.historialIlegible = leida.trackings.empty();
+    }
+    // The rule's Logo may name the programme icon after failed fetches: the
+    // series' own logo is what counts.
+    if (!TheHost().FileExists(DeUTF8a1252(PathSeriesLogos + leida.IdStrSerie + ".jpg")))
+      leida.Logocorrecto = false;
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_series.find(leida.IdStrSerie);
     if (it != m_series.end()) {
       it->second.Temporadas = leida.Temporadas;
       it->second.ProgramarGrabaciones = leida.ProgramarGrabaciones;
+      it->second.historialIlegible = leida.historialIlegible;
       it->second.loaded = true;
     } else {
       it = m_series.emplace(leida.IdStrSerie, std::move(leida)).first;
@@ -360,7 +452,7 @@ void Series::ComprobarSerie(const EPG_Quorvina& entry) {
     Serie& s = it->second;
     if (s.Descripcion.empty()) s.Descripcion = entry.tituloSerie;
     s.seriesIds.insert(ObtenerIDSerie(entry.cridSerie));
-    std::string programa = std::to_string(entry.startTime) + "-" + std::to_string(entry.idCanal);
+    std::string programa = ClavePrograma(entry.startTime, entry.idCanal);
     if (s.programas.find(programa) == s.programas.end())
       s.programas.emplace(std::move(programa), entry);
     if (descargar) logo = PathSeriesLogos + clave + ".jpg";
@@ -417,7 +509,7 @@ bool Series::TodoCargado() const {
 
 void* Series::Process() {
   while (!PararProceso && !StopRequested()) {
-    m_despertar = false;
+    // A wake-up that came during the last pass ends this wait at once.
     const bool cargado = TodoCargado();
     const int pasos = (cargado ? 900 : 30) * kPasosPorSueno;
     for (int i = 0; i < pasos && !PararProceso && !StopRequested(); ++i) {
@@ -433,8 +525,13 @@ void* Series::Process() {
                       (guia == nullptr || !guia->CargadoCompleto() ? " guia" : "") +
                       (!temporizadorCargadoCompleto ? " temporizadores" : "") +
                       (!recordingCargadoCompleto ? " grabaciones" : ""));
+      // The first pass after loading sees every change made until then.
+      m_despertar = false;
       continue;
     }
+    // Cleared just before the pass reads the rules: a change made while it
+    // runs wakes the next one.
+    m_despertar.exchange(false);
     if (ProgramarSeries() && !PararProceso) TheHost().TriggerTimerUpdate();
   }
   return nullptr;
@@ -488,8 +585,11 @@ bool Series::ProgramarSeries() {
       if (it == m_series.end()) continue;
       const Serie& s = it->second;
       if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
-      for (const auto& kv : s.programas) {
-        const EPG_Quorvina& p = kv.second;
+      const time_t desde =
+          s.Cloud ? now - kDuracionMaxima : now + static_cast<time_t>(minutosantes) * 60 + 1;
+      for (auto kv = s.programas.lower_bound(ClavePrograma(desde, 0)); kv != s.programas.end();
+           ++kv) {
+        const EPG_Quorvina& p = kv->second;
         if (!ComprobarHora(s, p, now)) continue;
         if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
                                                p.iSeriesNumber) == s.Temporadas.end())
@@ -712,6 +812,7 @@ void Series::EliminarTrackings(const std::string& id) {
     auto it = m_series.find(id);
     if (it == m_series.end()) return;
     it->second.trackings.clear();
+    it->second.historialIlegible = false;
   }
   const std::string path = DeUTF8a1252(FicheroTrackings(id));
   if (TheHost().FileExists(path)) TheHost().DeleteFile(path);
@@ -736,6 +837,10 @@ void Series::GrabarTrackings(const std::string& id) {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_series.find(id);
     if (it == m_series.end()) return;
+    if (it->second.historialIlegible) {
+      GenerarLogError("Series: historial ilegible de " + id + " no se reescribe");
+      return;
+    }
     text = TextoTrackings(it->second);
   }
   Reescribir(DeUTF8a1252(FicheroTrackings(id)), text);
@@ -759,7 +864,17 @@ std::vector<int> Series::RetirarPendientes(Serie& s) {
 void Series::BorrarTemporizadores(const std::vector<int>& indices) {
   Temporizadores* timers = m_temporizadores;
   if (timers == nullptr) return;
-  for (int index : indices) timers->DeleteTimer(static_cast<unsigned int>(index), true);
+  for (int index : indices) {
+    // The rules' copy may be older than the timer: one that started
+    // recording since keeps recording and is counted again.
+    DatosTemporizador actual;
+    if (!timers->DatosActuales(index, actual)) continue;
+    if (actual.state == 2) {
+      ActualizarTemporizador(actual);
+      continue;
+    }
+    timers->DeleteTimer(static_cast<unsigned int>(index), true);
+  }
 }
 
 bool Series::ObtenerSerie(const std::string& id, Serie& copia) const {

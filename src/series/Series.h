@@ -83,10 +83,16 @@ class Series : public PLATFORM::CThread,
   // The stored texts and their reading.
   static std::string TextoSerie(const Serie& serie);
   static std::string TextoTrackings(const Serie& serie);
-  // False when the file gives no rule (logged with its name).
+  // False when the file gives no rule (logged with its name). A damaged
+  // file gives what can be read of it and is kept aside.
   static bool LeerSerie(const std::string& path, Serie& serie);
-  // False when the file exists and is damaged (logged with its name).
+  // False when the file exists and is damaged (logged with its name); the
+  // whole tracks before the damage are read.
   static bool LeerTrackings(const std::string& path, Serie& serie);
+  // A cut stored text up to its last whole element, closed again; empty
+  // when nothing whole is left. `temporadasCortadas` tells a rule whose
+  // season list was cut.
+  static std::string RecuperarTexto(const std::string& text, bool tracks, bool* temporadasCortadas);
   // The fields of a parsed rule (the count of seasons dropped as invalid)
   // and of a parsed history.
   static int SerieDesdeXML(const XMLNode& root, Serie& serie);

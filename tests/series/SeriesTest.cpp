@@ -136,19 +136,49 @@ TEST_F(SeriesTest, RuleAndHistoryFilesAreExactAndReadBack) {
   EXPECT_EQ(Series::TextoTrackings(leida), historial);
 }
 
-TEST_F(SeriesTest, DamagedFilesLoadWhatCanBeReadAndKeepHistoryAside) {
+TEST_F(SeriesTest, DamagedFilesLoadWhatCanBeReadAndAreKeptAside) {
   struct Caso {
     const char* name;
     std::string regla;
     std::string historial;
+    std::string apartadoAntes;  // a history kept aside at an earlier start
     bool cargada;
+    bool activa;
     std::vector<int> temporadas;
     int tipoTemporizador;
-    bool apartado;
+    size_t tracks;
+    bool reglaApartada;
+    bool historialApartado;
   };
   const std::string cabecera = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<serie>\n";
+  const std::string activa = cabecera +
+                             "<IdStrSerie Value=\"X\" />\n<ProgramarGrabaciones "
+                             "Value=\"1\" />\n<Temporadas>\n<Temporada Value=\"2\" />\n";
+  const std::string track =
+      "<Track>\n<IdTrack Value=\"1-1\" />\n<iTemporada Value=\"1\" />\n"
+      "<iCapitulo Value=\"1\" />\n</Track>\n";
+  std::string grande = cabecera + "<IdStrSerie Value=\"X\" />\n";
+  while (grande.size() < 10u << 20) grande += "<Otro A=\"1\" />\n";
   const Caso casos[] = {
-      {.name = "truncated rule", .regla = std::string(kReglaEsperada).substr(0, 120)},
+      {.name = "unreadable rule kept aside", .regla = cabecera + "<IdStrSerie Va"},
+      {.name = "rule cut in its seasons: read, paused",
+       .regla = activa + "<Tempor",
+       .cargada = true,
+       .temporadas = {2},
+       .tipoTemporizador = 2,
+       .reglaApartada = true},
+      {.name = "rule cut after its seasons: read, active",
+       .regla = activa + "<Temporada Value=\"3\" />\n</Temporadas>\n</se",
+       .cargada = true,
+       .activa = true,
+       .temporadas = {2, 3},
+       .tipoTemporizador = 2,
+       .reglaApartada = true},
+      {.name = "10 MB of unknown elements, cut",
+       .regla = grande + "<Ot",
+       .cargada = true,
+       .tipoTemporizador = 2,
+       .reglaApartada = true},
       {.name = "missing fields default",
        .regla = cabecera + "<IdStrSerie Value=\"X\" />\n</serie>\n",
        .cargada = true,
@@ -161,29 +191,61 @@ TEST_F(SeriesTest, DamagedFilesLoadWhatCanBeReadAndKeepHistoryAside) {
        .cargada = true,
        .temporadas = {4},
        .tipoTemporizador = 2},
-      {.name = "damaged history kept aside",
+      {.name = "unreadable history kept aside",
        .regla = cabecera + "<IdStrSerie Value=\"X\" />\n</serie>\n",
        .historial = cabecera + "<Track><IdTrack Value=\"1-1\"",
        .cargada = true,
        .tipoTemporizador = 2,
-       .apartado = true},
+       .historialApartado = true},
+      {.name = "cut history keeps its whole tracks, an older copy stays",
+       .regla = cabecera + "<IdStrSerie Value=\"X\" />\n</serie>\n",
+       .historial = cabecera + track + "<Track>\n<IdTr",
+       .apartadoAntes = "older",
+       .cargada = true,
+       .tipoTemporizador = 2,
+       .tracks = 1,
+       .historialApartado = true},
   };
   for (const Caso& c : casos) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove_all(host.user().file("Series"));
     host.user().Write("Series/Grabaciones/X.xml", c.regla);
     if (!c.historial.empty()) host.user().Write("Series/Tracking/X.xml", c.historial);
+    if (!c.apartadoAntes.empty())
+      host.user().Write("Series/Tracking/X.xml.danado", c.apartadoAntes);
     Series cargadas(*canales);
     Serie s;
     ASSERT_EQ(cargadas.ObtenerSerie("X", s), c.cargada);
     if (c.cargada) {
+      EXPECT_EQ(s.ProgramarGrabaciones, c.activa);
       EXPECT_EQ(s.Temporadas, c.temporadas);
       EXPECT_EQ(s.iTipoTemporizador, c.tipoTemporizador);
+      EXPECT_EQ(s.trackings.size(), c.tracks);
     }
-    EXPECT_EQ(std::filesystem::exists(host.user().file("Series/Tracking/X.xml.danado")),
-              c.apartado);
-    if (c.apartado) {
+    EXPECT_EQ(std::filesystem::exists(host.user().file("Series/Grabaciones/X.xml.danado")),
+              c.reglaApartada || !c.cargada);
+    if (c.reglaApartada) {
+      EXPECT_EQ(host.user().Read("Series/Grabaciones/X.xml.danado"), c.regla);
+    }
+    const std::string aparte =
+        c.apartadoAntes.empty() ? "Series/Tracking/X.xml.danado" : "Series/Tracking/X.xml.danado.1";
+    EXPECT_EQ(std::filesystem::exists(host.user().file(aparte)), c.historialApartado);
+    if (c.historialApartado) {
+      EXPECT_EQ(host.user().Read(aparte), c.historial);
       EXPECT_EQ(host.user().Read("Series/Tracking/X.xml"), c.historial);
+    }
+    if (!c.apartadoAntes.empty()) {
+      EXPECT_EQ(host.user().Read("Series/Tracking/X.xml.danado"), c.apartadoAntes);
+    }
+    if (c.historialApartado && c.tracks == 0) {
+      // New tracks never replace the unreadable history.
+      cargadas.AgnadirTrack("X", TrackSerie{"2-1", "X", 1, 2, 1, 1, 1, 0, 0, 0});
+      EXPECT_EQ(host.user().Read("Series/Tracking/X.xml"), c.historial);
+    } else if (c.tracks > 0) {
+      cargadas.AgnadirTrack("X", TrackSerie{"2-1", "X", 1, 2, 1, 1, 1, 0, 0, 0});
+      const std::string nuevo = host.user().Read("Series/Tracking/X.xml");
+      EXPECT_NE(nuevo.find("\"1-1\""), std::string::npos) << "the read track is kept";
+      EXPECT_NE(nuevo.find("\"2-1\""), std::string::npos);
     }
   }
 }
