@@ -2,6 +2,7 @@
 kernel dropped at its UDP sockets, read from /proc."""
 import os
 import re
+import subprocess
 import time
 
 HZ = os.sysconf("SC_CLK_TCK")
@@ -70,3 +71,11 @@ def wait_for(path, text, timeout, step=0.05):
                 return True
         time.sleep(step)
     return False
+
+
+def start_headend(build, scenario_path, log):
+    """Starts headend on a scenario, its output in `log`, and waits until it serves."""
+    headend = subprocess.Popen([os.path.join(build, "tools/headend/headend"), "--scenario",
+                                scenario_path], stdout=open(log, "w"), stderr=subprocess.STDOUT)
+    wait_for(log, "headend ready", 15)
+    return headend

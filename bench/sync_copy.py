@@ -21,7 +21,7 @@ import sys
 import tempfile
 import time
 
-from procwatch import Watch, wait_for
+from procwatch import Watch, start_headend, wait_for
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
@@ -50,10 +50,7 @@ def scenario(work, rate):
 
 def run(work, rate):
     log = os.path.join(work, f"headend{rate}.log")
-    headend = subprocess.Popen([os.path.join(BUILD, "tools/headend/headend"), "--scenario",
-                                scenario(work, rate)], stdout=open(log, "w"),
-                               stderr=subprocess.STDOUT)
-    wait_for(log, "headend ready", 15)
+    headend = start_headend(BUILD, scenario(work, rate), log)
     copy = os.path.join(work, f"copia{rate}.mpeg")
     out = os.path.join(work, f"addon{rate}.log")
     addon = subprocess.Popen([os.path.join(BUILD, "bench/rtsp_bench"), "--copy", URL,

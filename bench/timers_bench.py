@@ -22,7 +22,7 @@ import sys
 import tempfile
 import time
 
-from procwatch import HZ, Watch, wait_for
+from procwatch import HZ, Watch, start_headend, wait_for
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
@@ -90,10 +90,7 @@ def continuity_errors(path):
 
 def run(work, rate):
     log = os.path.join(work, f"headend{rate}.log")
-    headend = subprocess.Popen([os.path.join(BUILD, "tools/headend/headend"), "--scenario",
-                                scenario(work, rate)], stdout=open(log, "w"),
-                               stderr=subprocess.STDOUT)
-    wait_for(log, "headend ready", 15)
+    headend = start_headend(BUILD, scenario(work, rate), log)
     user, rec = os.path.join(work, f"user{rate}"), os.path.join(work, f"rec{rate}")
     os.makedirs(user)
     os.makedirs(rec)

@@ -22,7 +22,7 @@ import sys
 import tempfile
 import time
 
-from procwatch import Watch, wait_for
+from procwatch import Watch, start_headend, wait_for
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
@@ -48,10 +48,7 @@ def scenario(work, rate):
 
 def run(work, rate):
     log = os.path.join(work, f"headend{rate}.log")
-    headend = subprocess.Popen([os.path.join(BUILD, "tools/headend/headend"), "--scenario",
-                                scenario(work, rate)], stdout=open(log, "w"),
-                               stderr=subprocess.STDOUT)
-    wait_for(log, "headend ready", 15)
+    headend = start_headend(BUILD, scenario(work, rate), log)
     start = time.time()
     first = subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-rtsp_transport", "udp",
                             "-i", f"{FFSERVER}/vod/first", "-map", "0:v", "-frames:v", "1", "-c",

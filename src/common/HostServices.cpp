@@ -98,6 +98,25 @@ bool EscribirFichero(const std::string& path, const std::string& text) {
   return file && file.Write(text);
 }
 
+bool EscribirFicheroEntero(const std::string& path, const std::string& text) {
+  HostFile file = HostFile::ForWrite(path, true);
+  if (!file || !file.Write(text)) return false;
+  TheHost().FlushFile(file.handle());
+  file.Close();
+  return true;
+}
+
+bool ReescribirFichero(const std::string& path, const std::string& text) {
+  const std::string copia = path + kSufijoCopia;
+  if (!EscribirFicheroEntero(copia, text)) {
+    TheHost().DeleteFile(copia);
+    return false;
+  }
+  if (!EscribirFicheroEntero(path, text)) return false;
+  TheHost().DeleteFile(copia);
+  return true;
+}
+
 bool MoverFichero(const std::string& from, const std::string& to) {
   if (TheHost().RenameFile(from, to)) return true;
   bool copiado = false;

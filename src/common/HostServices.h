@@ -87,6 +87,16 @@ class HostFile {
 // written.
 bool EscribirFichero(const std::string& path, const std::string& text);
 
+// Writes the whole text, flushed and closed; true when all of it was written.
+bool EscribirFicheroEntero(const std::string& path, const std::string& text);
+
+// The host's files have no rename, so a stored file is rewritten through a
+// complete copy "<name>.tmp" first: when the disk is full the old file stays
+// as it was, and when the file itself is cut the copy is whole for the next
+// load. The copy goes once the file is written.
+constexpr char kSufijoCopia[] = ".tmp";
+bool ReescribirFichero(const std::string& path, const std::string& text);
+
 // Moves a file: a rename, or where the host cannot rename (another file
 // system, a network share) a copy through the host's files and the
 // source's removal. On failure the source stays and no destination is left.

@@ -25,7 +25,7 @@ std::atomic<bool> recordingCargadoCompleto{false};
 
 namespace {
 
-constexpr char kCopia[] = ".tmp";
+constexpr auto& kCopia = kSufijoCopia;
 constexpr char kDeclaracion[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 
 void Elemento(std::string& xml, const char* name, const std::string& value) {
@@ -49,29 +49,6 @@ bool ConPrefijo(const std::string& file, int temporada, int capitulo) {
   };
   return numero(temporada) && at < file.size() && file[at++] == 'x' && numero(capitulo) &&
          at < file.size() && file[at] == ' ';
-}
-
-// Every byte written, flushed and closed.
-bool EscribirEntero(const std::string& path, const std::string& text) {
-  HostFile file = HostFile::ForWrite(path, true);
-  if (!file || !file.Write(text)) return false;
-  TheHost().FlushFile(file.handle());
-  file.Close();
-  return true;
-}
-
-// The host's files have no rename, so a rewrite goes whole to "<name>.tmp"
-// first: when the disk is full the old file stays as it was, and when the
-// file itself is cut the copy is complete for the next load.
-bool Reescribir(const std::string& path, const std::string& text) {
-  const std::string copia = path + kCopia;
-  if (!EscribirEntero(copia, text)) {
-    TheHost().DeleteFile(copia);
-    return false;
-  }
-  if (!EscribirEntero(path, text)) return false;
-  TheHost().DeleteFile(copia);
-  return true;
 }
 
 // A stored file, or its complete copy when the file is missing or cut.
@@ -146,7 +123,7 @@ std::string Recordings::GenerarXMLLastPlay(int position) {
 }
 
 bool Recordings::GrabarRecordings(const DatosGrabacion& g) {
-  if (Reescribir(FicheroMetadatos(g.strRecordingId), GenerarXML(g))) return true;
+  if (ReescribirFichero(FicheroMetadatos(g.strRecordingId), GenerarXML(g))) return true;
   GenerarLogError("No se puede escribir la grabacion " + g.strRecordingId);
   return false;
 }
@@ -337,7 +314,7 @@ void Recordings::SetContadorRecording(int contador) {
   // Two numbers given out at once may be written out of order: whoever
   // finds a later one given out writes that one too.
   for (;;) {
-    if (!Reescribir(PathContadorRecordings, GenerarXMLContador(contador)))
+    if (!ReescribirFichero(PathContadorRecordings, GenerarXMLContador(contador)))
       GenerarLogError("No se puede escribir el contador de grabaciones");
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_ultimo <= contador) return;
@@ -574,7 +551,7 @@ int Recordings::GetRecordingPlayCount(const std::string& id) const {
 
 void Recordings::SetRecordingLastPlayedPosition(const std::string& id, int position) {
   if (EsCloud(id)) return;
-  if (!Reescribir(FicheroLastPlay(id), GenerarXMLLastPlay(position)))
+  if (!ReescribirFichero(FicheroLastPlay(id), GenerarXMLLastPlay(position)))
     GenerarLogError("No se puede escribir la posicion de " + id);
 }
 

@@ -26,7 +26,7 @@
 namespace {
 
 constexpr char kDeclaracion[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-constexpr char kCopia[] = ".tmp";
+constexpr auto& kCopia = kSufijoCopia;
 constexpr char kDanado[] = ".danado";
 // Longest rule key: it names files with ".xml" and folders beside others.
 constexpr size_t kMaxClave = 200;
@@ -48,29 +48,11 @@ std::string Valor(const XMLNode& node, const char* name) {
   return Attr(node.getChildNode(name), "Value");
 }
 
-bool EscribirEntero(const std::string& path, const std::string& text) {
-  HostFile file = HostFile::ForWrite(path, true);
-  if (!file || !file.Write(text)) return false;
-  TheHost().FlushFile(file.handle());
-  file.Close();
-  return true;
-}
-
-// No rename on the host's files: the text goes whole to "<name>.tmp" first,
-// so a full disk leaves the old file as it was.
+// A full disk leaves the old file whole.
 bool Reescribir(const std::string& path, const std::string& text) {
-  const std::string copia = path + kCopia;
-  if (!EscribirEntero(copia, text)) {
-    TheHost().DeleteFile(copia);
-    GenerarLogError("Series: no se pudo escribir " + path);
-    return false;
-  }
-  if (!EscribirEntero(path, text)) {
-    GenerarLogError("Series: no se pudo escribir " + path);
-    return false;
-  }
-  TheHost().DeleteFile(copia);
-  return true;
+  if (ReescribirFichero(path, text)) return true;
+  GenerarLogError("Series: no se pudo escribir " + path);
+  return false;
 }
 
 std::string LeerTexto(const std::string& local) {
@@ -123,7 +105,7 @@ void ApartarFichero(const std::string& path) {
       if (LeerTexto(aparte) == text) return;  // kept at an earlier start
       continue;
     }
-    if (EscribirEntero(aparte, text))
+    if (EscribirFicheroEntero(aparte, text))
       GenerarLogError("Series: fichero danado apartado en " + aparte);
     return;
   }
