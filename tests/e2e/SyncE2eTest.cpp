@@ -1,12 +1,14 @@
 // A cloud recording copied to a local file from the recordings menu: the
 // queue file while it copies, the file the operator's server sent, the
 // library's local entry, the history, and the cloud's copy deleted.
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <thread>
 
@@ -87,13 +89,14 @@ TEST_F(SyncE2eTest, Hook4CopiesACloudRecordingToALocalFile) {
   EXPECT_NEAR(std::atof(tipos.substr(tipos.rfind('\n', tipos.size() - 2) + 1).c_str()), 20, 1)
       << tipos;
   // The very bytes the server sent in the session.
-  std::smatch m;
   const std::string log = HeadendLog();
-  ASSERT_TRUE(
-      std::regex_search(log, m, std::regex(R"(sent (\d+) TS bytes, sha256 ([0-9a-f]{64}))")))
-      << log;
-  EXPECT_EQ(std::to_string(std::filesystem::file_size(fichero)), m[1].str());
-  EXPECT_EQ(Salida("sha256sum '" + fichero + "'").substr(0, 64), m[2].str());
+  const size_t enviado = log.find("sent ");
+  const size_t suma = log.find(" TS bytes, sha256 ", enviado);
+  ASSERT_TRUE(enviado != std::string::npos && suma != std::string::npos) << log;
+  EXPECT_EQ(std::to_string(std::filesystem::file_size(fichero)),
+            log.substr(enviado + 5, suma - enviado - 5));
+  EXPECT_EQ(Salida("sha256sum '" + fichero + "'").substr(0, 64),
+            log.substr(suma + std::strlen(" TS bytes, sha256 "), 64));
   EXPECT_NE(ReadUserFile("Sincronizacion/Track.xml").find("ID=\"5001\" strTitulo=\"El corto\""),
             std::string::npos);
   EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml"),
@@ -211,13 +214,18 @@ TEST_P(SyncCorteTest, AnEndedCopyLeavesNothingBehind) {
   if (c.borrarTimer) {
     // One whole TEARDOWN of the session the server then tore down.
     const std::string log = HeadendLog();
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(
-        log, m,
-        std::regex(R"(> "TEARDOWN rtsp://vod\.quorvina\.es:554/cloud/5001 RTSP/1\.0\\r\\n)"
-                   R"(User-Agent: MICA-IP-STB\\r\\nSession: (\w+)\\r\\nCSeq: \d+\\r\\n\\r\\n")")))
-        << log;
-    EXPECT_NE(log.find("session " + m[1].str() + " torn down"), std::string::npos);
+    const std::string cabeza = R"(> "TEARDOWN rtsp://vod.quorvina.es:554/cloud/5001 RTSP/1.0\r\n)"
+                               R"(User-Agent: MICA-IP-STB\r\nSession: )";
+    const size_t at = log.find(cabeza);
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string cseq = R"(\r\nCSeq: )";
+    const size_t fin = log.find(cseq, at + cabeza.size());
+    ASSERT_NE(fin, std::string::npos) << log;
+    const std::string sesion = log.substr(at + cabeza.size(), fin - at - cabeza.size());
+    const size_t cola = log.find(R"(\r\n\r\n")", fin);
+    ASSERT_NE(cola, std::string::npos) << log;
+    EXPECT_TRUE(std::all_of(log.begin() + fin + cseq.size(), log.begin() + cola, ::isdigit)) << log;
+    EXPECT_NE(log.find("session " + sesion + " torn down"), std::string::npos);
   }
   bool nube = false;
   for (const auto& r : host.fetchRecordings().data.recordings)

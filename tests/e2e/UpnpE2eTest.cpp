@@ -13,7 +13,6 @@
 #include <fstream>
 #include <future>
 #include <iostream>
-#include <regex>
 #include <set>
 #include <thread>
 
@@ -234,11 +233,18 @@ TEST_F(UpnpE2eTest, BrowseListsTheWholeLineUpWithItsLogos) {
   Start("");
   const std::string file = FileBytes(userDir_ + "/Canales/Canales.xml");
   std::map<std::string, std::pair<std::string, bool>> expected;  // id: name, HD
-  const std::regex canal(R"re(<Canal [^>]*ID="(\d+)" Nombre="([^"]*)"[^>]*ServiceType="(\d+)")re");
-  for (std::sregex_iterator m(file.begin(), file.end(), canal), end; m != end; ++m) {
-    std::string name = (*m)[2];
-    for (size_t at; (at = name.find("&amp;")) != std::string::npos;) name.replace(at, 5, "&");
-    expected[(*m)[1]] = {name, (*m)[3] == "25"};
+  const auto attr = [](const std::string& tag, const std::string& name) {
+    const size_t at = tag.find(" " + name + "=\"");
+    if (at == std::string::npos) return std::string();
+    const size_t from = at + name.size() + 3;
+    return tag.substr(from, tag.find('"', from) - from);
+  };
+  for (size_t at = file.find("<Canal "); at != std::string::npos;
+       at = file.find("<Canal ", at + 1)) {
+    const std::string tag = file.substr(at, file.find('>', at) - at);
+    std::string name = attr(tag, "Nombre");
+    for (size_t amp; (amp = name.find("&amp;")) != std::string::npos;) name.replace(amp, 5, "&");
+    expected[attr(tag, "ID")] = {name, attr(tag, "ServiceType") == "25"};
   }
   ASSERT_GT(expected.size(), 90u);
   const size_t channels = expected.size();
