@@ -171,6 +171,9 @@ Quorvina::~Quorvina() {
   ventanas.clear();  // the host's windows go outside the lock
   if (ventanasEnUso) GenerarLogError("Series: ventana en uso al terminar, no se libera");
   const auto deadline = std::chrono::steady_clock::now() + kStopWorkers;
+  // The media server's threads wait in slices: told now, they end while the
+  // others stop.
+  if (m_upnp) m_upnp->StopThread(-1);
   // The copies stop first: a partial copy is removed and its entry stays
   // queued for the next start.
   const bool sincParada = PLATFORM::StopOwnedWorker(m_sync, Left(deadline), "sincronizacion");
