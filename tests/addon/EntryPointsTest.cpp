@@ -51,6 +51,9 @@ class WithControllerTest : public EntryPointsTest {
     quorvina = new Quorvina();
   }
   void TearDown() override {
+    // As the host's destroy does: every worker told, then the controller goes.
+    PararProceso = true;
+    quorvina->ParaProceso();
     delete quorvina;
     quorvina = nullptr;
     configuracionquorvina = DatosConfiguracion();
