@@ -98,6 +98,23 @@ bool EscribirFichero(const std::string& path, const std::string& text) {
   return file && file.Write(text);
 }
 
+std::string LeerFicheroEntero(const std::string& path, size_t limite, bool* cortado) {
+  if (cortado != nullptr) *cortado = false;
+  std::string texto;
+  HostFile fichero = HostFile::ForRead(path);
+  if (!fichero) return texto;
+  char bloque[4096];
+  for (ssize_t n; (n = fichero.Read(bloque, sizeof bloque)) > 0;) {
+    if (static_cast<size_t>(n) > limite - texto.size()) {
+      texto.append(bloque, limite - texto.size());
+      if (cortado != nullptr) *cortado = true;
+      break;
+    }
+    texto.append(bloque, static_cast<size_t>(n));
+  }
+  return texto;
+}
+
 bool EscribirFicheroEntero(const std::string& path, const std::string& text) {
   HostFile file = HostFile::ForWrite(path, true);
   if (!file || !file.Write(text)) return false;

@@ -87,6 +87,11 @@ class HostFile {
 // written.
 bool EscribirFichero(const std::string& path, const std::string& text);
 
+// A file's bytes, at most `limite` of them (`cortado`, when given, tells
+// whether there were more); empty when it can't be opened.
+std::string LeerFicheroEntero(const std::string& path, size_t limite = std::string::npos,
+                              bool* cortado = nullptr);
+
 // Writes the whole text, flushed and closed; true when all of it was written.
 bool EscribirFicheroEntero(const std::string& path, const std::string& text);
 

@@ -1,6 +1,7 @@
 #include "common/StoredXml.h"
 
 #include "common/Conversions.h"
+#include "common/HostServices.h"
 #include "common/Log.h"
 #include "common/Text.h"
 
@@ -15,6 +16,13 @@ XMLNode ParseStoredFile(const std::string& path, const char* root, const std::st
                     convertInttoString(results.nColumn));
   }
   return XMLNode();
+}
+
+XMLNode ParseStoredFileOrCopy(const std::string& path, const char* root, const std::string& name) {
+  XMLNode node = ParseStoredFile(path, root, name);
+  if (node.isEmpty() && TheHost().FileExists(path + kSufijoCopia))
+    node = ParseStoredFile(path + kSufijoCopia, root, name + kSufijoCopia);
+  return node;
 }
 
 std::string Attr(const XMLNode& node, const char* name) {

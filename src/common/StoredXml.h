@@ -11,5 +11,9 @@
 // the file's name, the error and where it was found.
 XMLNode ParseStoredFile(const std::string& path, const char* root, const std::string& name);
 
+// A stored file rewritten through its complete copy (ReescribirFichero):
+// the file, or the copy when the file is missing or cut.
+XMLNode ParseStoredFileOrCopy(const std::string& path, const char* root, const std::string& name);
+
 // The attribute's text, or empty when it is absent.
 std::string Attr(const XMLNode& node, const char* name);

@@ -51,14 +51,6 @@ bool ConPrefijo(const std::string& file, int temporada, int capitulo) {
          at < file.size() && file[at] == ' ';
 }
 
-// A stored file, or its complete copy when the file is missing or cut.
-XMLNode LeerGuardado(const std::string& path, const char* root, const std::string& name) {
-  XMLNode node = ParseStoredFile(path, root, name);
-  if (node.isEmpty() && TheHost().FileExists(path + kCopia))
-    node = ParseStoredFile(path + kCopia, root, name + kCopia);
-  return node;
-}
-
 }  // namespace
 
 Recordings::Recordings(const Canales& canales) : m_canales(canales) {
@@ -200,7 +192,7 @@ DatosGrabacion Recordings::DesdeXML(const XMLNode& root, bool* sinHD) {
 }
 
 DatosGrabacion Recordings::LeerRecordings(const std::string& path, bool descargar) {
-  const XMLNode root = LeerGuardado(path, "Recording", "Grabacion " + path);
+  const XMLNode root = ParseStoredFileOrCopy(path, "Recording", "Grabacion " + path);
   if (root.isEmpty()) return DatosGrabacion();
   bool sinHD = false;
   DatosGrabacion g = DesdeXML(root, &sinHD);
@@ -290,7 +282,7 @@ void Recordings::CompletarDatos(DatosGrabacion& g) {
 }
 
 int Recordings::GetContadorRecording() {
-  const XMLNode root = LeerGuardado(PathContadorRecordings, "Recording", "Contador");
+  const XMLNode root = ParseStoredFileOrCopy(PathContadorRecordings, "Recording", "Contador");
   const std::string stored = RecordingValorClave(root, "Contador");
   const int guardado = stored.empty() ? 0 : ConvertStringtoint(stored);
   int numero;
@@ -557,7 +549,8 @@ void Recordings::SetRecordingLastPlayedPosition(const std::string& id, int posit
 
 int Recordings::GetRecordingLastPlayedPosition(const std::string& id) const {
   if (EsCloud(id)) return 0;
-  const XMLNode root = LeerGuardado(FicheroLastPlay(id), "LastPlayRecordings", "LastPlay " + id);
+  const XMLNode root =
+      ParseStoredFileOrCopy(FicheroLastPlay(id), "LastPlayRecordings", "LastPlay " + id);
   return static_cast<int>(ConvertStringtoTimer(RecordingValorClave(root, "LastPlay")));
 }
 

@@ -55,16 +55,6 @@ bool Reescribir(const std::string& path, const std::string& text) {
   return false;
 }
 
-std::string LeerTexto(const std::string& local) {
-  std::string text;
-  HostFile in = HostFile::ForRead(local);
-  if (!in) return text;
-  char piece[4096];
-  for (ssize_t n; (n = in.Read(piece, sizeof(piece))) > 0;) text.append(piece, n);
-  in.Close();
-  return text;
-}
-
 enum class Lectura { Falta, Bien, Recuperada, Ilegible };
 
 // A stored file, its complete copy when the file is missing or cut, or else
@@ -72,24 +62,17 @@ enum class Lectura { Falta, Bien, Recuperada, Ilegible };
 XMLNode LeerGuardado(const std::string& path, bool tracks, Lectura* estado,
                      bool* temporadasCortadas) {
   const std::string local = DeUTF8a1252(path);
-  XMLNode node = ParseStoredFile(local, "serie", path);
+  XMLNode node = ParseStoredFileOrCopy(local, "serie", path);
   if (!node.isEmpty()) {
     *estado = Lectura::Bien;
     return node;
   }
-  const bool existe = TheHost().FileExists(local);
-  if (TheHost().FileExists(local + kCopia)) {
-    node = ParseStoredFile(local + kCopia, "serie", path + kCopia);
-    if (!node.isEmpty()) {
-      *estado = Lectura::Bien;
-      return node;
-    }
-  }
-  if (!existe) {
+  if (!TheHost().FileExists(local)) {
     *estado = Lectura::Falta;
     return node;
   }
-  const std::string legible = Series::RecuperarTexto(LeerTexto(local), tracks, temporadasCortadas);
+  const std::string legible =
+      Series::RecuperarTexto(LeerFicheroEntero(local), tracks, temporadasCortadas);
   if (!legible.empty()) node = XMLNode::parseString(legible.c_str(), "serie");
   *estado = node.isEmpty() ? Lectura::Ilegible : Lectura::Recuperada;
   return node;
@@ -98,11 +81,11 @@ XMLNode LeerGuardado(const std::string& path, bool tracks, Lectura* estado,
 // Keeps a damaged file's bytes beside it before anything rewrites it; a
 // copy kept earlier stays as it is.
 void ApartarFichero(const std::string& path) {
-  const std::string text = LeerTexto(path);
+  const std::string text = LeerFicheroEntero(path);
   for (int n = 0; n < 10; ++n) {
     const std::string aparte = path + kDanado + (n == 0 ? std::string() : "." + std::to_string(n));
     if (TheHost().FileExists(aparte)) {
-      if (LeerTexto(aparte) == text) return;  // kept at an earlier start
+      if (LeerFicheroEntero(aparte) == text) return;  // kept at an earlier start
       continue;
     }
     if (EscribirFicheroEntero(aparte, text))
@@ -923,17 +906,22 @@ std::vector<std::string> Series::Identificadores() const {
   return ids;
 }
 
+bool Series::FijarOpciones(const std::string& id, const OpcionesSerie& opciones,
+                           std::vector<int>* pendientes) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  auto it = m_series.find(id);
+  if (it == m_series.end()) return false;
+  Serie& s = it->second;
+  if (pendientes != nullptr) *pendientes = RetirarPendientes(s);
+  static_cast<OpcionesSerie&>(s) = opciones;
+  s.ProgramarGrabaciones = true;
+  s.loaded = true;
+  ActivarLista(s);
+  return true;
+}
+
 bool Series::ProgramarSerie(const std::string& id, const OpcionesSerie& opciones) {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_series.find(id);
-    if (it == m_series.end()) return false;
-    Serie& s = it->second;
-    static_cast<OpcionesSerie&>(s) = opciones;
-    s.ProgramarGrabaciones = true;
-    s.loaded = true;
-    ActivarLista(s);
-  }
+  if (!FijarOpciones(id, opciones, nullptr)) return false;
   GrabarSerie(id);
   ActualizarTrackingsconGrabaciones(id);
   Despertar();
@@ -942,17 +930,7 @@ bool Series::ProgramarSerie(const std::string& id, const OpcionesSerie& opciones
 
 bool Series::CambiarOpciones(const std::string& id, const OpcionesSerie& opciones) {
   std::vector<int> pendientes;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_series.find(id);
-    if (it == m_series.end()) return false;
-    Serie& s = it->second;
-    pendientes = RetirarPendientes(s);
-    static_cast<OpcionesSerie&>(s) = opciones;
-    s.ProgramarGrabaciones = true;
-    s.loaded = true;
-    ActivarLista(s);
-  }
+  if (!FijarOpciones(id, opciones, &pendientes)) return false;
   GrabarSerie(id);
   BorrarTemporizadores(pendientes);
   Despertar();

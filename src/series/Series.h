@@ -111,6 +111,10 @@ class Series : public PLATFORM::CThread,
   void ActivarLista(const Serie& serie);  // with m_mutex held
   // Takes the pending timers of a rule out of it, to delete them unlocked.
   std::vector<int> RetirarPendientes(Serie& serie);  // with m_mutex held
+  // The user's options set and the rule active; with `pendientes` its
+  // pending timers are taken out first. False when there is no such rule.
+  bool FijarOpciones(const std::string& id, const OpcionesSerie& opciones,
+                     std::vector<int>* pendientes);
   void BorrarTemporizadores(const std::vector<int>& indices);
   void GrabarSerie(const std::string& id);
   void GrabarTrackings(const std::string& id);

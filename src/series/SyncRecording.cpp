@@ -31,18 +31,11 @@ bool EsNumero(const std::string& id) {
 
 // At most kMaxFichero bytes: what is beyond is left out, and told.
 std::string LeerTexto(const std::string& path) {
-  HostFile fichero = HostFile::ForRead(path);
-  std::string texto;
-  if (!fichero) return texto;
-  char bloque[4096];
-  for (ssize_t n; (n = fichero.Read(bloque, sizeof bloque)) > 0;) {
-    if (texto.size() + static_cast<size_t>(n) > SyncRecording::kMaxFichero) {
-      texto.append(bloque, SyncRecording::kMaxFichero - texto.size());
-      GenerarLogError("SyncRecording: " + path + " supera " +
-                      std::to_string(SyncRecording::kMaxFichero) + " bytes; se lee el principio");
-      break;
-    }
-    texto.append(bloque, static_cast<size_t>(n));
+  bool cortado = false;
+  std::string texto = LeerFicheroEntero(path, SyncRecording::kMaxFichero, &cortado);
+  if (cortado) {
+    GenerarLogError("SyncRecording: " + path + " supera " +
+                    std::to_string(SyncRecording::kMaxFichero) + " bytes; se lee el principio");
   }
   return texto;
 }
