@@ -225,6 +225,8 @@ void Temporizador::CopiarTemporizador(DatosTemporizador& t, const DatosTemporiza
   t.iTipoTemporizador = 0;
 }
 
+std::atomic<uint64_t> Temporizador::s_reservas{0};
+
 void Temporizador::Reservar(DatosTemporizador& t) const {
   t.iMarginStart = 0;
   t.iMarginEnd = 0;
@@ -233,6 +235,7 @@ void Temporizador::Reservar(DatosTemporizador& t) const {
   // The answer is not looked at: a refused booking is missing from the next
   // cloud list and the timer goes then.
   setRecording(t.iEpgUid, t.iClientChannelUid);
+  m_reserva = ++s_reservas;
 }
 
 void Temporizador::CrearTemporizador(const DatosTemporizador& host, unsigned int index) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -63,6 +64,10 @@ class Temporizador : public PLATFORM::CThread {
   time_t InicioGrabacion() const;
   time_t FinGrabacion() const;
   int Error() const { return m_error; }
+  // Bookings are numbered as they are made: a cloud list fetched before a
+  // timer's booking can't yet hold it.
+  uint64_t NumeroReserva() const { return m_reserva; }
+  static uint64_t UltimaReserva() { return s_reservas; }
 
   // The stored text of a timer file, and its reading (an empty record for
   // text that can't be parsed).
@@ -107,6 +112,8 @@ class Temporizador : public PLATFORM::CThread {
   std::atomic<bool> m_preguntar{false};
   std::atomic<bool> m_serieNueva{false};
   std::atomic<int> m_error{0};
+  mutable std::atomic<uint64_t> m_reserva{0};
+  static std::atomic<uint64_t> s_reservas;
   std::mutex m_mutexPregunta;  // guards the question while it is open
   CGUIDialogSiNo* m_pregunta = nullptr;
   time_t m_siguienteRefresco = 0;

@@ -204,6 +204,9 @@ bool Temporizadores::CargarTemporizadoresCloud() {
 
 std::vector<DatosTemporizador> Temporizadores::GetTimers() {
   Recoger();
+  // A timer booked while the list is fetched (by the series scheduler or a
+  // timer's question) is missing from it and is kept.
+  const uint64_t reservadas = Temporizador::UltimaReserva();
   const bool fresca = ConexionEnNubeActivada ? CargarTemporizadoresCloud() : true;
   std::vector<DatosTemporizador> lista;
   std::vector<Puntero> quitar;
@@ -224,7 +227,7 @@ std::vector<DatosTemporizador> Temporizadores::GetTimers() {
     auto it = nube.find(kv.first);
     if (it != nube.end()) {
       kv.second->ActualizarDesdeNube(it->second);
-    } else if (fresca) {
+    } else if (fresca && kv.second->NumeroReserva() <= reservadas) {
       quitar.push_back(kv.second);
     }
   }

@@ -136,11 +136,18 @@ void Gui::run(const std::shared_ptr<WindowState>& state, bool modal) {
   } else if (!handler) {
     journal_.host("window " + file + " has no script: the host goes back (action 92)");
   }
-  if (state->isOpen()) w.call(Window::Callback::Action, kBackAction, "action 92 (host back)");
+  bool handled = false;
+  if (state->isOpen())
+    handled = w.call(Window::Callback::Action, kBackAction, "action 92 (host back)");
   if (state->isOpen()) {
     state->setStep("");
     state->close(CloseReason::ByHost);
-    journal_.hostError("window " + file + " stayed open after the back action; the host closed it");
+    // An action the window leaves unhandled is the host's: back closes it.
+    if (handled)
+      journal_.hostError("window " + file +
+                         " stayed open after the back action; the host closed it");
+    else
+      journal_.host("window " + file + " left the back action to the host, which closed it");
   }
   WindowRecord record = state->snapshot();
   for (const std::string& line : record.describe()) journal_.print(line);
