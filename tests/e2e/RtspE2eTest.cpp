@@ -1,8 +1,11 @@
-// A cloud recording over RTSP from the host's recordings list to its player:
-// the resume chooser, pause and speed, the bookmark stored at the close.
+// Cloud recordings and catch-up over RTSP, from the host's lists to its
+// player: the resume chooser, pause and speed, the bookmark stored at the
+// close, a refused stream, and catch-up taking over live TV.
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <string>
+#include <thread>
 
 #include "E2eFixture.h"
 #include "core/Player.h"
@@ -101,6 +104,45 @@ TEST_F(E2eTest, ARefusedStreamIsToldInTheRtspBox) {
   ASSERT_FALSE(cajas.empty());
   EXPECT_EQ(cajas.back().label(1), "Rtsp");
   EXPECT_EQ(cajas.back().label(9), "No se ha podido abrir el stream.");
+}
+
+// A programme of two hours ago picked from the guide's menu while live TV
+// plays: the live stream closes and the host's player takes the catch-up
+// stream the add-on asked it to open, from the programme's start.
+TEST_F(E2eTest, CatchUpFromTheGuideTakesOverLiveTv) {
+  if (IsSkipped()) return;
+  std::ofstream(addonDir_ + "/ultimos7dias");
+  StartHeadend(
+      Scenario(R"({"lineUp":{"families":[],"services":[{"id":"1001","name":"Primera Cadena",)"
+               R"("genre":"Generalistas","lcn":1,"address":"239.0.0.1","packages":["BASICO"]}]},)"
+               R"("guide":{"days":2,"carousel":{"bitrate":8000000,"cyclePeriodMs":500}}})"));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForChannels(60s));
+  host.fetchChannels();
+  const time_t now = time(nullptr);
+  hostsim::Fetch guide;
+  for (int i = 0; i < 60 && guide.data.epg.empty(); ++i) {
+    if (i > 0) std::this_thread::sleep_for(500ms);
+    guide = host.fetchEpg(1001, now - 3 * 3600, now - 2 * 3600);
+  }
+  ASSERT_FALSE(guide.data.epg.empty());
+  const unsigned int uid = guide.data.epg.front().broadcastId;
+
+  host.playback().openAsync(1001);
+  for (int i = 0; i < 50 && host.playback().report().packets < 20; ++i)
+    std::this_thread::sleep_for(100ms);
+  ASSERT_GE(host.playback().report().packets, 20u) << "live TV never played";
+  hostsim::PlayOptions o;
+  o.duration = 4s;
+  const hostsim::PlayResult r = hostsim::Player(host).playBy(
+      [&] { EXPECT_EQ(host.callMenuHook(8, std::to_string(uid)).error, PVR_ERROR_NO_ERROR); }, o);
+  ASSERT_TRUE(r.opened) << r.message;
+  EXPECT_EQ(r.channelUid, 10000u);
+  EXPECT_GT(r.packets, 50u);
+  EXPECT_LT(r.streams.begin()->second.firstPts / 1e6, 3);
+  EXPECT_NE(HeadendLog().find("PLAY rtsp://"), std::string::npos);
+  EXPECT_NE(HeadendLog().find("/catchup/" + std::to_string(uid)), std::string::npos);
 }
 
 }  // namespace
