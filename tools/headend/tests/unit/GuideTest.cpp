@@ -88,11 +88,6 @@ TEST(Guide, DurationsAndDetailsReplies) {
     const char* text;
   } durations[] = {{90, "PT1H30M"}, {45, "PT45M"}, {120, "PT2H"}, {0, "PT0M"}};
   for (const auto& d : durations) EXPECT_EQ(GuideDocuments::Duration(d.minutes), d.text);
-  const struct {
-    int seconds;
-    const char* text;
-  } seconds[] = {{30, "PT30S"}, {90, "PT1M30S"}, {3630, "PT1H30S"}, {5400, "PT1H30M"}};
-  for (const auto& d : seconds) EXPECT_EQ(GuideDocuments::DurationSeconds(d.seconds), d.text);
 
   Programme p;
   p.directors = {"A", "B"};
