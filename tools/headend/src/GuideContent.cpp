@@ -56,8 +56,8 @@ std::vector<Programme> GuideContent::ShortProgrammes(const Scenario& scenario,
   std::map<std::string, std::string> crids;
   for (const auto& s : scenario.guide.shortProgrammes) {
     if (s.series.empty() || crids.count(s.series) != 0) continue;
-    crids[s.series] =
-        "crid://" + domain + "/serie/" + std::to_string(kFirstShortSeries + crids.size());
+    const size_t number = kFirstShortSeries + crids.size();
+    crids.emplace(s.series, "crid://" + domain + "/serie/" + std::to_string(number));
   }
   std::vector<Programme> out;
   for (const auto& s : scenario.guide.shortProgrammes) {
