@@ -1,5 +1,6 @@
 #include "GuideContent.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -11,7 +12,9 @@ namespace headend {
 
 namespace {
 constexpr int kGuidePayload = 0xF1;
-}
+// Far above the generated week's series numbers.
+constexpr size_t kFirstShortSeries = 9001;
+}  // namespace
 
 GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(firstDay) {
   const GuideSettings& g = scenario.guide;
@@ -21,32 +24,65 @@ GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(
     if (wanted) services_.push_back(&s);
   }
   const std::string domain = scenario.domainSuffix.substr(scenario.domainSuffix[0] == '.' ? 1 : 0);
+  const std::vector<Programme> shorts = ShortProgrammes(scenario, domain, time(nullptr));
   documents_.resize(static_cast<size_t>(g.days));
   for (int day = 0; day < g.days; ++day) {
     for (const Service* s : services_) {
       std::vector<Programme> programmes = ProgrammeGenerator::Day(*s, firstDay + day);
+      // The scenario's programmes of this channel and day join the broadcast
+      // schedule in start order, laid over the generated ones.
+      for (size_t k = 0; k < shorts.size(); ++k) {
+        const Programme& p = shorts[k];
+        if (ServiceOf(scenario, g.shortProgrammes[k].service) != s->id ||
+            p.start / 86400 != firstDay + day)
+          continue;
+        auto at = std::upper_bound(
+            programmes.begin(), programmes.end(), p,
+            [](const Programme& a, const Programme& b) { return a.start < b.start; });
+        programmes.insert(at, p);
+      }
       documents_[day].push_back(
           GuideDocuments::Schedule(*s, programmes, domain, scenario.indentedXml));
       for (auto& p : programmes) programmes_.emplace(p.id, std::move(p));
     }
   }
-  // Short programmes are not in the broadcast documents: the channel's day
-  // stays whole, and they are booked by id.
-  const time_t now = time(nullptr);
-  for (const auto& s : g.shortProgrammes) {
+  // Every one is bookable and has details, in the broadcast guide or not.
+  for (const Programme& p : shorts) programmes_[p.id] = p;
+}
+
+std::vector<Programme> GuideContent::ShortProgrammes(const Scenario& scenario,
+                                                     const std::string& domain, time_t now) {
+  // One series crid per series title, unless the scenario gives one.
+  std::map<std::string, std::string> crids;
+  for (const auto& s : scenario.guide.shortProgrammes) {
+    if (s.series.empty() || crids.count(s.series) != 0) continue;
+    const size_t number = kFirstShortSeries + crids.size();
+    crids.emplace(s.series, "crid://" + domain + "/serie/" + std::to_string(number));
+  }
+  std::vector<Programme> out;
+  for (const auto& s : scenario.guide.shortProgrammes) {
     Programme p;
     p.id = s.id;
-    p.start = now + s.startSeconds;
+    p.start = s.Start(now);
     p.seconds = s.seconds;
     p.minutes = (s.seconds + 59) / 60;
     p.title = s.title;
     p.genre = "Magacín";
+    p.rating = "Suitable for all audiences";
     p.season = s.season;
     p.episode = s.episode;
     p.seriesTitle = s.series;
-    if (!s.series.empty()) p.seriesCrid = "crid://quorvina.es/short/" + std::to_string(s.id);
-    programmes_[p.id] = std::move(p);
+    if (!s.series.empty()) p.seriesCrid = s.seriesCrid.empty() ? crids[s.series] : s.seriesCrid;
+    out.push_back(std::move(p));
   }
+  return out;
+}
+
+std::string GuideContent::ServiceOf(const Scenario& scenario, const std::string& id) {
+  // An HD twin shows its SD service's guide.
+  for (const auto& s : scenario.services)
+    if (s.id == id && !s.replacement.empty()) return s.replacement;
+  return id;
 }
 
 long GuideContent::Yesterday() {

@@ -36,6 +36,12 @@ class GuideContent {
   static std::string SegmentText(int day, size_t service);
 
  private:
+  // The scenario's short programmes as the guide gives them, placed from `now`.
+  static std::vector<Programme> ShortProgrammes(const Scenario& scenario, const std::string& domain,
+                                                time_t now);
+  // The service whose guide shows that service's programmes.
+  static std::string ServiceOf(const Scenario& scenario, const std::string& id);
+
   long firstDay_;
   std::vector<const Service*> services_;
   std::vector<std::vector<std::string>> documents_;  // by day, then service

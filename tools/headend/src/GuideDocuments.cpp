@@ -3,6 +3,7 @@
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "XmlWriter.h"
@@ -44,6 +45,13 @@ std::string GuideDocuments::Duration(int minutes) {
   return text;
 }
 
+std::string GuideDocuments::DurationSeconds(int seconds) {
+  if (seconds % 60 == 0) return Duration(seconds / 60);
+  std::string text = Duration(seconds / 60);
+  if (seconds < 60) text = "PT";  // no "0M"
+  return text + std::to_string(seconds % 60) + "S";
+}
+
 std::string GuideDocuments::Schedule(const Service& service,
                                      const std::vector<Programme>& programmes,
                                      const std::string& domain, bool indented) {
@@ -55,8 +63,10 @@ std::string GuideDocuments::Schedule(const Service& service,
   xml.Open("ProgramLocationTable");
   XmlWriter::Attributes schedule = {{"serviceIDRef", service.id + "." + domain}};
   if (!programmes.empty()) {
+    time_t end = 0;
+    for (const Programme& p : programmes) end = std::max(end, p.start + p.Length());
     schedule.emplace_back("start", UtcText(programmes.front().start));
-    schedule.emplace_back("end", UtcText(programmes.back().start + programmes.back().minutes * 60));
+    schedule.emplace_back("end", UtcText(end));
   }
   xml.Open("Schedule", schedule);
   for (const Programme& p : programmes) {
@@ -83,7 +93,7 @@ std::string GuideDocuments::Schedule(const Service& service,
     }
     xml.Close();
     xml.Leaf("EventStartTime", {}, UtcText(p.start));
-    xml.Leaf("EventDuration", {}, Duration(p.minutes));
+    xml.Leaf("EventDuration", {}, DurationSeconds(p.Length()));
     if (!p.seriesCrid.empty()) {
       xml.Open("EpisodeOf", {{"crid", p.seriesCrid}});
       xml.Leaf("Title", {}, p.seriesTitle);

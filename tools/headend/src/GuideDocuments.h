@@ -20,6 +20,8 @@ class GuideDocuments {
                               const std::string& domain, bool indented);
   // An ISO 8601 duration: PT1H30M.
   static std::string Duration(int minutes);
+  // The same with seconds when they are not whole minutes: PT1M30S, PT45S.
+  static std::string DurationSeconds(int seconds);
   // The getEpgInfo answer: the details of a known programme, with the
   // result code as a number or as a string by turns; a refusal for null.
   static std::string DetailsReply(const Programme* programme, uint32_t id);

@@ -35,15 +35,23 @@ struct Programme {
   std::string scriptwriter, producer;
 };
 
-// A short programme the scenario adds to a channel: bookable, with details,
-// placed from the headend's start.
+// A short programme the scenario adds to a channel's guide: bookable, with
+// details, placed from the headend's start or at a clock time (UTC, the
+// guide's clock) of yesterday, today or tomorrow.
 struct ShortProgramme {
   uint32_t id = 0;
   std::string service;
-  int startSeconds = 0;  // from the headend's start
+  int startSeconds = 0;   // from the headend's start, unless clockSeconds >= 0
+  int day = 0;            // -1 yesterday, 0 today, 1 tomorrow
+  int clockSeconds = -1;  // seconds after that day's 00:00 UTC
   int seconds = 60;
-  std::string title, series;
+  std::string title, series, seriesCrid;
   int season = 0, episode = 0;
+
+  time_t Start(time_t now) const {
+    if (clockSeconds < 0) return now + startSeconds;
+    return (now / 86400 + day) * 86400 + clockSeconds;
+  }
 };
 
 }  // namespace headend

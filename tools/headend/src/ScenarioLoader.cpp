@@ -3,6 +3,7 @@
 #include <rapidjson/error/en.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -299,6 +300,34 @@ void ScenarioLoader::ReadDiscovery(const JsonReader& root, Scenario* s) {
   }
 }
 
+bool ScenarioLoader::ParseClockTime(const std::string& text, int* day, int* seconds) {
+  static const std::pair<const char*, int> kDays[] = {
+      {"yesterday ", -1}, {"today ", 0}, {"tomorrow ", 1}};
+  for (const auto& [name, offset] : kDays) {
+    const size_t length = std::strlen(name);
+    if (text.compare(0, length, name) != 0) continue;
+    // Two digits per field, "HH:MM" or "HH:MM:SS".
+    const std::string clock = text.substr(length);
+    if (clock.size() != 5 && clock.size() != 8) return false;
+    int fields[3] = {0, 0, 0};
+    for (size_t i = 0; i < clock.size(); ++i) {
+      const char c = clock[i];
+      if (i % 3 == 2) {
+        if (c != ':') return false;
+      } else if (c < '0' || c > '9') {
+        return false;
+      } else {
+        fields[i / 3] = fields[i / 3] * 10 + (c - '0');
+      }
+    }
+    if (fields[0] > 23 || fields[1] > 59 || fields[2] > 59) return false;
+    *day = offset;
+    *seconds = fields[0] * 3600 + fields[1] * 60 + fields[2];
+    return true;
+  }
+  return false;
+}
+
 void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
   JsonReader guide = root.Object("guide");
   guide.Only({"days", "address", "carousel", "services", "changes", "short"});
@@ -327,11 +356,21 @@ void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
     g.changes.push_back(change);
   }
   for (const auto& e : guide.Array("short")) {
-    e.Only({"service", "id", "startSeconds", "seconds", "title", "series", "season", "episode"});
+    e.Only({"service", "id", "startSeconds", "at", "seconds", "title", "series", "seriesCrid",
+            "season", "episode"});
     ShortProgramme p;
     p.service = e.String("service", "");
     p.id = static_cast<uint32_t>(e.Int("id", 1, 1, 2147483647));
     p.startSeconds = static_cast<int>(e.Int("startSeconds", 0, -86400, 86400));
+    if (e.Has("at")) {
+      const std::string at = e.String("at", "");
+      if (e.Has("startSeconds")) e.Error("give startSeconds or at, not both");
+      if (!ParseClockTime(at, &p.day, &p.clockSeconds))
+        e.Error("at \"" + at + "\" is not yesterday|today|tomorrow HH:MM[:SS]");
+    }
+    p.seriesCrid = e.String("seriesCrid", "");
+    if (!p.seriesCrid.empty() && p.seriesCrid.rfind("crid://", 0) != 0)
+      e.Error("seriesCrid \"" + p.seriesCrid + "\" does not start with crid://");
     p.seconds = static_cast<int>(e.Int("seconds", 60, 1, 86400));
     p.title = e.String("title", "Programa");
     p.series = e.String("series", "");

@@ -15,6 +15,10 @@ class ScenarioLoader {
   static bool LoadFile(const std::string& path, Scenario* out, std::string* errors);
   static bool LoadText(const std::string& text, Scenario* out, std::string* errors);
 
+  // "yesterday 21:30", "today 08:00:15", "tomorrow 06:05": the day (-1, 0,
+  // 1) and the seconds after its 00:00.
+  static bool ParseClockTime(const std::string& text, int* day, int* seconds);
+
   // The kinds of application-server request that switches apply to.
   static const std::vector<std::string>& RequestKinds();
 

@@ -107,6 +107,77 @@ TEST(Guide, DurationsAndDetailsReplies) {
   EXPECT_FALSE(unknown.HasMember("resultData"));
 }
 
+// The scenario's own programmes: in the schedule of their channel (an HD
+// twin's in its SD service's) and UTC day, with their series, seconds and
+// the clock time of a named day; wrong clock times are refused.
+TEST(Guide, ScenarioProgrammesJoinTheirChannelsDay) {
+  const char kShorts[] = R"({"short": [
+    {"service": "8", "id": 901, "at": "yesterday 21:30", "seconds": 30, "title": "El tiempo",
+     "series": "El tiempo", "season": 3, "episode": 7},
+    {"service": "9", "id": 902, "at": "tomorrow 06:05:09", "seconds": 90, "title": "B",
+     "series": "Otra", "seriesCrid": "crid://x.es/serie/77"},
+    {"service": "9", "id": 903, "at": "today 00:00", "seconds": 120, "title": "C",
+     "series": "El tiempo", "season": 3, "episode": 8}]})";
+  Scenario s;
+  std::string errors;
+  std::string text = kScenario;
+  text.replace(text.find("\"changes\""), 0, std::string(kShorts + 1, sizeof(kShorts) - 3) + ",");
+  ASSERT_TRUE(ScenarioLoader::LoadText(text, &s, &errors)) << errors;
+  const long yesterday = GuideContent::Yesterday();
+  const GuideContent guide(s, yesterday);
+  const auto utc = [](time_t t) {
+    char out[32];
+    struct tm parts {};
+    gmtime_r(&t, &parts);
+    std::strftime(out, sizeof out, "%Y-%m-%dT%H:%M:%S.000Z", &parts);
+    return std::string(out);
+  };
+  const struct {
+    uint32_t id;
+    int day;
+    size_t service;  // index in the guide's services: 7, 9
+    time_t start;
+    const char* duration;
+    const char* crid;
+  } cases[] = {
+      {901, 0, 0, yesterday * 86400 + 21 * 3600 + 1800, "PT30S", "crid://quorvina.es/serie/9001"},
+      {902, 2, 1, (yesterday + 2) * 86400 + 6 * 3600 + 5 * 60 + 9, "PT1M30S",
+       "crid://x.es/serie/77"},
+      {903, 1, 1, (yesterday + 1) * 86400, "PT2M", "crid://quorvina.es/serie/9001"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.id);
+    const std::string& doc = guide.Document(c.day, c.service);
+    const size_t at = doc.find("crid://quorvina.es/" + std::to_string(c.id) + "\"");
+    ASSERT_NE(at, std::string::npos);
+    const std::string event = doc.substr(at, doc.find("</ScheduleEvent>", at) - at);
+    EXPECT_NE(event.find("<EventStartTime>" + utc(c.start) + "</EventStartTime>"),
+              std::string::npos);
+    EXPECT_NE(event.find(std::string("<EventDuration>") + c.duration), std::string::npos);
+    EXPECT_NE(event.find(std::string("<EpisodeOf crid=\"") + c.crid), std::string::npos);
+    // In start order: the next event starts no earlier.
+    const size_t next = doc.find("<EventStartTime>", at + event.size());
+    if (next != std::string::npos) {
+      EXPECT_GE(doc.substr(next + 16, 24), utc(c.start));
+    }
+    ASSERT_NE(guide.Find(c.id), nullptr);
+    EXPECT_EQ(guide.Find(c.id)->start, c.start);
+    for (int day = 0; day < guide.Days(); ++day) {
+      for (size_t k = 0; k < guide.Services().size(); ++k) {
+        if (day == c.day && k == c.service) continue;
+        EXPECT_EQ(guide.Document(day, k).find("quorvina.es/" + std::to_string(c.id) + "\""),
+                  std::string::npos);
+      }
+    }
+  }
+  for (const char* wrong : {"today 24:00", "today 8:00", "ayer 21:30", "tomorrow 21:30:5"}) {
+    text = std::string(R"({"lineUp": {"services": [{"id": "1", "address": "239.0.0.1"}]},)") +
+           R"("guide": {"short": [{"service": "1", "at": ")" + wrong + "\"}]}}";
+    EXPECT_FALSE(ScenarioLoader::LoadText(text, &s, &errors)) << wrong;
+    EXPECT_NE(errors.find("is not yesterday|today|tomorrow"), std::string::npos) << errors;
+  }
+}
+
 // A path shorter than the image suffix, and ids that are not unsigned 32-bit.
 TEST(Guide, RoutesRefuseShortPathsAndSignedIds) {
   Scenario s;
