@@ -9,10 +9,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "E2eFixture.h"
+#include "gui/GuiScript.h"
 
 namespace e2e {
 namespace {
@@ -240,6 +243,195 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) {
       return std::string(info.param.borrarTimer ? "TimerDeleted" : "ServerDrop");
     });
+
+// Copies the server answers badly, one after another in one queue: each
+// fails with a log line, leaves no file, no history record and the
+// recording in the cloud, and leaves the queue; the next one runs, and the
+// last copies whole, with the very bytes the server sent.
+struct CopiaFallida {
+  const char* id;
+  const char* titulo;
+  const char* registro;  // the add-on's log line about it
+};
+
+TEST_F(SyncE2eTest, BadAnswersAndAFullDiskFailOneCopyAndTheNextRuns) {
+  if (IsSkipped()) return;
+  const CopiaFallida fallidas[] = {
+      {"5001", "Sin descripcion", "no se ha podido iniciar la copia de 5001"},  // DESCRIBE 404
+      {"5002", "Sin sesion", "no se ha podido iniciar la copia de 5002"},       // SETUP 503
+      {"5003", "Sin play", "no se ha podido iniciar la copia de 5003"},         // PLAY unanswered
+      {"5004", "Disco lleno", "copia interrumpida de 5004"},                    // full disk
+  };
+  std::string recordings;
+  for (const CopiaFallida& f : fallidas)
+    recordings += std::string(R"({"id": )") + f.id + R"(, "service": "1001", "name": ")" +
+                  f.titulo + R"(", "begin": -10800, "end": -3600, "mediaSeconds": 8},)";
+  std::filesystem::create_directories(carpeta = root_ + "/copias");
+  std::filesystem::create_directories(userDir_);
+  std::ofstream(userDir_ + "/settings.xml")
+      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
+  StartHeadend(Scenario(R"({
+  "cloud": {"rtspBase": "rtsp://vod.quorvina.es:554/", "recordings": [)" +
+                        recordings + R"(
+    {"id": 5005, "service": "1001", "name": "Entera", "begin": -10800, "end": -3600,
+     "mediaSeconds": 8}]},
+  "rtsp": {"assets": [], "switches": {"DESCRIBE": {"status": 404, "times": 1},
+    "SETUP": {"status": 503, "times": 1}, "PLAY": {"silence": true, "times": 1}}},
+  "dns": {"records": [{"name": "vod.quorvina.es", "a": "172.26.24.10"}]}})"));
+  hostsim::Host& host = StartHost();
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForRecordings(30s));
+  host.fetchRecordings();
+  // The disk fills after 1 MB: only the copy that gets media meets it.
+  host.files().limitFolder(carpeta, 1 << 20);
+  for (const char* id : {"5001", "5002", "5003", "5004", "5005"})
+    ASSERT_EQ(host.callMenuHook(4, id).error, PVR_ERROR_NO_ERROR);
+
+  ASSERT_TRUE(host.journal().waitFor(hostsim::EntryKind::Log, "copia incompleta de 5004", 30s));
+  host.files().limitFolder(carpeta, -1);
+  ASSERT_TRUE(WaitForUserFile("Sincronizacion/Track.xml", 20s));
+  const std::string track = ReadUserFile("Sincronizacion/Track.xml");
+  EXPECT_NE(track.find("ID=\"5005\""), std::string::npos) << track;
+  EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml"),
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SincInmediado>\n</SincInmediado>\n");
+  std::vector<std::string> ficheros;
+  for (const auto& e : std::filesystem::directory_iterator(carpeta))
+    ficheros.push_back(e.path().filename().string());
+  EXPECT_EQ(ficheros, std::vector<std::string>{"Entera.mpeg"});
+  const std::string log = HeadendLog();
+  const size_t suma = log.rfind(" TS bytes, sha256 ");
+  ASSERT_NE(suma, std::string::npos) << log;
+  EXPECT_EQ(Salida("sha256sum '" + carpeta + "/Entera.mpeg'").substr(0, 64),
+            log.substr(suma + std::strlen(" TS bytes, sha256 "), 64));
+
+  const auto grabaciones = host.fetchRecordings().data.recordings;
+  for (const CopiaFallida& f : fallidas) {
+    SCOPED_TRACE(f.titulo);
+    EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, f.registro));
+    EXPECT_EQ(track.find(std::string("ID=\"") + f.id + "\""), std::string::npos);
+    EXPECT_EQ(log.find(std::string("delRecording&extInfoID=") + f.id), std::string::npos);
+    bool nube = false;
+    for (const auto& r : grabaciones) nube = nube || (r.recordingId == f.id && r.streamUrl.empty());
+    EXPECT_TRUE(nube);
+  }
+}
+
+// The window of the copies, as the user works it: screen 0 while a copy
+// runs, the third of three queued copies removed on screen 1, and the
+// history on screen 2, a record of a deleted recording among them.
+TEST_F(SyncE2eTest, TheCopiesWindowShowsTheRunningCopyTheQueueAndTheHistory) {
+  if (IsSkipped()) return;
+  std::filesystem::create_directories(carpeta = root_ + "/copias");
+  std::filesystem::create_directories(userDir_ + "/Sincronizacion");
+  std::ofstream(userDir_ + "/settings.xml")
+      << "<settings><setting id=\"recordfolder\" value=\"" << carpeta << "/\" /></settings>";
+  std::ofstream(userDir_ + "/Sincronizacion/Track.xml")
+      << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<TrackSincronizacion>\n"
+         "<Track Tipo=\"R\" ID=\"4999\" strTitulo=\"Borrada\" IDCanal=\"1001\" idSerie=\"\" "
+         "DescripcionSerie=\"\" Temporada=\"0\" Capitulo=\"0\" Duracion=\"60\" "
+         "InicioSincro=\"1780000000\" FinalSincro=\"1780000060\" />\n</TrackSincronizacion>\n";
+  // 5001 is 3 days and 5 hours old and takes 12 s to copy.
+  StartHeadend(Scenario(R"({
+  "cloud": {"rtspBase": "rtsp://vod.quorvina.es:554/", "recordings": [
+    {"id": 5001, "service": "1001", "name": "Vieja", "begin": -277200, "end": -275400},
+    {"id": 5002, "service": "1001", "name": "Segunda", "begin": -10800, "end": -3600},
+    {"id": 5003, "service": "1001", "name": "Tercera", "begin": -10800, "end": -3600}]},
+  "rtsp": {"assets": [{"path": "/cloud/5001", "duration": 12}]},
+  "dns": {"records": [{"name": "vod.quorvina.es", "a": "172.26.24.10"}]}})"));
+  hostsim::Host& host = StartHost();
+  hostsim::GuiScript script;
+  ASSERT_TRUE(script
+                  .parse("in Sincronizaciones.xml select 0 then action 117 then back\n"
+                         "in DialogContext1Boton.xml back\n"
+                         "in Sincronizaciones.xml focus 32 then click 32 then select 2\n"
+                         "  then action 117 then action 100\n"
+                         "in DialogContext1Boton.xml click 1005\n"
+                         "in Sincronizaciones.xml focus 33 then click 33 then back\n"
+                         "every DialogSI.xml back\n")
+                  .ok);
+  host.gui().loadScript(script);
+  ASSERT_TRUE(host.load().ok);
+  ASSERT_TRUE(host.waitForRecordings(30s));
+  host.fetchRecordings();
+  for (const char* id : {"5001", "5002", "5003"})
+    ASSERT_EQ(host.callMenuHook(4, id).error, PVR_ERROR_NO_ERROR);
+  bool copiando = false;
+  for (const auto fin = Clock::now() + 8s; !copiando && Clock::now() < fin;) {
+    std::this_thread::sleep_for(250ms);
+    for (const auto& t : host.fetchTimers().data.timers)
+      copiando = copiando || (t.clientIndex == 5001 && t.state == 2);
+  }
+  ASSERT_TRUE(copiando);
+
+  const auto propiedad = [](const hostsim::ListItemRecord& item, const char* clave) {
+    auto it = item.properties.find(clave);
+    return it == item.properties.end() ? std::string("(none)") : it->second;
+  };
+  struct Fila {
+    const char* titulo;
+    const char* programado;
+    const char* grabando;
+    const char* antiguedad;  // its start
+  };
+  // Screen 0: the running copy offers its removal only.
+  host.callMenuHook(2, "");
+  ASSERT_TRUE(host.gui().waitForClosed("Sincronizaciones.xml", 1, 10s));
+  const Fila nube[] = {{"Vieja", "false", "true", "3 días desde la grabación."},
+                       {"Segunda", "true", "false", "0 días desde la grabación."},
+                       {"Tercera", "true", "false", "0 días desde la grabación."}};
+  {
+    const hostsim::WindowRecord w = host.gui().closedWindows("Sincronizaciones.xml").back();
+    ASSERT_EQ(w.items.size(), std::size(nube));
+    for (size_t i = 0; i < w.items.size(); ++i) {
+      SCOPED_TRACE(nube[i].titulo);
+      EXPECT_EQ(propiedad(w.items[i], "Titulo"), nube[i].titulo);
+      EXPECT_EQ(propiedad(w.items[i], "Programado"), nube[i].programado);
+      EXPECT_EQ(propiedad(w.items[i], "Grabando"), nube[i].grabando);
+      EXPECT_EQ(propiedad(w.items[i], "Antiguedad"), nube[i].antiguedad);
+    }
+    const auto eleccion = host.gui().closedWindows("DialogContext1Boton.xml");
+    ASSERT_EQ(eleccion.size(), 1u);
+    EXPECT_EQ(eleccion[0].label(1005), "Eliminar sincronización");
+    EXPECT_TRUE(host.gui().closedWindows("DialogContext2Botones.xml").empty());
+  }
+
+  // Screen 1: the third of three removed, the second one selected.
+  host.callMenuHook(2, "");
+  ASSERT_TRUE(host.gui().waitForClosed("Sincronizaciones.xml", 2, 10s));
+  {
+    const hostsim::WindowRecord w = host.gui().closedWindows("Sincronizaciones.xml").back();
+    EXPECT_EQ(w.label(29).substr(w.label(29).find("- ")), "- Sincronizaciones en cola");
+    ASSERT_EQ(w.items.size(), 2u);
+    EXPECT_EQ(propiedad(w.items[0], "Titulo"), "Vieja");
+    EXPECT_EQ(propiedad(w.items[1], "Titulo"), "Segunda");
+    EXPECT_EQ(propiedad(w.items[1], "Antiguedad"),
+              "0 días desde la grabación. Grabación inmediata.");
+    EXPECT_EQ(w.listPosition, 1);
+    EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml").find("5003"), std::string::npos);
+  }
+
+  // Screen 2, once the copy has ended: its record, and the deleted one's.
+  for (const auto fin = Clock::now() + 20s;
+       ReadUserFile("Sincronizacion/Track.xml").find("5001") == std::string::npos &&
+       Clock::now() < fin;)
+    std::this_thread::sleep_for(250ms);
+  host.callMenuHook(2, "");
+  ASSERT_TRUE(host.gui().waitForClosed("Sincronizaciones.xml", 3, 10s));
+  const Fila historial[] = {{"Grabación eliminada.", "false", "false", ""},
+                            {"Vieja", "false", "false", "Grabado el "}};
+  const hostsim::WindowRecord w = host.gui().closedWindows("Sincronizaciones.xml").back();
+  ASSERT_EQ(w.items.size(), std::size(historial));
+  for (size_t i = 0; i < w.items.size(); ++i) {
+    SCOPED_TRACE(historial[i].titulo);
+    EXPECT_EQ(propiedad(w.items[i], "Titulo"), historial[i].titulo);
+    EXPECT_EQ(propiedad(w.items[i], "Programado"), historial[i].programado);
+    EXPECT_EQ(propiedad(w.items[i], "Grabando"), historial[i].grabando);
+    EXPECT_EQ(propiedad(w.items[i], "Antiguedad").substr(0, std::strlen(historial[i].antiguedad)),
+              historial[i].antiguedad);
+  }
+  EXPECT_EQ(w.items[0].icon, "");
+  EXPECT_EQ(w.items[1].label2, "Vieja");
+}
 
 }  // namespace
 }  // namespace e2e
