@@ -245,22 +245,26 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 // Copies the server answers badly, one after another in one queue: each
-// fails with a log line, leaves no file, no history record and the
-// recording in the cloud, and leaves the queue; the next one runs, and the
-// last copies whole, with the very bytes the server sent.
+// fails with log lines, leaves no file, no history record and the recording
+// in the cloud, and leaves the queue; the next one runs, and the last copies
+// whole, with the very bytes the server sent.
 struct CopiaFallida {
   const char* id;
   const char* titulo;
-  const char* registro;  // the add-on's log line about it
+  const char* causa;  // the add-on's log lines about it
+  const char* fin;
 };
 
 TEST_F(SyncE2eTest, BadAnswersAndAFullDiskFailOneCopyAndTheNextRuns) {
   if (IsSkipped()) return;
+  const char* const kNoInicia = "no se ha podido iniciar la copia de ";
+  const char* const kInterrumpida = "copia interrumpida de ";
   const CopiaFallida fallidas[] = {
-      {"5001", "Sin descripcion", "no se ha podido iniciar la copia de 5001"},  // DESCRIBE 404
-      {"5002", "Sin sesion", "no se ha podido iniciar la copia de 5002"},       // SETUP 503
-      {"5003", "Sin play", "no se ha podido iniciar la copia de 5003"},         // PLAY unanswered
-      {"5004", "Disco lleno", "copia interrumpida de 5004"},                    // full disk
+      {"5001", "Otro estado", "RTSP/1.0 503", kNoInicia},            // OPTIONS
+      {"5002", "Cabecera larga", "respuesta no valida", kNoInicia},  // DESCRIBE
+      {"5003", "Sin play", "sin respuesta a CSeq", kNoInicia},       // PLAY
+      {"5004", "Ruido", "notificacion no valida", kInterrumpida},    // after GET_PARAMETER's answer
+      {"5005", "Disco lleno", "Disco: error de escritura", kInterrumpida},
   };
   std::string recordings;
   for (const CopiaFallida& f : fallidas)
@@ -273,25 +277,28 @@ TEST_F(SyncE2eTest, BadAnswersAndAFullDiskFailOneCopyAndTheNextRuns) {
   StartHeadend(Scenario(R"({
   "cloud": {"rtspBase": "rtsp://vod.quorvina.es:554/", "recordings": [)" +
                         recordings + R"(
-    {"id": 5005, "service": "1001", "name": "Entera", "begin": -10800, "end": -3600,
+    {"id": 5006, "service": "1001", "name": "Entera", "begin": -10800, "end": -3600,
      "mediaSeconds": 8}]},
-  "rtsp": {"assets": [], "switches": {"DESCRIBE": {"status": 404, "times": 1},
-    "SETUP": {"status": 503, "times": 1}, "PLAY": {"silence": true, "times": 1}}},
+  "rtsp": {"assets": [], "switches": {"OPTIONS": {"status": 503, "times": 1},
+    "DESCRIBE": {"headBytes": 1600, "times": 1}, "PLAY": {"silence": true, "times": 1},
+    "GET_PARAMETER": {"noise": 2000, "times": 1}}},
   "dns": {"records": [{"name": "vod.quorvina.es", "a": "172.26.24.10"}]}})"));
   hostsim::Host& host = StartHost();
   ASSERT_TRUE(host.load().ok);
   ASSERT_TRUE(host.waitForRecordings(30s));
   host.fetchRecordings();
-  // The disk fills after 1 MB: only the copy that gets media meets it.
-  host.files().limitFolder(carpeta, 1 << 20);
-  for (const char* id : {"5001", "5002", "5003", "5004", "5005"})
+  for (const char* id : {"5001", "5002", "5003", "5004", "5005", "5006"})
     ASSERT_EQ(host.callMenuHook(4, id).error, PVR_ERROR_NO_ERROR);
-
-  ASSERT_TRUE(host.journal().waitFor(hostsim::EntryKind::Log, "copia incompleta de 5004", 30s));
+  // The disk fills for the copy after the noise only: the next one starts
+  // at least a second after a copy's end.
+  ASSERT_TRUE(host.journal().waitFor(hostsim::EntryKind::Log, "copia incompleta de 5004", 40s));
+  host.files().limitFolder(carpeta, 1 << 20);
+  ASSERT_TRUE(host.journal().waitFor(hostsim::EntryKind::Log, "copia incompleta de 5005", 15s));
   host.files().limitFolder(carpeta, -1);
+
   ASSERT_TRUE(WaitForUserFile("Sincronizacion/Track.xml", 20s));
   const std::string track = ReadUserFile("Sincronizacion/Track.xml");
-  EXPECT_NE(track.find("ID=\"5005\""), std::string::npos) << track;
+  EXPECT_NE(track.find("ID=\"5006\""), std::string::npos) << track;
   EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml"),
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SincInmediado>\n</SincInmediado>\n");
   std::vector<std::string> ficheros;
@@ -307,7 +314,8 @@ TEST_F(SyncE2eTest, BadAnswersAndAFullDiskFailOneCopyAndTheNextRuns) {
   const auto grabaciones = host.fetchRecordings().data.recordings;
   for (const CopiaFallida& f : fallidas) {
     SCOPED_TRACE(f.titulo);
-    EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, f.registro));
+    EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, f.causa));
+    EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log, std::string(f.fin) + f.id));
     EXPECT_EQ(track.find(std::string("ID=\"") + f.id + "\""), std::string::npos);
     EXPECT_EQ(log.find(std::string("delRecording&extInfoID=") + f.id), std::string::npos);
     bool nube = false;
