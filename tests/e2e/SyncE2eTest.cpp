@@ -128,6 +128,12 @@ TEST_P(SyncParadaTest, TheStopKeepsItQueuedAndTheRestartCopiesItWhole) {
   hostsim::Host& host = Arrancar(6, p.rtsp);
   ASSERT_FALSE(HasFatalFailure());
   ASSERT_EQ(host.callMenuHook(4, "5001").error, PVR_ERROR_NO_ERROR);
+  // Counted from the first DESCRIBE: on a loaded machine the copy may start
+  // late, and a stop before it would leave the server's one silence to the
+  // restart.
+  for (const auto fin = Clock::now() + 10s;
+       HeadendLog().find(R"(> "DESCRIBE )") == std::string::npos && Clock::now() < fin;)
+    std::this_thread::sleep_for(100ms);
   std::this_thread::sleep_for(p.tras);
   const auto antes = Clock::now();
   StopHost();
