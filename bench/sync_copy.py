@@ -8,11 +8,13 @@ copies use) writes to a file; in the same run headend's channel sender sends
 channel 1001 at the same rate and Debian's ffmpeg writes it to a file
 (`ffmpeg -i udp://239.0.0.1:8208 -c copy`). For each it prints the CPU
 seconds per minute of stream and per Mbit/s, the datagrams its sockets
-dropped, and for the copy whether it completed and whether its bytes are all
-the datagrams the server sent (byte count = datagrams x 1316).
+dropped, and for the copy whether it completed, whether its bytes are all
+the datagrams the server sent (byte count = datagrams x 1316) and whether its
+SHA-256 is the one the server logged for the session's transport stream.
 
     bench/sync_copy.py [build-dir] [seconds]
 """
+import hashlib
 import json
 import os
 import re
@@ -81,25 +83,35 @@ def run(work, rate):
     headend.wait(timeout=10)
     report = open(out, errors="replace").read()
     field = lambda name: (re.search(rf"{name} (\S+)", report) or [None, "0"])[1]
-    sent = re.findall(r"ends, (\d+) datagrams sent", open(log, errors="replace").read())
+    text = open(log, errors="replace").read()
+    sent = re.findall(r"ends, (\d+) datagrams sent", text)
     expected = int(sent[-1]) * 1316 if sent else -1
+    # The server's own digest of the session's transport stream, against the file's.
+    logged = re.findall(r"TS bytes, sha256 ([0-9a-f]{64})", text)
+    digest = hashlib.sha256()
+    if os.path.exists(copy):
+        with open(copy, "rb") as f:
+            for block in iter(lambda: f.read(1 << 20), b""):
+                digest.update(block)
+    same = "yes" if logged and os.path.exists(copy) and digest.hexdigest() == logged[-1] else "no"
     return {"complete": field("complete"), "bytes": int(field("bytes")), "expected": expected,
-            "addon": watches[0], "ffmpeg": watches[1]}
+            "sha": same, "sha256": digest.hexdigest(), "addon": watches[0], "ffmpeg": watches[1]}
 
 
 def main():
     work = tempfile.mkdtemp(prefix="quorvina-sync-bench-")
     print(f"a {SECONDS} s recording copied by the add-on, {SECONDS} s of a channel by ffmpeg")
     print(f"{'Mbit/s':>6} | {'add-on: CPU s/min':>17} {'s/min/Mbit':>10} {'drops':>5}"
-          f" {'done':>4} {'bytes':>10} {'sent':>10} | {'ffmpeg: CPU s/min':>17}"
+          f" {'done':>4} {'bytes':>10} {'sent':>10} {'sha256':>6} | {'ffmpeg: CPU s/min':>17}"
           f" {'s/min/Mbit':>10} {'drops':>5}")
     for rate in (10, 20, 40):
         r = run(work, rate)
         a, f = r["addon"], r["ffmpeg"]
         acpu, fcpu = a.per_minute(SECONDS), f.per_minute(SECONDS)
         print(f"{rate:>6} | {acpu:>17.2f} {acpu / rate:>10.3f} {sum(a.drops.values()):>5}"
-              f" {r['complete']:>4} {r['bytes']:>10} {r['expected']:>10} | {fcpu:>17.2f}"
-              f" {fcpu / rate:>10.3f} {sum(f.drops.values()):>5}")
+              f" {r['complete']:>4} {r['bytes']:>10} {r['expected']:>10} {r['sha']:>6} |"
+              f" {fcpu:>17.2f} {fcpu / rate:>10.3f} {sum(f.drops.values()):>5}")
+        print(f"       copy sha256 {r['sha256']}")
     subprocess.run(["rm", "-rf", work])
 
 

@@ -28,6 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       taken += m.texto.size();
       if (m.cuerpo.size() > LectorRtsp::kMaxCuerpo) __builtin_trap();
       if (m.respuesta && m.estado.size() > 3) __builtin_trap();
+      // A head, blank line included, within the bound.
+      if (m.texto.size() - m.cuerpo.size() > LectorRtsp::kMaxCabecera) __builtin_trap();
       SepararDatos(m.cuerpo);
       ObtenerCabeceras(m.cuerpo).count("a=control");
     }

@@ -55,11 +55,11 @@ LectorRtsp::Resultado LectorRtsp::Siguiente(MensajeRtsp& mensaje, std::string& e
   if (inicio > 0) m_buffer.erase(0, inicio);
   const size_t fin = m_buffer.find("\r\n\r\n");
   if (fin == std::string::npos) {
-    if (m_buffer.size() <= kMaxCabecera) return Resultado::Incompleto;
+    if (m_buffer.size() < kMaxCabecera) return Resultado::Incompleto;
     error = "cabecera sin final";
     return Resultado::Invalido;
   }
-  if (fin > kMaxCabecera) {
+  if (fin + 4 > kMaxCabecera) {
     error = "cabecera demasiado larga";
     return Resultado::Invalido;
   }

@@ -33,7 +33,9 @@ struct MensajeRtsp {
 // so a server that never ends a head costs memory no more than that.
 class LectorRtsp {
  public:
-  static constexpr size_t kMaxCabecera = 8192;
+  // A head, blank line included, fits one 1500-byte read of the set-top
+  // box; a longer one is no answer of the operator's server.
+  static constexpr size_t kMaxCabecera = 1500;
   static constexpr size_t kMaxCuerpo = 65536;
   enum class Resultado { Incompleto, Mensaje, Invalido };
 

@@ -232,9 +232,11 @@ void Temporizador::Reservar(DatosTemporizador& t) const {
   t.iMarginEnd = 0;
   t.iClientIndex = t.iEpgUid;
   t.Cloud = true;
-  // The answer is not looked at: a refused booking is missing from the next
-  // cloud list and the timer goes then.
-  setRecording(t.iEpgUid, t.iClientChannelUid);
+  // A refused booking is missing from the next cloud list and the timer
+  // goes then; the refusal is only told.
+  if (!setRecording(t.iEpgUid, t.iClientChannelUid))
+    GenerarLogError("Temporizador: reserva rechazada de " + Numero(t.iEpgUid) + " en el canal " +
+                    Numero(t.iClientChannelUid));
   m_reserva = ++s_reservas;
 }
 

@@ -327,5 +327,55 @@ TEST_F(TimersE2eTest, CloudBookingIsFollowedUntilItIsARecording) {
   EXPECT_EQ(host.journal().countContaining(hostsim::EntryKind::Log, "Error grabacion"), 1u);
 }
 
+// Bad input meets three timers at once: garbage datagrams among a channel's
+// stream (the recording goes on and plays), a group that can't be joined
+// (that one timer ends with an error, the next timer records) and a booking
+// the operator refuses (told, and gone at the next cloud list).
+TEST_F(TimersE2eTest, BadInputEndsOnlyTheTimerItHits) {
+  constexpr unsigned int kSorda = 7001;  // its "group" is a unicast address
+  hostsim::Host& host = Start(R"({"tv":{"channels":[{"id":"1005","garbageEvery":3}]},
+      "lineUp":{"families":[{"count":1,"firstId":7001,"firstLcn":700,"firstAddress":"10.9.9.9",
+        "name":"Sorda {n}","genre":"Cine","packages":["BASICO"]}]},
+      "guide":{"short":[{"service":"1001","id":900001,"startSeconds":60,"seconds":30,
+        "title":"Rechazada"}]},
+      "appServer":{"switches":{"setRecording":{"resultCode":-4}}}})",
+                              1);
+  const struct {
+    const char* title;
+    unsigned int channel;
+    bool recorded;
+  } locals[] = {{"Basura", kSd, true}, {"Sorda", kSorda, false}};
+  for (const auto& l : locals)
+    ASSERT_EQ(host.addTimer(Local(l.channel, l.title, 1, 11)).error, PVR_ERROR_NO_ERROR);
+  hostsim::TimerEntry nube = Local(1001, "Rechazada", 60, 90);
+  nube.epgUid = 900001;
+  ASSERT_EQ(host.addTimer(nube).error, PVR_ERROR_NO_ERROR);
+  EXPECT_EQ(State(900001), 0);
+  EXPECT_TRUE(host.journal().contains(hostsim::EntryKind::Log,
+                                      "reserva rechazada de 900001 en el canal 1001"));
+  EXPECT_NE(HeadendLog().find("setRecording&extInfoID=900001"), std::string::npos);
+  EXPECT_EQ(HeadendLog().find("cancelRecording"), std::string::npos);
+
+  ASSERT_TRUE(host.journal().waitFor(hostsim::EntryKind::Log, "Error grabacion 1", 15s));
+  ASSERT_EQ(host.addTimer(Local(1006, "Despues", 0, 3)).error, PVR_ERROR_NO_ERROR);
+  EXPECT_TRUE(WaitState(Index("Despues"), 0, 8s));
+  EXPECT_GT(fs::file_size(folder_ + "/Despues.mpeg"), 500000u);
+  for (const auto& l : locals) {
+    SCOPED_TRACE(l.title);
+    EXPECT_TRUE(WaitState(Index(l.title), 0, 16s));
+    EXPECT_EQ(fs::exists(folder_ + "/" + l.title + ".mpeg"), l.recorded);
+    if (!l.recorded) continue;
+    const auto entries = Entries(l.title);
+    ASSERT_EQ(entries.size(), 1u);
+    const hostsim::StreamProbe probe = host.probeRecording(entries[0].recordingId);
+    ASSERT_TRUE(probe.ok) << probe.error;
+    EXPECT_NEAR(probe.duration, 10.0, 2.0);
+    ASSERT_EQ(probe.streams.size(), 2u);
+    EXPECT_EQ(probe.streams[0].substr(0, 6) + probe.streams[1].substr(0, 6), "video audio ");
+  }
+  // Only the unjoinable group's timer failed.
+  EXPECT_EQ(host.journal().countContaining(hostsim::EntryKind::Log, "Error grabacion"), 1u);
+}
+
 }  // namespace
 }  // namespace e2e

@@ -69,6 +69,13 @@ TEST(RtspPeticiones, ServerPortAndResumeTexts) {
   EXPECT_EQ(FormatoPosicion(65), "01:05");
 }
 
+// The answer's head grown by an X-Padding header to `bytes`, blank line included.
+std::string Relleno(const std::string& respuesta, size_t bytes) {
+  const std::string relleno = "X-Padding: \r\n";
+  return respuesta.substr(0, respuesta.size() - 2) +
+         "X-Padding: " + std::string(bytes - respuesta.size() - relleno.size(), 'x') + "\r\n\r\n";
+}
+
 TEST(LectorRtsp, MessagesAreFramedWhateverTheSegmentsAndBadOnesStop) {
   struct Caso {
     const char* nombre;
@@ -92,7 +99,13 @@ TEST(LectorRtsp, MessagesAreFramedWhateverTheSegmentsAndBadOnesStop) {
        .trozos = {"RTSP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n"},
        .invalido = true},
       {.nombre = "head without end",
-       .trozos = {std::string(LectorRtsp::kMaxCabecera + 1, 'a')},
+       .trozos = {std::string(LectorRtsp::kMaxCabecera, 'a')},
+       .invalido = true},
+      {.nombre = "head of the most bytes, blank line included",
+       .trozos = {Relleno(play, LectorRtsp::kMaxCabecera)},
+       .claves = {"4 200 session=9"}},
+      {.nombre = "head one byte longer",
+       .trozos = {Relleno(play, LectorRtsp::kMaxCabecera + 1)},
        .invalido = true},
   };
   for (const auto& c : casos) {

@@ -209,6 +209,20 @@ bool RtspConnection::Answer(const RtspRequest& r, const RtspSwitches& sw, int st
                             const RtspHeaders& headers, const std::string& body) {
   const int cseq = sw.wrongCSeq ? r.cseq + 100 : r.cseq;
   std::string text = RtspAnswer(status, cseq, headers, body);
+  const int head = static_cast<int>(text.find("\r\n\r\n") + 4);
+  if (sw.headBytes > head) {
+    // "X-Padding: " and its line end take 13 bytes.
+    RtspHeaders padded = headers;
+    padded.emplace_back("X-Padding", std::string(std::max(0, sw.headBytes - head - 13), 'x'));
+    text = RtspAnswer(status, cseq, padded, body);
+    log_.Write("rtsp %s: head padded to %d bytes", peer_.c_str(),
+               static_cast<int>(text.find("\r\n\r\n") + 4));
+  }
+  if (sw.noise > 0) {
+    // Letters only: a reader never finds the end of this "message".
+    for (int i = 0; i < sw.noise; ++i) text += static_cast<char>('a' + (i * 7 + i / 26) % 26);
+    log_.Write("rtsp %s: %d bytes of noise after the answer", peer_.c_str(), sw.noise);
+  }
   if (!sw.coalesce.empty()) {
     text =
         RtspNotice(url_, ++noticeCSeq_, sessionId_, server_.Settings().noticeHeader, sw.coalesce) +

@@ -25,7 +25,7 @@ bool IsEndpoint(const std::string& text) {
 
 RtspSwitches ReadSwitches(const JsonReader& s) {
   s.Only({"silence", "status", "wrongCSeq", "splitHead", "coalesce", "dropAfterSeconds", "bareSdp",
-          "times"});
+          "headBytes", "noise", "times"});
   RtspSwitches w;
   w.silence = s.Bool("silence", false);
   w.status = static_cast<int>(s.Int("status", 200, 100, 599));
@@ -34,6 +34,8 @@ RtspSwitches ReadSwitches(const JsonReader& s) {
   w.coalesce = s.String("coalesce", "");
   w.dropAfterSeconds = static_cast<int>(s.Int("dropAfterSeconds", -1, -1, 86400));
   w.bareSdp = s.Bool("bareSdp", false);
+  w.headBytes = static_cast<int>(s.Int("headBytes", 0, 0, 65536));
+  w.noise = static_cast<int>(s.Int("noise", 0, 0, 65536));
   w.times = static_cast<int>(s.Int("times", 0, 0, 1000000));
   return w;
 }

@@ -19,6 +19,8 @@ struct RtspSwitches {
   std::string coalesce;       // a notice with this text in the answer's segment, before it
   int dropAfterSeconds = -1;  // PLAY: close the connection N s after the answer
   bool bareSdp = false;       // DESCRIBE: no "a=control" and no "a=range"
+  int headBytes = 0;          // the answer's head padded to at least this many bytes
+  int noise = 0;              // this many bytes of noise (no line end) right after the answer
   int times = 0;
 };
 
