@@ -24,10 +24,13 @@ GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(
   documents_.resize(static_cast<size_t>(g.days));
   for (int day = 0; day < g.days; ++day) {
     for (const Service* s : services_) {
-      std::vector<Programme> programmes = ProgrammeGenerator::Day(*s, firstDay + day);
+      std::vector<Programme> programmes = ProgrammeGenerator::Day(*s, firstDay + day, day);
       documents_[day].push_back(
           GuideDocuments::Schedule(*s, programmes, domain, scenario.indentedXml));
-      for (auto& p : programmes) programmes_.emplace(p.id, std::move(p));
+      for (auto& p : programmes) {
+        p.service = s->id;
+        programmes_.emplace(p.id, std::move(p));
+      }
     }
   }
   // Short programmes are not in the broadcast documents: the channel's day
@@ -36,6 +39,7 @@ GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(
   for (const auto& s : g.shortProgrammes) {
     Programme p;
     p.id = s.id;
+    p.service = s.service;
     p.start = now + s.startSeconds;
     p.seconds = s.seconds;
     p.minutes = (s.seconds + 59) / 60;
