@@ -145,12 +145,19 @@ TEST_F(SeriesE2eTest, ScheduledFromTheListBooksCloudEpisodesAndPausingCancelsThe
 // The placed series: "Ultima llamada" aired once, yesterday 21:30; "Vidas
 // cruzadas" airs every hour; "Perez & Hijos: Ano Uno" daily 17:00-17:45;
 // every image of "Naufragos" is missing (404).
-TEST_F(SeriesE2eTest, TheListShowsAirTimesAndLogosAndAnOpenListDoesNotHoldTheDestroy) {
+TEST_F(SeriesE2eTest, TheListShowsAirTimesAndLogosPausingSparesTheRecordingAndAnOpenListQuits) {
   hostsim::Host& host = Start();
   const std::string missing = "/programmeImages/landscape/big/90008/";
   ASSERT_TRUE(WaitForUserFile("Series/Logos/Vidas cruzadas.jpg", 20s));
   ASSERT_TRUE(WaitFor([&] { return LogCount(missing, "-> 404") >= 3; }, 10s));
-  Menu(host, "in listadeseries.xml wait 300ms then snapshot then wait 5s\n");
+  // Shown, then "Vidas cruzadas" scheduled in the cloud: the episode on air
+  // now is booked and recording.
+  Menu(host,
+       "in listadeseries.xml wait 300ms then snapshot then select label Vidas cruzadas\n"
+       "  then action 117\n"
+       "in DialogContextSerieNP.xml click 1000\n"
+       "in DialogOpcionesGrabacion.xml set radio 7 on then click 11\n"
+       "every DialogSI.xml send action 10\n");
   ASSERT_TRUE(WaitFor([&] { return !host.gui().snapshots("listadeseries.xml").empty(); }, 5s));
   const time_t now = time(nullptr);
   const hostsim::WindowRecord list = host.gui().snapshots("listadeseries.xml").front();
@@ -196,6 +203,26 @@ TEST_F(SeriesE2eTest, TheListShowsAirTimesAndLogosAndAnOpenListDoesNotHoldTheDes
   EXPECT_FALSE(naufragos->icon.empty());
   EXPECT_EQ(naufragos->icon.find("Series/Logos"), std::string::npos) << naufragos->icon;
   EXPECT_FALSE(fs::exists(userDir_ + "/Series/Logos/Naufragos.jpg"));
+
+  // Pausing cancels the pending episodes, never the one recording.
+  unsigned int recording = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        for (const auto& t : host.fetchTimers().data.timers)
+          if (t.state == 2 && t.title.rfind("Vidas cruzadas", 0) == 0) recording = t.epgUid;
+        return recording != 0;
+      },
+      20s));
+  Menu(host,
+       "in listadeseries.xml wait 300ms then select label Vidas cruzadas then action 117\n"
+       "  then wait 5s\n"
+       "in DialogContextSerieP.xml click 1003\n"
+       "every DialogSI.xml send action 10\n");
+  ASSERT_TRUE(WaitFor([&] { return LogCount("action=cancelRecording", "resultCode 0") > 0; }, 5s));
+  EXPECT_EQ(LogCount("action=cancelRecording&extInfoID=" + std::to_string(recording), ""), 0u);
+  bool kept = false;
+  for (const auto& t : host.fetchTimers().data.timers) kept = kept || t.epgUid == recording;
+  EXPECT_TRUE(kept);
 
   // The list is still open (its script waits): the host quits now.
   host.setWindowDrain(200ms);
