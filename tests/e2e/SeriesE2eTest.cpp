@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include "E2eFixture.h"
 #include "gui/GuiScript.h"
@@ -148,7 +149,28 @@ TEST_F(SeriesE2eTest, ScheduledFromTheListBooksCloudEpisodesAndPausingCancelsThe
 TEST_F(SeriesE2eTest, TheListShowsAirTimesAndLogosPausingSparesTheRecordingAndAnOpenListQuits) {
   hostsim::Host& host = Start();
   const std::string missing = "/programmeImages/landscape/big/90008/";
-  ASSERT_TRUE(WaitForUserFile("Series/Logos/Vidas cruzadas.jpg", 20s));
+  // Every day of the placed series' channels in the guide (the last day
+  // comes last).
+  const time_t today = time(nullptr) / 86400 * 86400;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        for (unsigned int channel : {1005, 1006, 1009, 1010, 1011, 1012, 1043, 2001})
+          if (host.fetchEpg(channel, today + 86400, today + 2 * 86400).data.epg.empty())
+            return false;
+        return !host.fetchEpg(1011, today - 86400, today).data.epg.empty();
+      },
+      30s));
+  // A channel parsed again loses its broadcasts until its files are read:
+  // the list waits until no guide update came for a second.
+  size_t updates = 0;
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        const size_t seen =
+            host.journal().countContaining(hostsim::EntryKind::Host, "PVR_trigger: epg");
+        std::this_thread::sleep_for(1s);
+        return std::exchange(updates, seen) == seen;
+      },
+      20s));
   ASSERT_TRUE(WaitFor([&] { return LogCount(missing, "-> 404") >= 3; }, 10s));
   // Shown, then "Vidas cruzadas" scheduled in the cloud: the episode on air
   // now is booked and recording.
