@@ -252,6 +252,18 @@ void Recordings::ComprobarLogo(int canal, const std::string& id, int broadcastId
   }
 }
 
+void Recordings::EnlazarSeries(EnlaceSeries* series) {
+  m_series = series;
+  if (series == nullptr) return;
+  std::vector<DatosGrabacion> deSeries;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& kv : m_lista)
+      if (!kv.second.idSerie.empty()) deSeries.push_back(kv.second);
+  }
+  for (const DatosGrabacion& g : deSeries) series->ActualizarRecording(g);
+}
+
 void Recordings::ActualizarSerie(const DatosGrabacion& grabacion) {
   EnlaceSeries* series = m_series;
   if (series != nullptr) series->ActualizarRecording(grabacion);

@@ -39,7 +39,9 @@ class Recordings {
 
   void CargarRecordings();
   // The series rules the library reports to (null: none).
-  void EnlazarSeries(EnlaceSeries* series) { m_series = series; }
+  // The recordings already read reach the rules at the link too, so that a
+  // rule read at start holds the recordings its history names.
+  void EnlazarSeries(EnlaceSeries* series);
   // One metadata file, repaired (series file names, picture); an empty
   // record when it can't be read.
   DatosGrabacion LeerRecordings(const std::string& path, bool descargar = true);

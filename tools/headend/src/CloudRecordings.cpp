@@ -20,6 +20,26 @@ CloudRecordings::CloudRecordings(const CloudSettings& settings, const GuideConte
     // A later entry of the same id replaces the first, as a scenario reads.
     recordings_[r.id] = r;
   }
+  // Yesterday's episodes of the named series, as the guide shows them.
+  if (guide_ == nullptr) return;
+  const time_t dayStart = static_cast<time_t>(guide_->FirstDay()) * 86400;
+  for (const auto& [id, p] : guide_->All()) {
+    if (p.start < dayStart || p.start >= dayStart + 86400) continue;
+    if (std::find(settings.guideSeries.begin(), settings.guideSeries.end(), p.seriesTitle) ==
+        settings.guideSeries.end())
+      continue;
+    CloudRecording r;
+    r.id = id;
+    r.service = p.service;
+    r.name = p.title;
+    r.hasSeries = true;
+    r.seriesName = p.seriesTitle;
+    r.season = std::to_string(p.season);
+    r.episode = p.episode;
+    r.begin = p.start;
+    r.end = p.start + p.Length();
+    recordings_.emplace(r.id, r);
+  }
 }
 
 CloudRecordings::State CloudRecordings::StateAt(const CloudRecording& r, time_t now) {

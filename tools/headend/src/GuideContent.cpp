@@ -28,7 +28,7 @@ GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(
   documents_.resize(static_cast<size_t>(g.days));
   for (int day = 0; day < g.days; ++day) {
     for (const Service* s : services_) {
-      std::vector<Programme> programmes = ProgrammeGenerator::Day(*s, firstDay + day);
+      std::vector<Programme> programmes = ProgrammeGenerator::Day(*s, firstDay + day, day);
       // The scenario's programmes of this channel and day join the broadcast
       // schedule in start order, laid over the generated ones.
       for (size_t k = 0; k < shorts.size(); ++k) {
@@ -43,7 +43,10 @@ GuideContent::GuideContent(const Scenario& scenario, long firstDay) : firstDay_(
       }
       documents_[day].push_back(
           GuideDocuments::Schedule(*s, programmes, domain, scenario.indentedXml));
-      for (auto& p : programmes) programmes_.emplace(p.id, std::move(p));
+      for (auto& p : programmes) {
+        p.service = s->id;
+        programmes_.emplace(p.id, std::move(p));
+      }
     }
   }
   // Every one is bookable and has details, in the broadcast guide or not.
@@ -63,6 +66,7 @@ std::vector<Programme> GuideContent::ShortProgrammes(const Scenario& scenario,
   for (const auto& s : scenario.guide.shortProgrammes) {
     Programme p;
     p.id = s.id;
+    p.service = s.service;
     p.start = s.Start(now);
     p.seconds = s.seconds;
     p.minutes = (s.seconds + 59) / 60;

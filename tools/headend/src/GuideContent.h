@@ -27,6 +27,7 @@ class GuideContent {
   const std::string& Document(int day, size_t service) const { return documents_[day][service]; }
   const Programme* Find(uint32_t id) const;
   size_t Programmes() const { return programmes_.size(); }
+  const std::map<uint32_t, Programme>& All() const { return programmes_; }
 
   // The segments of a day: one per channel, ids day x 256 + 1, + 2...
   std::vector<StpSegment> Segments(int day, int version) const;

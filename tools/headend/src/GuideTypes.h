@@ -20,7 +20,8 @@ struct GuideChange {
 // server gives for it.
 struct Programme {
   uint32_t id = 0;
-  time_t start = 0;  // UTC
+  std::string service;  // the service id whose guide shows it
+  time_t start = 0;     // UTC
   int minutes = 0;
   int seconds = 0;  // a short programme's length; 0: minutes x 60
   int Length() const { return seconds > 0 ? seconds : minutes * 60; }

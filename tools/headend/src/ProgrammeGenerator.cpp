@@ -1,5 +1,6 @@
 #include "ProgrammeGenerator.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace headend {
@@ -88,15 +89,102 @@ std::string Rating(const std::string& parental) {
   return "Not recommended for under " + parental;
 }
 
+// Series placed at fixed times of the week, so that tests of series rules
+// know what airs when: seasons 1-3, a series always on air, an episode
+// repeated on another channel (and shown on the HD twin), three series at
+// once, a title with accents, ":" and "&", one whose images are missing,
+// and one that aired only yesterday.
+struct Placement {
+  const char* service;
+  const char* title;
+  int crid;
+  int minutes;          // length
+  std::vector<int> at;  // minutes after midnight UTC
+  int onlyDay;          // -1: every day of the week; else that day only
+  bool repeatPrevious;  // airs the episode of the day before (from day 1)
+};
+
+const Placement kPlacements[] = {
+    {"1043", "Doctora Vega", 21, 50, {8 * 60, 13 * 60, 19 * 60}, -1, false},
+    {"1012", "Vidas cruzadas", 22, 60, {}, -1, false},  // every hour
+    {"1001", "El Pueblo", 23, 45, {21 * 60}, -1, false},
+    {"1005", "El Pueblo", 23, 45, {15 * 60}, -1, true},
+    {"1006", "Faro del Norte", 24, 60, {22 * 60}, -1, false},
+    {"1007", "Gran Hotel Miramar", 25, 60, {22 * 60}, -1, false},
+    {"1008", "Jardines de invierno", 26, 60, {22 * 60}, -1, false},
+    {"1009", "Pérez & Hijos: Año Uno", 27, 45, {17 * 60}, -1, false},
+    {"1010", "Náufragos", 28, 45, {11 * 60}, -1, false},
+    {"1011", "Última llamada", 29, 60, {21 * 60 + 30}, 0, false},
+};
+const char* const kEpisodeNames[] = {"La guardia", "El regreso", "Sin salida", "Nuevos vecinos",
+                                     "La boda",    "Tormenta",   "El secreto", "Despedida"};
+
+Programme Placed(const Placement& placement, size_t index, int weekDay, int occurrence) {
+  Programme p;
+  p.id = ProgrammeGenerator::PlacedId(static_cast<int>(index), weekDay, occurrence);
+  p.minutes = placement.minutes;
+  p.seriesTitle = placement.title;
+  p.seriesCrid = "crid://quorvina.es/serie/" + std::to_string(placement.crid);
+  const int perDay = placement.at.empty() ? 24 : static_cast<int>(placement.at.size());
+  const int k = (placement.repeatPrevious ? weekDay - 1 : weekDay) * perDay + occurrence;
+  if (placement.crid == 21) {  // three seasons in turn
+    p.season = 1 + k % 3;
+    p.episode = 1 + k / 3;
+  } else {
+    p.season = 1;
+    p.episode = 1 + k;
+  }
+  p.year = 2020;
+  p.title = std::string(placement.title) + " T" + std::to_string(p.season) + " Cap. " +
+            std::to_string(p.episode) + " - " + kEpisodeNames[k % 8];
+  p.genre = "Series";
+  p.subgenre = "Drama";
+  p.directors = {kDirectors[placement.crid % 5]};
+  p.actors = {kActors[placement.crid % 8], kActors[(placement.crid + 3) % 8]};
+  p.description = "Temporada " + std::to_string(p.season) + ", episodio " +
+                  std::to_string(p.episode) + ".\\n" + kEpisodeNames[k % 8] + ".";
+  return p;
+}
+
+// The placed programmes of a channel's day, in start order.
+std::vector<Programme> PlacedOn(const Service& service, long day, int weekDay) {
+  std::vector<Programme> out;
+  if (weekDay < 0) return out;
+  for (size_t i = 0; i < sizeof(kPlacements) / sizeof(kPlacements[0]); ++i) {
+    const Placement& placement = kPlacements[i];
+    if (service.id != placement.service) continue;
+    if (placement.onlyDay >= 0 && placement.onlyDay != weekDay) continue;
+    if (placement.repeatPrevious && weekDay < 1) continue;
+    std::vector<int> at = placement.at;
+    if (at.empty())
+      for (int h = 0; h < 24; ++h) at.push_back(h * 60);
+    for (size_t n = 0; n < at.size(); ++n) {
+      Programme p = Placed(placement, i, weekDay, static_cast<int>(n));
+      p.start = static_cast<time_t>(day) * 86400 + at[n] * 60;
+      p.rating = Rating(service.parental);
+      out.push_back(std::move(p));
+    }
+  }
+  std::sort(out.begin(), out.end(),
+            [](const Programme& a, const Programme& b) { return a.start < b.start; });
+  return out;
+}
+
 }  // namespace
+
+uint32_t ProgrammeGenerator::PlacedId(int placement, int weekDay, int occurrence) {
+  return static_cast<uint32_t>(kPlacedIds + placement * 10000 + weekDay * 100 + occurrence);
+}
 
 uint32_t ProgrammeGenerator::Id(const Service& service, long day, int slot) {
   const long channel = std::strtol(service.id.c_str(), nullptr, 10) % 10000;
   return static_cast<uint32_t>(channel * 100000 + (day % 100) * 1000 + slot % 1000);
 }
 
-std::vector<Programme> ProgrammeGenerator::Day(const Service& service, long day) {
+std::vector<Programme> ProgrammeGenerator::Day(const Service& service, long day, int weekDay) {
   std::vector<Programme> out;
+  std::vector<Programme> placed = PlacedOn(service, day, weekDay);
+  size_t nextPlaced = 0;
   Dice dice(std::strtoull(service.id.c_str(), nullptr, 10) * 1000003ull +
             static_cast<uint64_t>(day));
   const std::vector<Kind> kinds = KindsOf(service.genre);
@@ -191,6 +279,19 @@ std::vector<Programme> ProgrammeGenerator::Day(const Service& service, long day)
         break;
     }
     p.minutes = std::min(p.minutes, 24 * 60 - minute);
+    // A placed programme cuts the one before it short and takes its time.
+    if (nextPlaced < placed.size()) {
+      Programme& q = placed[nextPlaced];
+      const int qMinute = static_cast<int>(q.start - midnight) / 60;
+      if (minute + p.minutes > qMinute) {
+        p.minutes = qMinute - minute;
+        if (p.minutes > 0) out.push_back(std::move(p));
+        minute = qMinute + q.minutes;
+        out.push_back(std::move(q));
+        ++nextPlaced;
+        continue;
+      }
+    }
     minute += p.minutes;
     out.push_back(std::move(p));
   }

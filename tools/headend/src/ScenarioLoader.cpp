@@ -384,11 +384,12 @@ void ScenarioLoader::ReadGuide(const JsonReader& root, Scenario* s) {
 }
 
 void ScenarioLoader::ReadCloud(const JsonReader& cloud, Scenario* s) {
-  cloud.Only({"recordings", "families", "missingImages", "rtspBase"});
+  cloud.Only({"recordings", "families", "missingImages", "rtspBase", "guideSeries"});
   CloudSettings& c = s->cloud;
   c.rtspBase = cloud.String("rtspBase", c.rtspBase);
   for (int64_t id : cloud.Ints("missingImages"))
     c.missingImages.push_back(static_cast<uint32_t>(id));
+  for (const auto& title : cloud.Strings("guideSeries")) c.guideSeries.push_back(title);
   // A recording may outlive its channel in the line-up: any service id goes.
   const auto known = [](const JsonReader& at, const std::string& service) {
     if (service.empty() || service.find_first_not_of("0123456789") != std::string::npos)

@@ -154,6 +154,9 @@ struct CloudRecording {
 struct CloudSettings {
   std::vector<CloudRecording> recordings;  // the families' entries included
   std::vector<uint32_t> missingImages;     // programme images answered 404
+  // Series whose episodes on the guide's day 0 (yesterday) are finished
+  // recordings, under the guide's programme ids.
+  std::vector<std::string> guideSeries;
   std::string rtspBase = "rtsp://172.26.23.3:554/";
 };
 

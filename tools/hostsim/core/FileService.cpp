@@ -93,9 +93,18 @@ bool FileService::readString(void* file, char* line, int size) {
 }
 
 void FileService::limitFolder(const std::string& folder, int64_t bytes) {
+  limitFolders({folder}, bytes);
+}
+
+void FileService::limitFolders(const std::vector<std::string>& folders, int64_t bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
-  limitedFolder_ = localPath(folder.c_str());
-  if (!limitedFolder_.empty() && limitedFolder_.back() != '/') limitedFolder_ += '/';
+  limitedFolders_.clear();
+  for (const std::string& folder : folders) {
+    std::string path = localPath(folder.c_str());
+    if (path.empty()) continue;
+    if (path.back() != '/') path += '/';
+    limitedFolders_.push_back(path);
+  }
   limit_ = bytes;
   used_ = 0;
 }
@@ -105,8 +114,10 @@ ssize_t FileService::write(void* file, const void* buf, size_t size) {
   if (h == nullptr || (buf == nullptr && size > 0)) return -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (limit_ >= 0 && !limitedFolder_.empty() &&
-        h->path.compare(0, limitedFolder_.size(), limitedFolder_) == 0) {
+    bool limited = false;
+    for (const std::string& folder : limitedFolders_)
+      limited = limited || h->path.compare(0, folder.size(), folder) == 0;
+    if (limit_ >= 0 && limited) {
       if (used_ + static_cast<int64_t>(size) > limit_) {
         errno = ENOSPC;
         return -1;

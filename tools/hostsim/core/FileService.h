@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace hostsim {
 
@@ -49,6 +50,8 @@ class FileService {
   // Writes into files under `folder` fail (ENOSPC) once such writes have
   // taken `bytes` in all, as on a full disk; a negative limit lifts it.
   void limitFolder(const std::string& folder, int64_t bytes);
+  // The same for several folders on one disk: their writes share the bytes.
+  void limitFolders(const std::vector<std::string>& folders, int64_t bytes);
 
   size_t openCount() const;
   // Closes whatever the add-on left open; returns how many.
@@ -65,7 +68,7 @@ class FileService {
   ErrorSink onError_;
   mutable std::mutex mutex_;
   std::set<Handle*> open_;
-  std::string limitedFolder_;  // these three under mutex_
+  std::vector<std::string> limitedFolders_;  // these three under mutex_
   int64_t limit_ = -1;
   int64_t used_ = 0;
 };

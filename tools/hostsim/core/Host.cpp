@@ -189,7 +189,7 @@ LoadResult Host::load() {
   if (!values) journal_.hostError("user settings: " + values.error);
   if (options_.fillDefaults) settings_.fillDefaults();
   if (options_.diskFullAfter >= 0)
-    files_.limitFolder(settings_.value("recordfolder"), options_.diskFullAfter);
+    files_.limitFolders({settings_.value("recordfolder"), userPath_}, options_.diskFullAfter);
   gui_.setSkinFolder(clientPath_ + "/resources/skins/Default/720p");
 
   threadsBeforeLoad_ = threadIds();
@@ -243,7 +243,7 @@ void Host::unload() {
   followUps_.setReady(false);
   followUps_.cancelPending();
   followUps_.stop();
-  gui_.drain(std::chrono::seconds(10));
+  gui_.drain(options_.windowDrain);
   if (created_.exchange(false)) {
     journal_.host("ADDON_Destroy");
     addon_.exports().destroy();

@@ -51,9 +51,13 @@ struct HostOptions {
   std::chrono::milliseconds followUpDelay{200};
   bool jsonRpc = true;                           // the JSON-RPC server, started with the add-on
   uint16_t jsonRpcPort = JsonRpc::kDefaultPort;  // 0: any free port
-  // Bytes the recordings folder (the recordfolder setting) takes before its
-  // writes fail as on a full disk; negative: no limit.
+  // Bytes the recordings folder (the recordfolder setting) and the user
+  // folder take together before their writes fail as on a full disk;
+  // negative: no limit.
   int64_t diskFullAfter = -1;
+  // How long unload lets shown windows finish before ADDON_Destroy; a window
+  // still open then meets the destroy open, as in a host that quits.
+  std::chrono::milliseconds windowDrain{10000};
 };
 
 struct LoadResult {
@@ -112,6 +116,7 @@ class Host {
   // ADDON_Destroy, then the host's checks (bindings released, files, demux
   // packets, GUI objects), then dlclose.
   void unload();
+  void setWindowDrain(std::chrono::milliseconds drain) { options_.windowDrain = drain; }
   bool isRunning() const { return created_.load(); }
   const HostOptions& options() const { return options_; }
 

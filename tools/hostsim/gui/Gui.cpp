@@ -75,6 +75,14 @@ std::vector<WindowRecord> Gui::closedWindows() const {
   return records_;
 }
 
+std::vector<WindowRecord> Gui::snapshots(const std::string& file) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<WindowRecord> out;
+  for (const auto& r : snapshots_)
+    if (r.file == file) out.push_back(r);
+  return out;
+}
+
 std::vector<WindowRecord> Gui::closedWindows(const std::string& file) const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<WindowRecord> out;
@@ -119,7 +127,10 @@ void Gui::run(const std::shared_ptr<WindowState>& state, bool modal) {
   char thread[32] = "?";
   pthread_getname_np(pthread_self(), thread, sizeof thread);
   journal_.host("window " + file + (modal ? " opened (modal)" : " shown") + " on thread " + thread);
-  Window w(state, journal_);
+  Window w(state, journal_, [this](const WindowRecord& r) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    snapshots_.push_back(r);
+  });
   w.call(Window::Callback::Init, 0, "init");
   int focus = state->layout().defaultControl();
   if (focus != 0 && state->isOpen() && state->setFocus(focus))

@@ -54,6 +54,8 @@ class Gui {
   void clearHandlers();
 
   std::vector<WindowRecord> closedWindows() const;
+  // What the "snapshot" steps took, in order.
+  std::vector<WindowRecord> snapshots(const std::string& file) const;
   std::vector<WindowRecord> closedWindows(const std::string& file) const;
   // Waits until `count` windows of that file have closed in all.
   bool waitForClosed(const std::string& file, size_t count,
@@ -104,6 +106,7 @@ class Gui {
   std::map<std::string, std::deque<WindowHandler>> once_;
   std::map<std::string, WindowHandler> every_;
   std::vector<WindowRecord> records_;
+  std::vector<WindowRecord> snapshots_;
 
   GuiThread thread_;  // last: stopped before the rest goes
 };

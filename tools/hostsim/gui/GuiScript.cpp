@@ -108,6 +108,35 @@ bool parseStep(Tokens& t, GuiStep& step, std::string& error) {
     step.op = Op::Focus;
     return number(t, step.a, error, "a control id after focus");
   }
+  if (verb == "select" && t.accept("label")) {
+    // The label runs to the next "then" or the end of the line; quotes keep
+    // a "then" inside it.
+    step.op = Op::SelectLabel;
+    const bool quoted = !t.peek().empty() && t.peek()[0] == '"';
+    std::string text;
+    while (!t.done() && (quoted || t.peek() != "then")) {
+      const std::string word = t.next();
+      text += (text.empty() ? "" : " ") + word;
+      if (quoted && text.size() > 1 && text.back() == '"') break;
+    }
+    if (quoted) {
+      if (text.size() < 2 || text.back() != '"') {
+        error = "unclosed quote in the label";
+        return false;
+      }
+      text = text.substr(1, text.size() - 2);
+    }
+    if (text.empty()) {
+      error = "expected a label after select label";
+      return false;
+    }
+    step.label = text;
+    return true;
+  }
+  if (verb == "snapshot") {
+    step.op = Op::Snapshot;
+    return true;
+  }
   if (verb == "select") {
     t.accept("item");
     step.op = Op::Select;
@@ -151,6 +180,10 @@ std::string GuiStep::text() const {
       return "focus " + std::to_string(a);
     case Op::Select:
       return "select item " + std::to_string(a);
+    case Op::SelectLabel:
+      return "select label " + label;
+    case Op::Snapshot:
+      return "snapshot";
     case Op::Wait:
       return "wait " + std::to_string(a) + "ms";
   }

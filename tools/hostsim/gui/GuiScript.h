@@ -13,10 +13,11 @@
 namespace hostsim {
 
 struct GuiStep {
-  enum class Op { Click, Action, SetSpin, SetRadio, Focus, Select, Wait };
+  enum class Op { Click, Action, SetSpin, SetRadio, Focus, Select, SelectLabel, Snapshot, Wait };
   Op op = Op::Click;
   int a = 0;                 // control id, action id, list position or milliseconds
   int b = 0;                 // spin value, radio state
+  std::string label;         // the list item's label to select
   std::string text() const;  // "click 11", "set spin 15 to 2"...
 };
 

@@ -88,6 +88,27 @@ bool Window::select(int position) {
   return true;
 }
 
+bool Window::selectLabel(const std::string& label) {
+  std::string step = "select label " + label;
+  if (!state_->isOpen()) return refuse(step, "the window is closed");
+  const std::vector<ListItemRecord> shown = items();
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i].label != label) continue;
+    state_->setStep(step);
+    state_->setListPosition(static_cast<int>(i));
+    return true;
+  }
+  return refuse(step, "no list item has that label");
+}
+
+WindowRecord Window::snapshot() {
+  state_->setStep("snapshot");
+  WindowRecord record = state_->snapshot();
+  for (const std::string& line : record.describeNow()) journal_.print(line);
+  if (keep_) keep_(record);
+  return record;
+}
+
 void Window::wait(std::chrono::milliseconds duration) {
   // Short slices, so that a window closed meanwhile ends the wait.
   auto until = std::chrono::steady_clock::now() + duration;
@@ -110,6 +131,11 @@ bool Window::play(const GuiStep& step) {
       return focus(step.a);
     case Op::Select:
       return select(step.a);
+    case Op::SelectLabel:
+      return selectLabel(step.label);
+    case Op::Snapshot:
+      snapshot();
+      return true;
     case Op::Wait:
       wait(std::chrono::milliseconds(step.a));
       return true;

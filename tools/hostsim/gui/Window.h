@@ -4,8 +4,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gui/GuiScript.h"
 #include "gui/WindowState.h"
@@ -16,8 +18,9 @@ class Journal;
 
 class Window {
  public:
-  Window(std::shared_ptr<WindowState> state, Journal& journal)
-      : state_(std::move(state)), journal_(journal) {}
+  using Keeper = std::function<void(const WindowRecord&)>;
+  Window(std::shared_ptr<WindowState> state, Journal& journal, Keeper keep = Keeper())
+      : state_(std::move(state)), journal_(journal), keep_(std::move(keep)) {}
 
   const std::string& file() const { return state_->file(); }
   bool isOpen() const { return state_->isOpen(); }
@@ -31,6 +34,10 @@ class Window {
   bool setSpin(int controlId, int value);
   bool setRadio(int controlId, bool selected);
   bool select(int position);
+  // Selects the first list item with that label.
+  bool selectLabel(const std::string& label);
+  // What the window shows now: printed, and kept (Gui::snapshots).
+  WindowRecord snapshot();
   void wait(std::chrono::milliseconds duration);
   bool play(const GuiStep& step);
 
@@ -39,6 +46,8 @@ class Window {
   SpinRecord spin(int controlId) const { return state_->spin(controlId); }
   bool radioSelected(int controlId) const { return state_->radio(controlId).selected; }
   int listSize() const { return static_cast<int>(state_->listSize()); }
+  int listPosition() const { return state_->listPosition(); }
+  std::vector<ListItemRecord> items() const { return state_->snapshot().items; }
   std::string property(const std::string& key) const { return state_->propertyText(key); }
 
   // Used by the host's session for the steps it takes itself.
@@ -50,6 +59,7 @@ class Window {
 
   std::shared_ptr<WindowState> state_;
   Journal& journal_;
+  Keeper keep_;
 };
 
 }  // namespace hostsim

@@ -70,4 +70,29 @@ std::vector<std::string> WindowRecord::describe() const {
   return lines;
 }
 
+std::vector<std::string> WindowRecord::describeNow() const {
+  std::vector<std::string> lines;
+  lines.push_back("[window " + file + "] snapshot: " + std::to_string(items.size()) +
+                  " items, list position " + std::to_string(listPosition));
+  for (const auto& l : labels)
+    if (!l.second.empty())
+      lines.push_back("  label " + std::to_string(l.first) + ": " + indented(l.second));
+  for (size_t i = 0; i < items.size(); ++i) {
+    const ListItemRecord& it = items[i];
+    lines.push_back("  item " + std::to_string(i) + ": " + it.label);
+    const std::pair<const char*, const std::string*> parts[] = {{"label2", &it.label2},
+                                                                {"icon", &it.icon},
+                                                                {"thumbnail", &it.thumbnail},
+                                                                {"path", &it.path},
+                                                                {"info", &it.info}};
+    for (const auto& part : parts)
+      if (!part.second->empty())
+        lines.push_back(std::string("    ") + part.first + ": " + indented(*part.second));
+    for (const auto& p : it.properties)
+      lines.push_back("    property " + p.first + " = " + indented(p.second));
+  }
+  for (const auto& p : properties) lines.push_back("  property " + p.first + " = " + p.second);
+  return lines;
+}
+
 }  // namespace hostsim

@@ -53,6 +53,8 @@ struct WindowRecord {
 
   std::string label(int id) const;            // empty when none
   std::vector<std::string> describe() const;  // the lines hostsim prints
+  // Mid-run: labels, every part of every list item, the list position.
+  std::vector<std::string> describeNow() const;
 };
 
 }  // namespace hostsim

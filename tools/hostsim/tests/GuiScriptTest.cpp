@@ -24,9 +24,10 @@ TEST(GuiScript, ParsesVisitsStepsAndContinuations) {
       "  then click 11\n"
       "every DialogSI.xml send action 10\n"
       "in listadeseries.xml wait 2s then select item 3 then action 117 then focus 5 then back\n"
-      "in x.xml set spin 13 to -1 then set radio 7 to off then wait 250ms then wait 40\n");
+      "in x.xml set spin 13 to -1 then set radio 7 to off then wait 250ms then wait 40\n"
+      "in y.xml select label Pérez & Hijos:  Año then snapshot then select label \"a then b\"\n");
   ASSERT_TRUE(r.ok) << r.describe();
-  ASSERT_EQ(5u, s.visits().size());
+  ASSERT_EQ(6u, s.visits().size());
   EXPECT_EQ("DialogSiNo.xml", s.visits()[0].file);
   EXPECT_FALSE(s.visits()[0].every);
   EXPECT_EQ(std::vector<std::string>({"click 11"}), stepTexts(s.visits()[0]));
@@ -41,6 +42,9 @@ TEST(GuiScript, ParsesVisitsStepsAndContinuations) {
   EXPECT_EQ(
       std::vector<std::string>({"set spin 13 to -1", "set radio 7 off", "wait 250ms", "wait 40ms"}),
       stepTexts(s.visits()[4]));
+  EXPECT_EQ(std::vector<std::string>(
+                {"select label Pérez & Hijos: Año", "snapshot", "select label a then b"}),
+            stepTexts(s.visits()[5]));
 }
 
 struct BadScript {
@@ -61,6 +65,8 @@ TEST(GuiScript, ErrorsNameTheLine) {
       {"in a.xml set radio 7 maybe\n", 1, "on or off"},
       {"in a.xml send 10\n", 1, "\"action\" after send"},
       {"in a.xml wait 61s\n", 1, "at most 60 s"},
+      {"in a.xml select label then click 1\n", 1, "a label after select label"},
+      {"in a.xml select label \"open then\n", 1, "unclosed quote"},
       {"in a.xml click 1\nin DialogSiNo click 1\n", 2, "window file name"},
   };
   for (const auto& c : cases) {
