@@ -1,12 +1,11 @@
-// The stop of an owned worker within a limit, and the event that wakes every
-// waiter. The rest of the thread base is exercised by the workers' own tests.
+// The stop of an owned worker within a limit. The rest of the thread base is
+// exercised by the workers' own tests.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <memory>
 #include <thread>
-#include <vector>
 
 #include "common/Thread.h"
 #include "support/InProcessHost.h"
@@ -51,27 +50,6 @@ TEST(ThreadTest, AnOwnedWorkerThatDoesNotStopInTimeIsLetGoAndLogged) {
   obedient->Start(true);
   EXPECT_TRUE(PLATFORM::StopOwnedWorker(obedient, 2000, "obediente") && obedient == nullptr);
   EXPECT_FALSE(host.Logged("obediente"));
-}
-
-TEST(EventTest, NotifyWakesEveryWaiterAndTheLastOneResetsIt) {
-  PLATFORM::CEvent event(true);
-  std::atomic<int> waiting{0}, woken{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 4; ++i) {
-    waiters.emplace_back([&] {
-      ++waiting;
-      if (event.Wait(5000)) ++woken;
-    });
-  }
-  while (waiting < 4) std::this_thread::sleep_for(1ms);
-  std::this_thread::sleep_for(50ms);  // all four inside Wait
-  event.Notify();
-  for (std::thread& t : waiters) t.join();
-  EXPECT_EQ(woken, 4);
-  EXPECT_FALSE(event.Wait(10));
-  event.Notify();  // with no waiter it stays set for the next one
-  EXPECT_TRUE(event.Wait(10));
-  EXPECT_FALSE(event.Wait(10));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The common utilities: conversions, text, paths, the log and identifiers.
+// The common utilities: conversions, text, paths, the log and file moves.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,7 +11,6 @@
 namespace {
 
 TEST(TextTest, TextTransforms) {
-  const std::string json = R"({"resultCode":0,"resultText":"ok","last":"x"})";
   std::string title = "Acción: (El) Niño & Cía/Ñu";
   NormalidarFileName(title);
   const struct {
@@ -26,13 +25,8 @@ TEST(TextTest, TextTransforms) {
       {"single backslash doubled", barraadoblebarra("a\\b"), "a\\\\b"},
       {"double backslash kept", barraadoblebarra("a\\\\b"), "a\\\\b"},
       {"last backslash doubled", barraadoblebarra("end\\"), "end\\\\"},
-      {"json member", ObtenerValor(json, "resultCode") + ObtenerValor(json, "resultText"), "0ok"},
-      {"json last member has no comma", ObtenerValor(json, "last"), ""},
-      {"json missing member", ObtenerValor(json, "missing"), ""},
       {"file name", title, "Accion   El  Niño   Cia Ñu"},
       {"lower case", stringtolower("CINE ÁÉÍÓÚÜ"), "cine áéíóúü"},
-      {"genre", ObtenerGeneroCompleto("Cine", "DRAMA"), "Cine-drama"},
-      {"blue", StringColorAzul("T"), "[COLOR=blue]T[/COLOR] "},
       // Only the twenty Spanish letters are mapped: ñ keeps its UTF-8 bytes.
       {"to Windows-1252", DeUTF8a1252("ñá"), "ñ\xe1"},
       {"path", PathCombine("/user", "Base/"), "/user/Base/"},
@@ -80,21 +74,6 @@ TEST(LogTest, DebugLinesOnlyInDebugModeAndNoneLongerThan1024) {
   ModoDebug = false;
   const hostsim::JournalEntry last = host.journal().entries().back();
   EXPECT_EQ(last.level + last.text, "notice" + std::string(1024, 'x'));
-}
-
-// Two calls within one second give the same text, so only the shape is
-// checked: five groups of hex digits, the third of version 4 and the fourth
-// of variant 8 to b; the others vary in length with the random values.
-TEST(UuidTest, HasTheShapeOfAVersionFourUuid) {
-  for (int i = 0; i < 20; ++i) {
-    const std::string uuid = ObtenerUUID();
-    const std::vector<std::string> groups = split(uuid, '-');
-    ASSERT_EQ(groups.size(), 5u) << uuid;
-    EXPECT_EQ(uuid.find_first_not_of("0123456789abcdef-"), std::string::npos) << uuid;
-    EXPECT_EQ(groups[2].size(), 4u) << uuid;
-    EXPECT_EQ(groups[2][0], '4') << uuid;
-    EXPECT_NE(std::string("89ab").find(groups[3][0]), std::string::npos) << uuid;
-  }
 }
 
 // A rename, else (/dev/shm is another file system) a copy; no source: nothing.

@@ -3,11 +3,11 @@
 // whose version changes fetched again alone, a day no longer announced gone.
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <map>
 #include <thread>
 
 #include "E2eFixture.h"
+#include "E2eProbes.h"
 
 namespace e2e {
 namespace {
@@ -38,19 +38,6 @@ std::string DayTag(int day) {
 
 class GuideE2eTest : public E2eTest {
  protected:
-  bool WaitFor(const std::function<bool()>& done, std::chrono::seconds timeout) {
-    const auto deadline = Clock::now() + timeout;
-    while (!done()) {
-      if (Clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(200ms);
-    }
-    return true;
-  }
-  size_t Count(const std::string& text, const std::string& what) const {
-    size_t n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-    return n;
-  }
   size_t Files(const std::string& folder) const {
     size_t n = 0;
     for (const auto& entry : fs::directory_iterator(userDir_ + "/" + folder)) {
@@ -66,7 +53,7 @@ class GuideE2eTest : public E2eTest {
     EXPECT_TRUE(host.load().ok);
     EXPECT_TRUE(host.waitForChannels(30s));
     EXPECT_TRUE(WaitFor(
-        [&] { return Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\"") == 8; }, 90s))
+        [&] { return CountOf(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\"") == 8; }, 90s))
         << ReadUserFile("EPG/mapepg.xml");
     EXPECT_TRUE(WaitFor([&] { return Files("EPG/Detalle") == 24; }, 120s)) << Files("EPG/Detalle");
     return host;
@@ -142,7 +129,7 @@ TEST_F(GuideE2eTest, AChangedDayAloneIsFetchedAgainAndADroppedDayGoes) {
   ASSERT_TRUE(WaitFor(
       [&] {
         const std::string table = ReadUserFile("EPG/mapepg.xml");
-        return Count(table, "<MapEPG") == 7 && Count(table, "EstaCargado=\"1\"") == 7;
+        return CountOf(table, "<MapEPG") == 7 && CountOf(table, "EstaCargado=\"1\"") == 7;
       },
       90s))
       << ReadUserFile("EPG/mapepg.xml");
@@ -177,7 +164,7 @@ TEST_F(GuideE2eTest, DestroyReturnsWhileDaysAreBeingReceived) {
   const auto start = Clock::now();
   StopHost();
   EXPECT_LT(Clock::now() - start, 3s);
-  EXPECT_EQ(Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\""), 0u);
+  EXPECT_EQ(CountOf(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\""), 0u);
 }
 
 TEST_F(GuideE2eTest, DestroyReturnsWhileDetailsAreBeingFetched) {
@@ -191,7 +178,7 @@ TEST_F(GuideE2eTest, DestroyReturnsWhileDetailsAreBeingFetched) {
   ASSERT_TRUE(host.load().ok);
   ASSERT_TRUE(host.waitForChannels(30s));
   ASSERT_TRUE(WaitFor(
-      [&] { return Count(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\"") == 8; }, 90s));
+      [&] { return CountOf(ReadUserFile("EPG/mapepg.xml"), "EstaCargado=\"1\"") == 8; }, 90s));
   // Every request after the days is one of the details thread's.
   const auto requests = [&] {
     return host.journal().countContaining(hostsim::EntryKind::Log, "conectarhttp");

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "E2eFixture.h"
+#include "E2eProbes.h"
 #include "gui/GuiScript.h"
 
 namespace e2e {
@@ -27,12 +28,6 @@ std::string Cloud(const std::string& more = "") {
   char text[2048];
   std::snprintf(text, sizeof text, kCloud, more.c_str());
   return Scenario(text);
-}
-
-size_t Count(const std::string& log, const std::string& needle) {
-  size_t n = 0;
-  for (size_t at = log.find(needle); at != std::string::npos; at = log.find(needle, at + 1)) ++n;
-  return n;
 }
 
 std::string Escaped(const std::string& text) {
@@ -87,10 +82,10 @@ TEST_F(RecordingsE2eTest, CloudListingFilesAndServerChanges) {
   ASSERT_TRUE(host.waitForChannels(40s));
   const auto list = List();
   EXPECT_EQ(Ids(list), (std::vector<std::string>{"9000001", "9000002", "9000003"}));
-  EXPECT_EQ(Count(HeadendLog(),
-                  "GET http://172.26.22.23:2001/appserver/bktv.do?action=getRecordingList&mode=0&"
-                  "stateList=2&startDate=0000000000000&endDate=9000000000000&first=0&max=999&"
-                  "sort=2&intervalFromLastUpdate=0 -> 200"),
+  EXPECT_EQ(CountOf(HeadendLog(),
+                    "GET http://172.26.22.23:2001/appserver/bktv.do?action=getRecordingList&mode=0&"
+                    "stateList=2&startDate=0000000000000&endDate=9000000000000&first=0&max=999&"
+                    "sort=2&intervalFromLastUpdate=0 -> 200"),
             1u);
   ASSERT_EQ(list.size(), 3u);
   const hostsim::RecordingEntry& tiempo = list[0];
@@ -132,7 +127,7 @@ TEST_F(RecordingsE2eTest, CloudListingFilesAndServerChanges) {
   for (const char* file : {"Recordings/Recordings/9000003.xml", "Recordings/LastPlay/9000003.xml",
                            "Recordings/Logos/9000003.jpg"})
     EXPECT_FALSE(Exists(file)) << file;
-  EXPECT_EQ(Count(HeadendLog(), "action=delRecording"), 0u);
+  EXPECT_EQ(CountOf(HeadendLog(), "action=delRecording"), 0u);
 
   // A failed list removes nothing; without the profile no list is asked for.
   StartHeadend(Without3(Cloud(R"(,"appServer":{"switches":{"getRecordingList":{"status":500}}})")));
@@ -144,7 +139,7 @@ TEST_F(RecordingsE2eTest, CloudListingFilesAndServerChanges) {
   StartHost();
   ASSERT_TRUE(host_->load().ok);
   EXPECT_EQ(Ids(List()), (std::vector<std::string>{"9000001", "9000002"}));
-  EXPECT_EQ(Count(HeadendLog(), "action=getRecordingList"), 0u);
+  EXPECT_EQ(CountOf(HeadendLog(), "action=getRecordingList"), 0u);
 }
 
 TEST_F(RecordingsE2eTest, DeletionsReachTheServerOrTheDisk) {
@@ -156,9 +151,9 @@ TEST_F(RecordingsE2eTest, DeletionsReachTheServerOrTheDisk) {
   const std::string args = "extInfoID=9000001&PIN=0&channelID=1001 -> 200";
   // headend logs a request after answering it: wait (bounded) for the line.
   const auto seen = [this](const std::string& needle, size_t n) {
-    for (int i = 0; i < 40 && Count(HeadendLog(), needle) < n; ++i)
+    for (int i = 0; i < 40 && CountOf(HeadendLog(), needle) < n; ++i)
       std::this_thread::sleep_for(50ms);
-    return Count(HeadendLog(), needle);
+    return CountOf(HeadendLog(), needle);
   };
   // Not finished for the server: the same booking is cancelled instead.
   EXPECT_TRUE(host.deleteRecording("9000001").found);
@@ -168,14 +163,10 @@ TEST_F(RecordingsE2eTest, DeletionsReachTheServerOrTheDisk) {
   List();
   EXPECT_EQ(host.deleteRecording("9000001").error, PVR_ERROR_NO_ERROR);
   EXPECT_EQ(seen("delRecording&" + args, 2), 2u);
-  EXPECT_EQ(Count(HeadendLog(), "resultCode -2"), 1u);
-  FILE* curl = popen("curl -s http://172.26.22.23:2001/headend/cloud", "r");
-  ASSERT_NE(curl, nullptr);
-  char view[4096] = {};
-  fread(view, 1, sizeof view - 1, curl);
-  pclose(curl);
-  EXPECT_EQ(std::string(view).find("9000001"), std::string::npos) << view;
-  EXPECT_NE(std::string(view).find("9000002"), std::string::npos) << view;
+  EXPECT_EQ(CountOf(HeadendLog(), "resultCode -2"), 1u);
+  const std::string view = Shell("curl -s http://172.26.22.23:2001/headend/cloud");
+  EXPECT_EQ(view.find("9000001"), std::string::npos) << view;
+  EXPECT_NE(view.find("9000002"), std::string::npos) << view;
 
   ASSERT_TRUE(std::filesystem::exists(Video("1", "Serie")));
   EXPECT_EQ(host.deleteRecording("1").error, PVR_ERROR_NO_ERROR);
@@ -199,7 +190,7 @@ TEST_F(RecordingsE2eTest, StartDoesNotWaitForMissingPictures) {
   ASSERT_TRUE(host.load().ok);
   EXPECT_LT(Clock::now() - start, 5s);
   EXPECT_EQ(host.recordingsAmount(), 50);
-  EXPECT_EQ(Count(HeadendLog(), "programmeImages"), 0u);
+  EXPECT_EQ(CountOf(HeadendLog(), "programmeImages"), 0u);
 }
 
 TEST_F(RecordingsE2eTest, CleanUpHookAsksThenRemovesLocalEntriesWithoutVideo) {

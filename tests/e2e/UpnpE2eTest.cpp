@@ -8,7 +8,6 @@
 #include <strings.h>
 #include <sys/socket.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -17,6 +16,7 @@
 #include <thread>
 
 #include "E2eFixture.h"
+#include "E2eProbes.h"
 #include "common/Socket.h"
 
 namespace e2e {
@@ -33,20 +33,6 @@ const std::string kNotFound = "HTTP/1.1 404 not found\r\n" + kServer + "\r\n";
 const char* const kTargets[] = {"upnp:rootdevice", "urn:schemas-upnp-org:device:MediaServer:1",
                                 "urn:schemas-upnp-org:service:ContentDirectory:1",
                                 "urn:schemas-upnp-org:service:ConnectionManager:1"};
-
-std::string Shell(const std::string& command) {
-  std::string out;
-  char buffer[4096];
-  FILE* f = popen((command + " 2>&1").c_str(), "r");
-  for (size_t n; (n = fread(buffer, 1, sizeof(buffer), f)) > 0;) out.append(buffer, n);
-  pclose(f);
-  return out;
-}
-
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Sends `request` on a new connection and returns all that came before the
 // close (or the time-out).
@@ -104,13 +90,6 @@ uint64_t Digest(const std::string& bytes) {
   uint64_t h = 14695981039346656037ull;
   for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
   return h;
-}
-
-int Threads(const std::string& name) {
-  int n = 0;
-  for (const auto& t : std::filesystem::directory_iterator("/proc/self/task"))
-    n += FileBytes(t.path() / "comm") == name + "\n";
-  return n;
 }
 
 class UpnpE2eTest : public E2eTest {
@@ -231,7 +210,7 @@ TEST_F(UpnpE2eTest, DiscoveryAnnouncementsAndDescriptions) {
 
 TEST_F(UpnpE2eTest, BrowseListsTheWholeLineUpWithItsLogos) {
   Start("");
-  const std::string file = FileBytes(userDir_ + "/Canales/Canales.xml");
+  const std::string file = FileText(userDir_ + "/Canales/Canales.xml");
   std::map<std::string, std::pair<std::string, bool>> expected;  // id: name, HD
   const auto attr = [](const std::string& tag, const std::string& name) {
     const size_t at = tag.find(" " + name + "=\"");
@@ -268,7 +247,7 @@ TEST_F(UpnpE2eTest, BrowseListsTheWholeLineUpWithItsLogos) {
   EXPECT_EQ(seen.count("2001"), 1u);  // a replaced twin
   EXPECT_EQ(seen.count("10000"), 0u);
   EXPECT_EQ(d["pages"].GetInt(), static_cast<int>(expected.size() + 9) / 10 + 1);
-  EXPECT_EQ(Body(Get("/logo=1005.jpg")), FileBytes(userDir_ + "/Logos/1005.jpg"));
+  EXPECT_EQ(Body(Get("/logo=1005.jpg")), FileText(userDir_ + "/Logos/1005.jpg"));
 
   const std::string kBrowse = "urn:schemas-upnp-org:service:ContentDirectory:1#Browse";
   const std::string total = std::to_string(channels);
@@ -317,7 +296,7 @@ TEST_F(UpnpE2eTest, BrowseListsTheWholeLineUpWithItsLogos) {
 
 TEST_F(UpnpE2eTest, ImagesChannelFileAndStreams) {
   Start("", Scenario(R"({"guide":{"days":1}})"));
-  const std::string logo = FileBytes(userDir_ + "/Logos/1003.jpg");
+  const std::string logo = FileText(userDir_ + "/Logos/1003.jpg");
   const std::string jpeg = "HTTP/1.1 200 OK\r\n" + kServer + "CONTENT-TYPE: image/jpeg\r\n\r\n";
   EXPECT_EQ(Get("/logo=1003.jpg"),
             "HTTP/1.1 200 OK\r\nCONTENT-LENGTH: " + std::to_string(logo.size()) + "\r\n" + kServer +
@@ -326,7 +305,7 @@ TEST_F(UpnpE2eTest, ImagesChannelFileAndStreams) {
   EXPECT_EQ(Get("/logo=999.jpg"), kNotFound);
   EXPECT_EQ(Get("/logo=999.jpg", "HEAD"), jpeg);
   EXPECT_EQ(Get("/epg=1003"), kNotFound);
-  const std::string canales = FileBytes(userDir_ + "/Canales/Canales.xml");
+  const std::string canales = FileText(userDir_ + "/Canales/Canales.xml");
   EXPECT_EQ(Body(Get("/canales.xml")), canales);
 
   // A programme of the guide: channel x 100000 + (day mod 100) x 1000 + slot.

@@ -76,50 +76,18 @@ TEST_F(DialogsTest, YesNoAnswersYesOnlyThroughControl11AndEmptyLabelsKeepTheFile
   }
 }
 
-TEST_F(DialogsTest, EveryDialogClosesOnTheBackActionsAndOnlyOnThem) {
-  Serie serie;
-  const struct {
-    const char* file;
-    std::function<void()> run;
-  } dialogs[] = {
-      {"DialogSI.xml", [] { CGUIDialogSi("t", "x").Show(); }},
-      {"DialogSiNo.xml", [] { CGUIDialogSiNo("t", "x").PulsadoOK(); }},
-      {kOpciones, [&serie] { CGUIOpcionesGrabacion(serie).PulsadoOK(); }},
-      {"DialogContextIniciarEn.xml", [] { CGUIContextIniciarEn("x").ObtenerBotonPulsado(); }},
-      {"DialogContext1Boton.xml", [] { CGUIContext1Boton("x").ObtenerBotonPulsado(); }},
-      {"DialogContext2Botones.xml", [] { CGUIContext2Botones("x", "y").ObtenerBotonPulsado(); }},
-      {"DialogContextSerieNP.xml", [] { CGUIContextSerieNP().ObtenerBotonPulsado(); }},
-      {"DialogContextSerieP.xml", [] { CGUIContextSerieP().ObtenerBotonPulsado(); }},
-      {"DialogContextTracking.xml", [] { CGUIContextTracking().ObtenerBotonPulsado(); }},
-  };
-  const struct {
-    int action;
-    bool closes;
-  } actions[] = {{10, true},  {51, true},   {92, true},   {275, true},
-                 {11, false}, {117, false}, {101, false}, {0, false}};
-  for (const auto& dialog : dialogs) {
-    for (const auto& a : actions) {
-      SCOPED_TRACE(std::string(dialog.file) + " action " + std::to_string(a.action));
-      bool answer = !a.closes;
-      host.gui().onNextWindow(dialog.file,
-                              [&](hostsim::Window& w) { answer = w.action(a.action); });
-      dialog.run();
-      // The answer tells the host whether the window handled the action.
-      EXPECT_EQ(answer, a.closes);
-      EXPECT_EQ(Last(dialog.file).closingStep,
-                a.closes ? "action " + std::to_string(a.action) : "action 92 (host back)");
-      EXPECT_EQ(host.gui().liveWindows(), 0u);  // destroyed with its dialog
-    }
-  }
-  EXPECT_EQ(host.HostErrors(), std::vector<std::string>());
-}
+// Every dialog, with the buttons that answer it when it is a chooser.
+struct Dialog {
+  const char* file;
+  std::vector<int> buttons;
+  std::function<int()> run;
+};
 
-TEST_F(DialogsTest, ChooserAnswersTheFirstButtonClickedOrMinusOne) {
-  const struct {
-    const char* file;
-    std::vector<int> buttons;
-    std::function<int()> run;
-  } choosers[] = {
+std::vector<Dialog> Dialogs(Serie& serie) {
+  return {
+      {"DialogSI.xml", {}, [] { return (CGUIDialogSi("t", "x").Show(), 0); }},
+      {"DialogSiNo.xml", {}, [] { return int(CGUIDialogSiNo("t", "x").PulsadoOK()); }},
+      {kOpciones, {}, [&serie] { return int(CGUIOpcionesGrabacion(serie).PulsadoOK()); }},
       {"DialogContextIniciarEn.xml",
        {1008, 1009},
        [] { return CGUIContextIniciarEn("x").ObtenerBotonPulsado(); }},
@@ -139,7 +107,36 @@ TEST_F(DialogsTest, ChooserAnswersTheFirstButtonClickedOrMinusOne) {
        {1005, 1006},
        [] { return CGUIContextTracking().ObtenerBotonPulsado(); }},
   };
-  for (const auto& chooser : choosers) {
+}
+
+TEST_F(DialogsTest, EveryDialogClosesOnTheBackActionsAndOnlyOnThem) {
+  Serie serie;
+  const struct {
+    int action;
+    bool closes;
+  } actions[] = {{10, true},  {51, true},   {92, true},   {275, true},
+                 {11, false}, {117, false}, {101, false}, {0, false}};
+  for (const Dialog& dialog : Dialogs(serie)) {
+    for (const auto& a : actions) {
+      SCOPED_TRACE(std::string(dialog.file) + " action " + std::to_string(a.action));
+      bool answer = !a.closes;
+      host.gui().onNextWindow(dialog.file,
+                              [&](hostsim::Window& w) { answer = w.action(a.action); });
+      dialog.run();
+      // The answer tells the host whether the window handled the action.
+      EXPECT_EQ(answer, a.closes);
+      EXPECT_EQ(Last(dialog.file).closingStep,
+                a.closes ? "action " + std::to_string(a.action) : "action 92 (host back)");
+      EXPECT_EQ(host.gui().liveWindows(), 0u);  // destroyed with its dialog
+    }
+  }
+  EXPECT_EQ(host.HostErrors(), std::vector<std::string>());
+}
+
+TEST_F(DialogsTest, ChooserAnswersTheFirstButtonClickedOrMinusOne) {
+  Serie serie;
+  for (const Dialog& chooser : Dialogs(serie)) {
+    if (chooser.buttons.empty()) continue;
     // The first click closes the chooser: the one after it is never played.
     for (int button : chooser.buttons) {
       host.Script(std::string("in ") + chooser.file + " click " + std::to_string(button) +
