@@ -124,6 +124,15 @@ hostsim::Host& E2eTest::StartHost(const std::string& hostLibDir) {
   return *host_;
 }
 
+hostsim::Host& E2eTest::LoadWithSettings(const std::string& settings) {
+  fs::create_directories(userDir_);
+  std::ofstream(userDir_ + "/settings.xml") << "<settings>" << settings << "</settings>";
+  hostsim::Host& host = StartHost();
+  EXPECT_TRUE(host.load().ok);
+  EXPECT_TRUE(host.waitForChannels(std::chrono::seconds(30)));
+  return host;
+}
+
 void E2eTest::StopHost() {
   if (host_) {
     host_->unload();

@@ -42,6 +42,9 @@ class E2eTest : public ::testing::Test {
   // A fresh host on the user folder (kept across restarts of one test).
   hostsim::Host& StartHost(const std::string& hostLibDir = "");
   void StopHost();
+  // Writes the user's settings file from its <setting> lines, then starts a
+  // host, loads the add-on and waits for its channels.
+  hostsim::Host& LoadWithSettings(const std::string& settings);
   void StartHeadend(const std::string& scenario = Scenario());
 
   std::string ReadUserFile(const std::string& relative) const;

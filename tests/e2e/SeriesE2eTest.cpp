@@ -65,12 +65,8 @@ class SeriesE2eTest : public E2eTest {
     return Restart();
   }
   hostsim::Host& Restart() {
-    fs::create_directories(userDir_);
-    std::ofstream(userDir_ + "/settings.xml")
-        << "<settings><setting id=\"TipoGrabacionPorDefecto\" value=\"1\" /></settings>";
-    hostsim::Host& host = StartHost();
-    EXPECT_TRUE(host.load().ok);
-    EXPECT_TRUE(host.waitForChannels(30s));
+    hostsim::Host& host =
+        LoadWithSettings("<setting id=\"TipoGrabacionPorDefecto\" value=\"1\" />");
     host.fetchRecordings();  // the library's first listing
     return host;
   }

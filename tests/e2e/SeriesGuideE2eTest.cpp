@@ -59,16 +59,12 @@ class SeriesGuideE2eTest : public E2eTest {
     StartHeadend(SeriesScenario(shorts));
     folder_ = root_ + "/series";
     fs::create_directories(folder_);
-    fs::create_directories(userDir_);
-    std::ofstream(userDir_ + "/settings.xml")
-        << "<settings><setting id=\"recordfolder\" value=\"" << root_ << "/\" />"
-        << "<setting id=\"recordfolderseries\" value=\"" << folder_ << "/\" />"
-        << "<setting id=\"TipoGrabacionPorDefecto\" value=\"2\" />"
-        << "<setting id=\"minutosantes\" value=\"0\" />"
-        << "<setting id=\"minutosdespues\" value=\"0\" /></settings>";
-    hostsim::Host& host = StartHost();
-    EXPECT_TRUE(host.load().ok);
-    EXPECT_TRUE(host.waitForChannels(30s));
+    hostsim::Host& host =
+        LoadWithSettings("<setting id=\"recordfolder\" value=\"" + root_ + "/\" />" +
+                         "<setting id=\"recordfolderseries\" value=\"" + folder_ + "/\" />" +
+                         "<setting id=\"TipoGrabacionPorDefecto\" value=\"2\" />"
+                         "<setting id=\"minutosantes\" value=\"0\" />"
+                         "<setting id=\"minutosdespues\" value=\"0\" />");
     host.fetchRecordings();  // the library's first listing
     return host;
   }

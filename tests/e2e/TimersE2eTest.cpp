@@ -69,14 +69,9 @@ class TimersE2eTest : public E2eTest {
     StartHeadend(Scenario(patch));
     folder_ = root_ + "/grabaciones";
     fs::create_directories(folder_);
-    fs::create_directories(userDir_);
-    std::ofstream(userDir_ + "/settings.xml")
-        << "<settings><setting id=\"recordfolder\" value=\"" << folder_ << "/\" />"
-        << "<setting id=\"TipoGrabacionPorDefecto\" value=\"" << tipo << "\" /></settings>";
-    hostsim::Host& host = StartHost();
-    EXPECT_TRUE(host.load().ok);
-    EXPECT_TRUE(host.waitForChannels(30s));
-    return host;
+    return LoadWithSettings("<setting id=\"recordfolder\" value=\"" + folder_ + "/\" />" +
+                            "<setting id=\"TipoGrabacionPorDefecto\" value=\"" +
+                            std::to_string(tipo) + "\" />");
   }
   static hostsim::TimerEntry Local(unsigned int channel, const std::string& title, int from,
                                    int to) {
