@@ -11,6 +11,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/HostServices.h"
 #include "common/Thread.h"
@@ -120,4 +121,7 @@ class Temporizador : public PLATFORM::CThread {
   std::string m_fichero;
   HostFile m_salida;
   StructDatosSock m_sock;
+  // The recorder's receive batch and its pause between two receive calls.
+  std::vector<char> m_lote;
+  int m_pausaUs = 2000;
 };
