@@ -412,18 +412,20 @@ void Temporizador::UpdateTimer(const DatosTemporizador& host) {
   if (copia.state < 3 && !m_enEspera && !Running()) Start();
 }
 
+bool Temporizador::RegistrarPregunta(CGUIDialogBase* caja) {
+  std::lock_guard<std::mutex> lock(m_mutexPregunta);
+  if (caja != nullptr && Terminar()) return false;
+  m_pregunta = caja;
+  return true;
+}
+
 bool Temporizador::PreguntarNube() {
   CGUIDialogSiNo pregunta(De1252aUTF8("Grabaci\xf3n"),
                           De1252aUTF8("\xbfGrabar el programa en la nube o en local?"),
                           De1252aUTF8("Nube"), De1252aUTF8("Local"));
-  {
-    std::lock_guard<std::mutex> lock(m_mutexPregunta);
-    if (Terminar()) return false;
-    m_pregunta = &pregunta;
-  }
+  if (!RegistrarPregunta(&pregunta)) return false;
   const bool nube = pregunta.PulsadoOK();
-  std::lock_guard<std::mutex> lock(m_mutexPregunta);
-  m_pregunta = nullptr;
+  RegistrarPregunta(nullptr);
   return nube && !Terminar();
 }
 
@@ -448,7 +450,8 @@ void* Temporizador::Process() {
   bool serieCloud = false;
   if (m_serieNueva.exchange(false) && m_entorno.series != nullptr) {
     const std::string idSerie = Datos().idSerie;
-    serieProgramada = m_entorno.series->PreguntarProgramarSerie(idSerie, &serieCloud);
+    serieProgramada = m_entorno.series->PreguntarProgramarSerie(
+        idSerie, &serieCloud, [this](CGUIDialogBase* caja) { return RegistrarPregunta(caja); });
     if (serieProgramada && !m_preguntar) TheHost().TriggerTimerUpdate();
   }
   if (m_preguntar.exchange(false)) {

@@ -1048,19 +1048,34 @@ void Series::EliminarSerie(const std::string& id, bool conTrackings) {
   Despertar();
 }
 
-bool Series::PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) {
+bool Series::PreguntarProgramarSerie(const std::string& idSerie, bool* cloud,
+                                     const CajaAbierta& abierta) {
   Serie copia;
   if (!ObtenerSerie(idSerie, copia) || copia.ProgramarGrabaciones) return false;
+  // Each box is known to the asker while it is open; the guard ends before
+  // the box is destroyed.
+  const auto mostrar = [&abierta](CGUIDialogBase& caja, const auto& abrir) {
+    if (abierta && !abierta(&caja)) return false;
+    const bool si = abrir();
+    if (abierta) abierta(nullptr);
+    return si;
+  };
   CGUIDialogSiNo pregunta(
       De1252aUTF8("Grabaci\xf3n de series"),
       De1252aUTF8("\xbfProgramar la grabaci\xf3n de la serie \"") + copia.Descripcion + "\"?");
-  if (!pregunta.PulsadoOK()) return false;
+  if (!mostrar(pregunta, [&pregunta] { return pregunta.PulsadoOK(); })) return false;
   OpcionesSerie opciones = copia;
-  if (!CGUIOpcionesGrabacion(opciones).PulsadoOK()) return false;
+  {
+    CGUIOpcionesGrabacion ventana(opciones);
+    if (!mostrar(ventana, [&ventana] { return ventana.PulsadoOK(); })) return false;
+  }
   if (!ProgramarSerie(idSerie, opciones)) return false;
   if (cloud != nullptr) *cloud = opciones.Cloud;
-  CGUIDialogSi(De1252aUTF8("Grabaciones de series"),
-               De1252aUTF8("La serie ha sido programada para su grabaci\xf3n"))
-      .Show();
+  CGUIDialogSi aviso(De1252aUTF8("Grabaciones de series"),
+                     De1252aUTF8("La serie ha sido programada para su grabaci\xf3n"));
+  mostrar(aviso, [&aviso] {
+    aviso.Show();
+    return true;
+  });
   return true;
 }

@@ -58,7 +58,8 @@ class Series : public PLATFORM::CThread,
   void ActualizarRecording(const DatosGrabacion& grabacion) override;
   void EliminarRecording(const DatosGrabacion& grabacion) override;
   std::vector<DatosTemporizador> ObtenerSeriesProgramas() override;
-  bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) override;
+  bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud,
+                               const CajaAbierta& abierta) override;
 
   // A copy of one rule; false when there is none.
   bool ObtenerSerie(const std::string& id, Serie& copia) const;
