@@ -3,11 +3,15 @@
 // recordings are plain ones.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "recordings/DatosGrabacion.h"
 #include "recordings/DatosTemporizador.h"
+
+class CGUIDialogBase;
+using CajaAbierta = std::function<bool(CGUIDialogBase*)>;
 
 class EnlaceSeries {
  public:
@@ -23,5 +27,9 @@ class EnlaceSeries {
   virtual void PausarSerie(const std::string& idSerie) = 0;
   // The question a new timer of a known, unscheduled series asks: true when
   // the user scheduled the series; *cloud then tells where it records.
-  virtual bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) = 0;
+  // `abierta` is told of each box while it is open (null once it closed),
+  // so that a stop can close it; when it answers false the asker is
+  // stopping and the box is not shown.
+  virtual bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud,
+                                       const CajaAbierta& abierta) = 0;
 };

@@ -11,13 +11,14 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/HostServices.h"
 #include "common/Thread.h"
 #include "live/StructDatosSock.h"
 #include "recordings/DatosTemporizador.h"
 
-class CGUIDialogSiNo;
+class CGUIDialogBase;
 class Canales;
 class EnlaceSeries;
 class EPGQuorvina;
@@ -79,8 +80,9 @@ class Temporizador : public PLATFORM::CThread {
   std::string ObtenerNombreFichero(const std::string& extension) const;
   static bool EpgValido(int uid) { return uid != 0 && uid != -1; }
 
-  // Asks the thread to stop, without waiting, and closes the cloud-or-local
-  // question if it is open: a thread held by it would miss the stop.
+  // Asks the thread to stop, without waiting, and closes the question box
+  // its thread has open (cloud or local, or the series'): a thread held by
+  // it would miss the stop.
   void Avisar();
   void CerrarPregunta();
 
@@ -101,6 +103,9 @@ class Temporizador : public PLATFORM::CThread {
   void Calcular();  // recording start and end, with m_mutex held
   void GuardarDatos(const DatosTemporizador& datos) const;
   bool PreguntarNube();
+  // The question box now open (null: none); false when the timer is
+  // stopping, so the box is not shown.
+  bool RegistrarPregunta(CGUIDialogBase* caja);
   void Reservar(DatosTemporizador& datos) const;
 
   const EntornoTemporizador m_entorno;
@@ -115,9 +120,12 @@ class Temporizador : public PLATFORM::CThread {
   mutable std::atomic<uint64_t> m_reserva{0};
   static std::atomic<uint64_t> s_reservas;
   std::mutex m_mutexPregunta;  // guards the question while it is open
-  CGUIDialogSiNo* m_pregunta = nullptr;
+  CGUIDialogBase* m_pregunta = nullptr;
   time_t m_siguienteRefresco = 0;
   std::string m_fichero;
   HostFile m_salida;
   StructDatosSock m_sock;
+  // The recorder's receive batch and its pause between two receive calls.
+  std::vector<char> m_lote;
+  int m_pausaUs = 2000;
 };

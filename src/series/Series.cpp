@@ -1,7 +1,9 @@
 #include "series/Series.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <string_view>
 
 #include "common/Conversions.h"
 #include "common/Globals.h"
@@ -95,13 +97,68 @@ void ApartarFichero(const std::string& path) {
   GenerarLogError("Series: demasiadas copias apartadas de " + path);
 }
 
-// Fixed width: the rule's broadcasts sort by start time, so a pass starts
-// at the first one still bookable.
-std::string ClavePrograma(time_t inicio, int canal) {
-  char clave[48];
-  std::snprintf(clave, sizeof(clave), "%012lld-%d",
-                static_cast<long long>(std::max<time_t>(inicio, 0)), canal);
-  return clave;
+// The rule's broadcasts sort by start time, so a pass starts at the first
+// one still bookable.
+ClaveEmision ClavePrograma(time_t inicio, int canal) {
+  return ClaveEmision{std::max<time_t>(inicio, 0), canal};
+}
+
+std::string_view TextoCanal(int canal, char (&texto)[16]) {
+  const auto fin = std::to_chars(texto, texto + sizeof(texto), canal).ptr;
+  return std::string_view(texto, static_cast<size_t>(fin - texto));
+}
+
+bool PorClave(const EmisionSerie& a, const EmisionSerie& b) {
+  return a.clave < b.clave;
+}
+
+// The broadcasts added since the last look take their places.
+void OrdenarEmisiones(Serie& s) {
+  auto& v = s.emisiones;
+  if (s.emisionesOrdenadas == v.size()) return;
+  const auto medio = v.begin() + static_cast<std::ptrdiff_t>(s.emisionesOrdenadas);
+  std::sort(medio, v.end(), PorClave);
+  std::inplace_merge(v.begin(), medio, v.end(), PorClave);
+  s.emisionesOrdenadas = v.size();
+}
+
+// A broadcast the rule does not hold yet. A node a reload of its channel
+// freed takes it: the entry's strings reuse that node's storage.
+void AgnadirEmision(Serie& s, const EPG_Quorvina& entry,
+                    std::map<int, std::vector<std::string>>& reglasCanal,
+                    std::vector<NodoEmision>& libres) {
+  const ClaveEmision clave = ClavePrograma(entry.startTime, entry.idCanal);
+  if (s.programas.count(clave) != 0) return;
+  if (libres.empty()) {
+    s.programas.emplace(clave, entry);
+  } else {
+    NodoEmision nodo = std::move(libres.back());
+    libres.pop_back();
+    nodo.key() = clave;
+    nodo.mapped() = entry;
+    s.programas.insert(std::move(nodo));
+  }
+  s.emisiones.push_back(
+      {clave, entry.startTime, entry.endTime, entry.iSeriesNumber, entry.iEpisodeNumber});
+  if (std::find(s.canales.begin(), s.canales.end(), entry.idCanal) != s.canales.end()) return;
+  s.canales.push_back(entry.idCanal);
+  reglasCanal[entry.idCanal].push_back(s.IdStrSerie);
+}
+
+// The rule's broadcasts of a channel go, their nodes to `libres`; the rest
+// keep their order.
+void QuitarCanal(Serie& s, int canal, std::vector<NodoEmision>& libres) {
+  auto& v = s.emisiones;
+  const auto delCanal = [canal](const EmisionSerie& e) { return e.clave.canal == canal; };
+  const auto medio = v.begin() + static_cast<std::ptrdiff_t>(s.emisionesOrdenadas);
+  s.emisionesOrdenadas -= static_cast<size_t>(std::count_if(v.begin(), medio, delCanal));
+  for (const EmisionSerie& e : v) {
+    if (e.clave.canal != canal) continue;
+    NodoEmision nodo = s.programas.extract(e.clave);
+    if (nodo) libres.push_back(std::move(nodo));
+  }
+  v.erase(std::remove_if(v.begin(), v.end(), delCanal), v.end());
+  s.canales.erase(std::remove(s.canales.begin(), s.canales.end(), canal), s.canales.end());
 }
 
 // No broadcast lasts longer: a cloud booking looks this far back for one
@@ -115,8 +172,25 @@ bool Solapa(const DatosTemporizador& t, const EPG_Quorvina& p) {
 
 }  // namespace
 
+bool ClaveEmision::TextoAntes(int a, int b) {
+  char ta[16], tb[16];
+  return TextoCanal(a, ta) < TextoCanal(b, tb);
+}
+
+std::string TextoClaveEmision(const ClaveEmision& clave) {
+  char texto[48];
+  std::snprintf(texto, sizeof(texto), "%012lld-%d", static_cast<long long>(clave.inicio),
+                clave.canal);
+  return texto;
+}
+
 std::string ClaveCapitulo(int temporada, int capitulo) {
-  return std::to_string(temporada) + "-" + std::to_string(capitulo);
+  // Built in place: a scheduler pass makes one for each upcoming broadcast.
+  char texto[24];
+  char* fin = std::to_chars(texto, texto + 11, temporada).ptr;
+  *fin++ = '-';
+  fin = std::to_chars(fin, texto + sizeof(texto), capitulo).ptr;
+  return std::string(texto, fin);
 }
 
 Series::Series(const Canales& canales) : m_canales(canales) {
@@ -161,7 +235,10 @@ int Series::ObtenerIDSerie(const std::string& crid) {
   size_t inicio = fin;
   while (inicio > 0 && crid[inicio - 1] >= '0' && crid[inicio - 1] <= '9') --inicio;
   if (inicio == fin) return 0;
-  return ConvertStringtoint(crid.substr(inicio, std::min<size_t>(fin - inicio, 9)));
+  // At most nine digits: they always fit.
+  int id = 0;
+  for (size_t i = inicio; i < std::min(fin, inicio + 9); ++i) id = id * 10 + (crid[i] - '0');
+  return id;
 }
 
 std::string Series::TextoSerie(const Serie& s) {
@@ -376,87 +453,77 @@ bool Series::DescargarLogo(const EPG_Quorvina& entry, const std::string& logo) {
 }
 
 void Series::ComprobarSerie(const EPG_Quorvina& entry) {
-  std::string clave;
-  bool conocida = false;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto c = m_claves.find(entry.tituloSerie);
-    if (c != m_claves.end()) {
-      clave = c->second;
-      conocida = true;
-    }
-  }
-  if (!conocida) {
-    clave = ClaveSerie(entry.tituloSerie);
-    if (clave.empty())
+  std::unique_lock<std::mutex> lock(m_mutex);
+  auto c = m_claves.find(entry.tituloSerie);
+  std::string nueva;
+  if (c == m_claves.end()) {
+    lock.unlock();
+    nueva = ClaveSerie(entry.tituloSerie);
+    if (nueva.empty())
       GenerarLogError("Series: titulo sin nombre de fichero posible: " + entry.tituloSerie);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    if (m_claves.size() < kMaxClavesCache) m_claves.emplace(entry.tituloSerie, clave);
+    lock.lock();
+    c = m_claves.find(entry.tituloSerie);
+    if (c == m_claves.end() && m_claves.size() < kMaxClavesCache)
+      c = m_claves.emplace(entry.tituloSerie, nueva).first;
   }
+  const std::string& clave = c != m_claves.end() ? c->second : nueva;
   if (clave.empty()) return;
-  std::string logo;
   bool descargar = false;
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_series.find(clave);
-    if (it == m_series.end()) {
-      Serie s;
-      s.IdStrSerie = clave;
-      s.Descripcion = entry.tituloSerie;
-      s.Logo = PathSeriesLogos + clave + ".jpg";
-      s.TipodeCanal = canalesgrabacion;
-      s.Cloud = ConexionEnNubeActivada;
-      s.Logocorrecto = true;
-      s.PlotOutLine = entry.strPlotOutline;
-      s.Plot = entry.strPlot;
-      it = m_series.emplace(clave, std::move(s)).first;
-      descargar = true;
-    } else {
-      descargar = !it->second.Logocorrecto && it->second.logoFailures <= 2;
-    }
-    Serie& s = it->second;
-    if (s.Descripcion.empty()) s.Descripcion = entry.tituloSerie;
-    s.seriesIds.insert(ObtenerIDSerie(entry.cridSerie));
-    std::string programa = ClavePrograma(entry.startTime, entry.idCanal);
-    if (s.programas.find(programa) == s.programas.end())
-      s.programas.emplace(std::move(programa), entry);
-    if (descargar) logo = PathSeriesLogos + clave + ".jpg";
-    // One fetch at a time per rule.
-    if (descargar && !m_descargando.insert(clave).second) descargar = false;
-  }
-  if (!descargar) return;
-  const bool bien = DescargarLogo(entry, DeUTF8a1252(logo));
-  std::lock_guard<std::mutex> lock(m_mutex);
-  m_descargando.erase(clave);
   auto it = m_series.find(clave);
-  if (it == m_series.end()) return;
-  Serie& s = it->second;
-  if (bien) {
-    s.Logo = logo;
+  if (it == m_series.end()) {
+    Serie s;
+    s.IdStrSerie = clave;
+    s.Descripcion = entry.tituloSerie;
+    s.Logo = PathSeriesLogos + clave + ".jpg";
+    s.TipodeCanal = canalesgrabacion;
+    s.Cloud = ConexionEnNubeActivada;
     s.Logocorrecto = true;
+    s.PlotOutLine = entry.strPlotOutline;
+    s.Plot = entry.strPlot;
+    it = m_series.emplace(clave, std::move(s)).first;
+    descargar = true;
   } else {
-    s.Logo = entry.strIconPath;
-    s.Logocorrecto = false;
-    ++s.logoFailures;
+    descargar = !it->second.Logocorrecto && it->second.logoFailures <= 2;
+  }
+  Serie& s = it->second;
+  if (s.Descripcion.empty()) s.Descripcion = entry.tituloSerie;
+  s.seriesIds.insert(ObtenerIDSerie(entry.cridSerie));
+  AgnadirEmision(s, entry, m_reglasCanal, m_libres);
+  // One fetch at a time per rule.
+  if (!descargar || !m_descargando.insert(clave).second) return;
+  const std::string id = clave;
+  const std::string logo = PathSeriesLogos + id + ".jpg";
+  lock.unlock();
+  const bool bien = DescargarLogo(entry, DeUTF8a1252(logo));
+  lock.lock();
+  m_descargando.erase(id);
+  it = m_series.find(id);
+  if (it == m_series.end()) return;
+  if (bien) {
+    it->second.Logo = logo;
+    it->second.Logocorrecto = true;
+  } else {
+    it->second.Logo = entry.strIconPath;
+    it->second.Logocorrecto = false;
+    ++it->second.logoFailures;
   }
 }
 
 void Series::LimpiarSeriesCanal(int channel) {
   std::lock_guard<std::mutex> lock(m_mutex);
-  for (auto& kv : m_series) {
-    auto& programas = kv.second.programas;
-    for (auto it = programas.begin(); it != programas.end();) {
-      if (it->second.idCanal == channel) {
-        it = programas.erase(it);
-      } else {
-        ++it;
-      }
-    }
+  auto reglas = m_reglasCanal.find(channel);
+  if (reglas == m_reglasCanal.end()) return;
+  for (const std::string& id : reglas->second) {
+    auto it = m_series.find(id);
+    if (it != m_series.end()) QuitarCanal(it->second, channel, m_libres);
   }
+  m_reglasCanal.erase(reglas);
 }
 
 void Series::LimpiarSeries() {
   std::lock_guard<std::mutex> lock(m_mutex);
+  // The reload is over: what it did not take again is freed.
+  m_libres.clear();
   for (auto it = m_series.begin(); it != m_series.end();) {
     if (!it->second.loaded && it->second.programas.empty() && !it->second.ProgramarGrabaciones) {
       it = m_series.erase(it);
@@ -507,9 +574,9 @@ bool Series::CanalHD(int id) const {
   return m_canales.ObtenerCanal(id, canal) && canal.HD;
 }
 
-bool Series::ComprobarHora(const Serie& serie, const EPG_Quorvina& p, time_t now) {
-  if (serie.Cloud) return p.endTime > now;
-  return p.startTime > now + static_cast<time_t>(minutosantes) * 60;
+bool Series::ComprobarHora(const Serie& serie, const EmisionSerie& e, time_t now) {
+  if (serie.Cloud) return e.fin > now;
+  return e.inicio > now + static_cast<time_t>(minutosantes) * 60;
 }
 
 int Series::CalcularConcurrencia(const EPG_Quorvina& p) const {
@@ -548,20 +615,23 @@ bool Series::ProgramarSeries() {
     for (const std::string& id : m_activas) {
       auto it = m_series.find(id);
       if (it == m_series.end()) continue;
-      const Serie& s = it->second;
+      Serie& s = it->second;
       if (static_cast<int>(s.programados.size()) >= ntemporizadores) continue;
+      OrdenarEmisiones(s);
       const time_t desde =
           s.Cloud ? now - kDuracionMaxima : now + static_cast<time_t>(minutosantes) * 60 + 1;
-      for (auto kv = s.programas.lower_bound(ClavePrograma(desde, 0)); kv != s.programas.end();
-           ++kv) {
-        const EPG_Quorvina& p = kv->second;
-        if (!ComprobarHora(s, p, now)) continue;
-        if (!s.Temporadas.empty() && std::find(s.Temporadas.begin(), s.Temporadas.end(),
-                                               p.iSeriesNumber) == s.Temporadas.end())
+      EmisionSerie primera;
+      primera.clave = ClavePrograma(desde, 0);
+      for (auto e = std::lower_bound(s.emisiones.begin(), s.emisiones.end(), primera, PorClave);
+           e != s.emisiones.end(); ++e) {
+        if (!ComprobarHora(s, *e, now)) continue;
+        if (!s.Temporadas.empty() &&
+            std::find(s.Temporadas.begin(), s.Temporadas.end(), e->temporada) == s.Temporadas.end())
           continue;
-        std::string clave = ClaveCapitulo(p.iSeriesNumber, p.iEpisodeNumber);
+        std::string clave = ClaveCapitulo(e->temporada, e->capitulo);
         if (s.activeEpisodes.count(clave) != 0 || s.trackings.count(clave) != 0) continue;
-        candidatos.push_back({id, std::move(clave), p, s.Cloud, s.TipodeCanal});
+        candidatos.push_back(
+            {id, std::move(clave), s.programas.at(e->clave), s.Cloud, s.TipodeCanal});
       }
     }
   }
@@ -864,7 +934,7 @@ bool Series::Ficha(const std::string& id, FichaSerie& f) const {
   f.Plot = s.Plot;
   f.ProgramarGrabaciones = s.ProgramarGrabaciones;
   for (const auto& kv : s.programas) {
-    FichaPrograma& p = f.programas[kv.first];
+    FichaPrograma& p = f.programas[TextoClaveEmision(kv.first)];
     p.programa = kv.second;
     for (const auto& t : s.programados) {
       if (t.second.iEpgUid != static_cast<int>(kv.second.iUniqueBroadcastId) ||
@@ -978,19 +1048,34 @@ void Series::EliminarSerie(const std::string& id, bool conTrackings) {
   Despertar();
 }
 
-bool Series::PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) {
+bool Series::PreguntarProgramarSerie(const std::string& idSerie, bool* cloud,
+                                     const CajaAbierta& abierta) {
   Serie copia;
   if (!ObtenerSerie(idSerie, copia) || copia.ProgramarGrabaciones) return false;
+  // Each box is known to the asker while it is open; the guard ends before
+  // the box is destroyed.
+  const auto mostrar = [&abierta](CGUIDialogBase& caja, const auto& abrir) {
+    if (abierta && !abierta(&caja)) return false;
+    const bool si = abrir();
+    if (abierta) abierta(nullptr);
+    return si;
+  };
   CGUIDialogSiNo pregunta(
       De1252aUTF8("Grabaci\xf3n de series"),
       De1252aUTF8("\xbfProgramar la grabaci\xf3n de la serie \"") + copia.Descripcion + "\"?");
-  if (!pregunta.PulsadoOK()) return false;
+  if (!mostrar(pregunta, [&pregunta] { return pregunta.PulsadoOK(); })) return false;
   OpcionesSerie opciones = copia;
-  if (!CGUIOpcionesGrabacion(opciones).PulsadoOK()) return false;
+  {
+    CGUIOpcionesGrabacion ventana(opciones);
+    if (!mostrar(ventana, [&ventana] { return ventana.PulsadoOK(); })) return false;
+  }
   if (!ProgramarSerie(idSerie, opciones)) return false;
   if (cloud != nullptr) *cloud = opciones.Cloud;
-  CGUIDialogSi(De1252aUTF8("Grabaciones de series"),
-               De1252aUTF8("La serie ha sido programada para su grabaci\xf3n"))
-      .Show();
+  CGUIDialogSi aviso(De1252aUTF8("Grabaciones de series"),
+                     De1252aUTF8("La serie ha sido programada para su grabaci\xf3n"));
+  mostrar(aviso, [&aviso] {
+    aviso.Show();
+    return true;
+  });
   return true;
 }

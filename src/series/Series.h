@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/Thread.h"
@@ -57,7 +58,8 @@ class Series : public PLATFORM::CThread,
   void ActualizarRecording(const DatosGrabacion& grabacion) override;
   void EliminarRecording(const DatosGrabacion& grabacion) override;
   std::vector<DatosTemporizador> ObtenerSeriesProgramas() override;
-  bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud) override;
+  bool PreguntarProgramarSerie(const std::string& idSerie, bool* cloud,
+                               const CajaAbierta& abierta) override;
 
   // A copy of one rule; false when there is none.
   bool ObtenerSerie(const std::string& id, Serie& copia) const;
@@ -107,7 +109,7 @@ class Series : public PLATFORM::CThread,
   // False when the timer set refuses the episode's timer.
   bool ProgramarCapitulo(const Serie& serie, const EPG_Quorvina& programa);
   int CalcularConcurrencia(const EPG_Quorvina& programa) const;  // with m_mutex held
-  static bool ComprobarHora(const Serie& serie, const EPG_Quorvina& programa, time_t now);
+  static bool ComprobarHora(const Serie& serie, const EmisionSerie& emision, time_t now);
   void ActivarLista(const Serie& serie);  // with m_mutex held
   // Takes the pending timers of a rule out of it, to delete them unlocked.
   std::vector<int> RetirarPendientes(Serie& serie);  // with m_mutex held
@@ -131,9 +133,11 @@ class Series : public PLATFORM::CThread,
   std::atomic<bool> m_sincronizadas{false};
 
   std::mutex m_escritura;      // orders file rewrites; taken before m_mutex
-  mutable std::mutex m_mutex;  // guards the four below
+  mutable std::mutex m_mutex;  // guards the six below
   std::map<std::string, Serie> m_series;
-  std::vector<std::string> m_activas;           // active rules, in the order found
-  std::set<std::string> m_descargando;          // rules whose logo is being fetched
-  std::map<std::string, std::string> m_claves;  // series title -> rule key
+  std::vector<std::string> m_activas;                     // active rules, in the order found
+  std::set<std::string> m_descargando;                    // rules whose logo is being fetched
+  std::unordered_map<std::string, std::string> m_claves;  // series title -> rule key
+  std::map<int, std::vector<std::string>> m_reglasCanal;  // channel -> rules with broadcasts on it
+  std::vector<NodoEmision> m_libres;                      // broadcasts a channel's reload took out
 };

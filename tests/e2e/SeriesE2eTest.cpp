@@ -1,9 +1,11 @@
 // Series rules through a real host and operator: a rule scheduled from the
 // series list books cloud episodes at the headend, and pausing it from the
-// list cancels the pending ones; the list's air times and logos; the history
-// of recorded episodes kept over a restart and deleted with its recordings.
+// list cancels the pending ones, and a stop closes the series question a
+// new timer opened; the list's air times and logos; the history of recorded
+// episodes kept over a restart and deleted with its recordings.
 // The headend places its fixed series in UTC and the add-on runs in UTC.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -137,6 +139,36 @@ TEST_F(SeriesE2eTest, ScheduledFromTheListBooksCloudEpisodesAndPausingCancelsThe
   EXPECT_NE(ReadUserFile(rule).find("<ProgramarGrabaciones Value=\"0\" />"), std::string::npos);
   for (const std::string& t : SeriesTimers(host))
     EXPECT_EQ(t.find("Serie: "), std::string::npos) << "no placeholder once paused: " << t;
+
+  // A timer on an episode of the paused series asks to schedule the series;
+  // a stop while the question is open closes it and ends in time.
+  hostsim::TimerEntry episodio;
+  const time_t now = time(nullptr);
+  for (const auto& c : host.fetchChannels().data.channels) {
+    for (const auto& e : host.fetchEpg(c.uniqueId, now + 3600, now + 86400).data.epg) {
+      if (episodio.epgUid != 0 || e.title.rfind(kSerie, 0) != 0 || e.startTime < now + 3600)
+        continue;
+      episodio.clientChannelUid = static_cast<int>(c.uniqueId);
+      episodio.epgUid = e.broadcastId;
+      episodio.startTime = e.startTime;
+      episodio.endTime = e.endTime;
+      episodio.title = e.title;
+    }
+  }
+  ASSERT_NE(episodio.epgUid, 0u);
+  std::atomic<bool> abierta{false};
+  host.gui().onNextWindow("DialogSiNo.xml", [&abierta](hostsim::Window& w) {
+    abierta = true;
+    w.wait(30s);
+  });
+  ASSERT_EQ(host.addTimer(episodio).error, PVR_ERROR_NO_ERROR);
+  ASSERT_TRUE(WaitFor([&abierta] { return abierta.load(); }, 10s));
+  const auto before = Clock::now();
+  host.unload();
+  EXPECT_LT(Clock::now() - before, 3s);
+  const auto preguntas = host.gui().closedWindows("DialogSiNo.xml");
+  ASSERT_FALSE(preguntas.empty());
+  EXPECT_EQ(preguntas.back().closedBy, hostsim::CloseReason::ByAddon);
 }
 
 // The placed series: "Ultima llamada" aired once, yesterday 21:30; "Vidas

@@ -334,6 +334,29 @@ TEST_F(SeriesTest, ConcurrencyTracksAndPlaceholders) {
   EXPECT_EQ(Reservados("C").size(), 1u) << "the freed slot goes to the next rule";
 }
 
+// A reload of one channel drops that channel's broadcasts that did not come
+// again, and nothing of the other channels.
+TEST_F(SeriesTest, ChannelReloadKeepsWhatTheGuideStillHas) {
+  ntemporizadores = 10;
+  Emision("A", 1, 7200, 1, 1);
+  Emision("A", 3, 9000, 1, 2);
+  Emision("B", 1, 7200, 1, 1);
+  series->LimpiarSeriesCanal(1);
+  Emision("A", 1, 10800, 1, 3);
+  series->LimpiarSeries();
+  Serie b;
+  EXPECT_FALSE(series->ObtenerSerie("B", b)) << "a guide-made rule left without broadcasts";
+  FichaSerie ficha;
+  ASSERT_TRUE(series->Ficha("A", ficha));
+  std::vector<std::string> claves;
+  for (const auto& kv : ficha.programas)
+    claves.push_back(kv.second.programa.strTitle + "@" + kv.first.substr(13));
+  EXPECT_EQ(claves, (std::vector<std::string>{"A 1-2@3", "A 1-3@1"}));
+  Programar("A", 0, false, {});
+  series->ProgramarSeries();
+  EXPECT_EQ(Reservados("A"), (std::set<std::string>{"A 1-2@3", "A 1-3@1"}));
+}
+
 // A guide reload, scheduler passes and a window's deletes at once: every
 // rule stays consistent (run under the thread sanitizer in CI).
 TEST_F(SeriesTest, GuideReloadPassesAndDeletesAtOnce) {
