@@ -189,7 +189,7 @@ TEST_F(TemporizadoresTest, CloudOrLocalFollowsTheSettingOrTheAnswer) {
       {.name = "ask, cloud", .nube = true, .tipo = 0, .click = "11", .booked = true},
       {.name = "ask, local", .nube = true, .tipo = 0, .click = "10", .booked = false},
       {.name = "cloud", .nube = true, .tipo = 1, .booked = true},
-      {.name = "profile failed", .nube = false, .tipo = 1, .booked = false},
+      {.name = "profile failed: local, not asked", .nube = false, .tipo = 0, .booked = false},
   };
   const time_t now = time(nullptr);
   for (const Case& c : cases) {
