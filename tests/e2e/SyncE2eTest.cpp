@@ -360,12 +360,15 @@ TEST_F(SyncE2eTest, TheCopiesWindowShowsTheRunningCopyTheQueueAndTheHistory) {
   hostsim::Host& host = Arrancar(12, "", "", R"(
     {"id": 5001, "service": "1001", "name": "Vieja", "begin": -277200, "end": -275400},
     {"id": 5002, "service": "1001", "name": "Segunda", "begin": -10800, "end": -3600},
-    {"id": 5003, "service": "1001", "name": "Tercera", "begin": -10800, "end": -3600})");
+    {"id": 5003, "service": "1001", "name": "Tercera", "begin": -10800, "end": -3600},
+    {"id": 5004, "service": "1001", "name": "Cuarta", "begin": -10800, "end": -3600})");
   ASSERT_FALSE(HasFatalFailure());
   hostsim::GuiScript script;
   ASSERT_TRUE(script
-                  .parse("in Sincronizaciones.xml select 0 then action 117 then back\n"
+                  .parse("in Sincronizaciones.xml select 0 then action 117 then select 3\n"
+                         "  then action 117 then back\n"
                          "in DialogContext1Boton.xml back\n"
+                         "in DialogContext2Botones.xml click 1006\n"
                          "in Sincronizaciones.xml focus 32 then click 32 then select 2\n"
                          "  then action 117 then action 100\n"
                          "in DialogContext1Boton.xml click 1005\n"
@@ -389,20 +392,26 @@ TEST_F(SyncE2eTest, TheCopiesWindowShowsTheRunningCopyTheQueueAndTheHistory) {
     return cerradas.size() == veces ? cerradas.back() : hostsim::WindowRecord();
   };
 
-  // Screen 0: the running copy offers its removal only.
+  // Screen 0: the running copy offers its removal only; one not queued is
+  // queued for the night.
   ComprobarFilas(abrir(1), {{"Vieja", "false", "true", "3 días desde la grabación."},
                             {"Segunda", "true", "false", "0 días desde la grabación."},
-                            {"Tercera", "true", "false", "0 días desde la grabación."}});
+                            {"Tercera", "true", "false", "0 días desde la grabación."},
+                            {"Cuarta", "true", "false", "0 días desde la grabación."}});
   const auto eleccion = host.gui().closedWindows("DialogContext1Boton.xml");
   ASSERT_EQ(eleccion.size(), 1u);
   EXPECT_EQ(eleccion[0].label(1005), "Eliminar sincronización");
-  EXPECT_TRUE(host.gui().closedWindows("DialogContext2Botones.xml").empty());
+  const auto nueva = host.gui().closedWindows("DialogContext2Botones.xml");
+  ASSERT_EQ(nueva.size(), 1u);
+  EXPECT_EQ(nueva[0].label(1006), "Añadir a la cola");
+  EXPECT_NE(ReadUserFile("Sincronizacion/Diferido.xml").find("\"5004\""), std::string::npos);
 
   // Screen 1: the third of three removed, the second one selected.
   const hostsim::WindowRecord cola = abrir(2);
   ComprobarFilas(cola,
                  {{"Vieja", "false", "true", "3 días "},
-                  {"Segunda", "true", "false", "0 días desde la grabación. Grabación inmediata."}});
+                  {"Segunda", "true", "false", "0 días desde la grabación. Grabación inmediata."},
+                  {"Cuarta", "true", "false", "0 días desde la grabación. Grabación en cola."}});
   EXPECT_EQ(cola.listPosition, 1);
   EXPECT_EQ(ReadUserFile("Sincronizacion/Inmediato.xml").find("5003"), std::string::npos);
 
