@@ -250,6 +250,42 @@ TEST_F(SeriesTest, DamagedFilesLoadWhatCanBeReadAndAreKeptAside) {
   }
 }
 
+// Titles that can't name a file, and a disk that fills up while a rule is
+// saved: logged, and no stored rule is lost.
+TEST_F(SeriesTest, TitlesWithoutAFileNameAndAFullDiskNeverCostARule) {
+  std::string largo;
+  while (largo.size() < 300) largo += "Ñandú ";
+  const struct {
+    const char* name;
+    std::string titulo;
+    bool regla;
+    const char* log;
+  } casos[] = {
+      {"only dots", "...", false, "titulo sin nombre de fichero posible: ..."},
+      {"300 bytes: cut at a whole character", largo, true, "titulo recortado para su fichero"},
+  };
+  for (const auto& c : casos) {
+    SCOPED_TRACE(c.name);
+    Emision(c.titulo, 1, 7200, 1, 1);
+    const std::string clave = Series::ClaveSerie(c.titulo);
+    Serie s;
+    EXPECT_EQ(!clave.empty() && series->ObtenerSerie(clave, s), c.regla);
+    EXPECT_LE(clave.size(), 200u);
+    EXPECT_TRUE(clave.empty() || (static_cast<unsigned char>(clave.back()) & 0xC0) != 0xC0);
+    EXPECT_TRUE(host.Logged(c.log));
+  }
+
+  Emision("Lleno", 1, 7200, 1, 1);
+  Programar("Lleno", 0, false, {2});
+  const std::string guardada = host.user().Read("Series/Grabaciones/Lleno.xml");
+  ASSERT_NE(guardada.find("<Temporada Value=\"2\" />"), std::string::npos);
+  host.host().files().limitFolder(host.user().path(), 0);
+  Programar("Lleno", 0, false, {3});
+  host.host().files().limitFolder(host.user().path(), -1);
+  EXPECT_EQ(host.user().Read("Series/Grabaciones/Lleno.xml"), guardada);
+  EXPECT_TRUE(host.Logged("Series: no se pudo escribir"));
+}
+
 TEST_F(SeriesTest, SchedulerBooksOnlyTheEpisodesTheRuleAllows) {
   struct Caso {
     const char* name;
