@@ -75,20 +75,26 @@ std::vector<WindowRecord> Gui::closedWindows() const {
   return records_;
 }
 
-std::vector<WindowRecord> Gui::snapshots(const std::string& file) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+namespace {
+
+std::vector<WindowRecord> OfFile(const std::vector<WindowRecord>& records,
+                                 const std::string& file) {
   std::vector<WindowRecord> out;
-  for (const auto& r : snapshots_)
+  for (const auto& r : records)
     if (r.file == file) out.push_back(r);
   return out;
 }
 
+}  // namespace
+
+std::vector<WindowRecord> Gui::snapshots(const std::string& file) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return OfFile(snapshots_, file);
+}
+
 std::vector<WindowRecord> Gui::closedWindows(const std::string& file) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  std::vector<WindowRecord> out;
-  for (const auto& r : records_)
-    if (r.file == file) out.push_back(r);
-  return out;
+  return OfFile(records_, file);
 }
 
 bool Gui::waitForClosed(const std::string& file, size_t count,
